@@ -1,0 +1,49 @@
+#include "Messages.h"
+
+namespace kaldo {
+
+std::span<const std::uint8_t> headerMessage(std::span<const std::uint8_t> image) {
+    return image.first(37);
+}
+
+std::span<const std::uint8_t> packetMessage(std::span<const std::uint8_t> image, int packetDataLength, int k) {
+    const std::size_t length = static_cast<std::size_t>(packetDataLength) + 37;
+    return image.subspan(37 + static_cast<std::size_t>(k) * length, length);
+}
+
+bool isIdentityReply(std::span<const std::uint8_t> message) {
+    return message.size() > 1 && message[1] == 0x7E;
+}
+
+std::optional<int> replyCodeOf(std::span<const std::uint8_t> message) {
+    if (isIdentityReply(message) || message.size() <= kReplyCodeOffset) return std::nullopt;
+    return message[kReplyCodeOffset];
+}
+
+std::optional<IdentityReply> identityReplyOf(std::span<const std::uint8_t> message) {
+    if (!isIdentityReply(message) || message.size() < kIdentityRevisionOffset + 4) return std::nullopt;
+    PackedVersion version = 0;
+    std::string text;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const std::uint8_t c = message[kIdentityRevisionOffset + i];
+        version = (version << 8) | static_cast<std::uint8_t>(c - 0x30);
+        if (i == 2) text.push_back('.');
+        text.push_back(static_cast<char>(c));
+    }
+    return IdentityReply{version, text};
+}
+
+std::array<std::uint8_t, 17> makeIdentityReply(PackedVersion version) {
+    std::array<std::uint8_t, 17> m{0xF0, 0x7E, 0x7F, 0x06, 0x02, 0x00, 0x00, 0x5A, 0x12, 0x00, 0x01, 0x00};
+    for (std::size_t i = 0; i < 4; ++i) {
+        m[kIdentityRevisionOffset + i] = static_cast<std::uint8_t>(0x30 + ((version >> (24 - 8 * i)) & 0xFF));
+    }
+    m[16] = 0xF7;
+    return m;
+}
+
+std::array<std::uint8_t, 8> makeStatusReply(int code) {
+    return {0xF0, 0x00, 0x00, 0x5A, 0x12, 0x01, static_cast<std::uint8_t>(code), 0xF7};
+}
+
+}  // namespace kaldo
