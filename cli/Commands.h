@@ -1,0 +1,18 @@
+#pragma once
+// Each subcommand of kaldo-flash registers itself on the app; its callback sets the exit status.
+#include <CLI/CLI.hpp>
+
+namespace kaldo::cli {
+
+// Exit statuses shared by the subcommands.
+enum Exit : int {
+    kExitOk = 0,
+    kExitFailed = 1,
+    kExitUsage = 2,
+    kExitTerminated = 3,
+    kExitDeclined = 4,
+};
+
+void addInfoCommand(CLI::App& app, int& exitStatus);
+
+}  // namespace kaldo::cli

@@ -1,0 +1,18 @@
+// kaldo-flash: validate firmware files and talk to the amp from a terminal or a script.
+#include <CLI/CLI.hpp>
+
+#include "Commands.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"kaldo-flash: firmware files and uploads for KALDO amplifiers"};
+    app.require_subcommand(1);
+    int exitStatus = kaldo::cli::kExitOk;
+    kaldo::cli::addInfoCommand(app, exitStatus);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e);
+        return code == 0 ? 0 : kaldo::cli::kExitUsage;
+    }
+    return exitStatus;
+}

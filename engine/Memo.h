@@ -1,0 +1,30 @@
+#pragma once
+// The diagnostic log (Memo1): received messages in hexadecimal, reported versions, device counts and
+// device-change codes. Lives on the window thread; the desktop program shows it and copies it to a
+// log file.
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <span>
+#include <string>
+
+namespace kaldo {
+
+class Memo {
+public:
+    // Called after every change, with the line just added.
+    std::function<void(const std::string&)> onLine;
+
+    void addLine(const std::string& line);
+    // A received message: first drops the oldest line when more than 20 are held, then adds the bytes
+    // as "F0 7E ... " (two upper-case hex digits and a space per byte).
+    void addReceived(std::span<const std::uint8_t> message);
+
+    const std::deque<std::string>& lines() const { return lines_; }
+
+private:
+    std::deque<std::string> lines_;
+};
+
+}  // namespace kaldo
