@@ -77,6 +77,10 @@ std::vector<TimedReply> AmpModel::receive(std::span<const std::uint8_t> message)
     if (packetsExpected && !(isHeader && upload_.packetDataLength != 0)) return packet(message);
     if (isHeader) return header(message);
     if (isOurs(message) && message[6] == kFormatSingleBlock) return singleBlock(message);
+    if (message.size() == 2 && (message[0] & 0xF0) == 0xC0) {
+        note("<- program change " + std::to_string(message[1]) + " on channel " + std::to_string((message[0] & 0x0F) + 1));
+        return {};
+    }
     note("<- unexpected message (" + std::to_string(message.size()) + " bytes): " + hex(message) + ", ignored");
     return {};
 }
