@@ -1,6 +1,7 @@
 #include "TForm1.h"
 
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -39,36 +40,122 @@ void setTextColour(QLabel* label, const QColor& colour) {
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
+// Any other control of the window, as the ring collection sees it: its class name without our
+// namespace, and the Tag the design gave it.
+class ChildControl : public PanelControl {
+public:
+    explicit ChildControl(QWidget* widget) : widget_(widget) {}
+    std::string className() const override {
+        const std::string name = widget_->metaObject()->className();
+        return name.substr(name.rfind(':') == std::string::npos ? 0 : name.rfind(':') + 1);
+    }
+    int left() const override { return widget_->x(); }
+    int top() const override { return widget_->y(); }
+    std::int32_t tag() const override { return widget_->property("Tag").toInt(); }
+    void setTag(std::int32_t tag) override { widget_->setProperty("Tag", tag); }
+
+private:
+    QWidget* widget_;
+};
+
 }  // namespace
 
-TForm1::TForm1(Clock& clock) : clock_(clock), runLog_(std::make_unique<RunLog>()) {
+TForm1::TForm1(const Environment& env)
+    : MidiOut1(env.midi),
+      MidiIn1(env.midi),
+      shows(env.clock),
+      clock_(env.clock),
+      settings_(env.settings),
+      runLog_(std::make_unique<RunLog>()) {
     setWindowTitle("Kaldo Updater v2.83");
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    BlockSenderFactory* senders = env.senders;
+    if (!senders) {
+        ownSenders_ = std::make_unique<ThreaderFactory>(&clock_);
+        senders = ownSenders_.get();
+    }
+    updater = std::make_unique<Updater>(clock_, *this, link_, shows, *senders);
+    MidiOut1.Init();
+    MidiIn1.Init();
+    MidiIn1.OnSysEx = [this](midi::TMidiIn&, const std::uint8_t* bytes, int size) {
+        updater->MidiIn1SysEx(bytes, static_cast<std::size_t>(size));
+    };
+    selection = std::make_unique<midi::MidiSelection>(*env.midi, MidiOut1, MidiIn1, *this, updater->memo);
+    selectedLink_ = std::make_unique<midi::SelectedMidiLink>(MidiOut1, *selection);
+    link_.setTarget(env.link ? env.link : selectedLink_.get());
+
+    // 1. the window and its controls
     buildControls();
     buildLamps();
     buildMenus();
     diagnostics = new DiagnosticsWindow(this);
-    Memo1.onLine = [this](const std::string& line) { runLog_->append(qs(line)); };
-
-    Timer1.setInterval(1000);
+    connect(diagnostics->Button4, &QPushButton::clicked, this, [this] {
+        selection->Button4Click();
+        renderDeviceMenus();
+    });
+    connect(diagnostics->Button9, &QPushButton::clicked, this, [this] {
+        selection->Button9Click();
+        renderDeviceMenus();
+    });
     Timer2.setInterval(250);
     Timer2.setSingleShot(true);
     Timer3.setInterval(500);
-    connect(&Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     connect(&Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
     connect(&Timer3, &QTimer::timeout, this, &TForm1::Timer3Timer);
-
     // fixed size: the client area stays 703 x 375 below the menu bar
     setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+
+    // 2. the rings, collected from the window's direct children
+    std::vector<std::unique_ptr<PanelControl>> others;
+    std::vector<PanelControl*> children;
+    for (QObject* child : client_->children()) {
+        if (auto* lamp = qobject_cast<TLEDImage*>(child)) {
+            children.push_back(lamp);
+        } else if (auto* widget = qobject_cast<QWidget*>(child)) {
+            others.push_back(std::make_unique<ChildControl>(widget));
+            children.push_back(others.back().get());
+        }
+    }
+    shows.init_leds(children);
+
+    // 3. the device menus, both on "None"
+    selection->onChanged = [this] { renderDeviceMenus(); };
+    selection->populateMidiSelect();
+    renderDeviceMenus();
+    // Devices coming and going are logged (not acted upon), as the platform's notification was.
+    deviceWatch_.setInterval(1000);
+    connect(&deviceWatch_, &QTimer::timeout, this, [this] { selection->pollDeviceChanges(); });
+    deviceWatch_.start();
+
+    // 4 to 10. the settings and the remembered firmware file
+    readSettings();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    // The input's handler reaches the engine: no reply may arrive once the engine is gone.
+    MidiIn1.SetUsing(false);
+    MidiOut1.SetUsing(false);
+}
+
+void TForm1::readSettings() {
+    const StartupSettings start = settings_.load();
+    StartupHelp1->setChecked(start.firstTime);
+    if (start.firstTime) {
+        Timer2.setInterval(400);
+        Timer2.start();
+    }
+    // X is the top edge and Y the left edge, as the file has always kept them.
+    move(start.left, start.top);
+    if (start.firmwareFile) updater->ReadFile(*start.firmwareFile);
+}
 
 void TForm1::attachWindows(TForm3* wizard, TForm4* test, TForm5* dialog) {
     Form3_ = wizard;
     Form4_ = test;
     Form5_ = dialog;
 }
+
+QString TForm1::logFilePath() const { return runLog_->path(); }
 
 void TForm1::buildControls() {
     client_ = new QWidget(this);
@@ -159,28 +246,21 @@ void TForm1::buildMenus() {
     StartupHelp1 = File1->addAction("Startup Help");
     StartupHelp1->setCheckable(true);
     StartupHelp1->setChecked(true);
+    connect(Firmware1, &QAction::triggered, this, &TForm1::Firmware1Click);
     connect(Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
+    connect(StartupHelp1, &QAction::triggered, this, &TForm1::StartupHelp1Click);
 
     Midi1 = menuBar()->addMenu("&Midi");
     Out1 = Midi1->addMenu("Out");
     In1 = Midi1->addMenu("In");
     outGroup_ = new QActionGroup(this);
     inGroup_ = new QActionGroup(this);
-    None = Out1->addAction("None");
-    NoneIn = In1->addAction("None");
-    for (auto [item, group] : {std::pair{None, outGroup_}, std::pair{NoneIn, inGroup_}}) {
-        item->setCheckable(true);
-        item->setChecked(true);
-        item->setData(-1);  // the tag: device number, -1 for none
-        QFont bold = item->font();
-        bold.setBold(true);  // shown as the default item
-        item->setFont(bold);
-        group->addAction(item);
-    }
     ReCheckforMididevices1 = Midi1->addAction("Re-Check for Midi devices");
     TestMidiConnection1 = Midi1->addAction("Test Connection");
     Midi1->addSeparator();
     Diagnostics1 = Midi1->addAction("Diagnostics");
+    connect(ReCheckforMididevices1, &QAction::triggered, this, &TForm1::ReCheckforMididevices1Click);
+    connect(TestMidiConnection1, &QAction::triggered, this, &TForm1::TestMidiConnection1Click);
     connect(Diagnostics1, &QAction::triggered, this, [this] {
         diagnostics->show();
         diagnostics->raise();
@@ -188,6 +268,58 @@ void TForm1::buildMenus() {
 
     Run1 = menuBar()->addMenu("&Run");
     UploadCode1 = Run1->addAction("Upload Code");
+    connect(UploadCode1, &QAction::triggered, this, &TForm1::Button2Click);
+}
+
+void TForm1::renderDeviceMenus() {
+    syncDeviceMenu(Out1, outGroup_, selection->outItems());
+    syncDeviceMenu(In1, inGroup_, selection->inItems());
+    diagnostics->Label4->setText(qs(selection->Label4().empty() ? "?" : selection->Label4()));
+    diagnostics->Label5->setText(qs(selection->Label5().empty() ? "?" : selection->Label5()));
+}
+
+// Brings a submenu in line with the selection's items. Items are updated in place and surplus ones
+// deleted later, because this runs inside the click handler of one of them.
+void TForm1::syncDeviceMenu(QMenu* menu, QActionGroup* group, const std::vector<midi::MidiMenuItem>& items) {
+    QList<QAction*> actions = menu->actions();
+    while (actions.size() > static_cast<qsizetype>(items.size())) {
+        QAction* surplus = actions.takeLast();
+        menu->removeAction(surplus);
+        group->removeAction(surplus);
+        surplus->deleteLater();
+    }
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        QAction* item;
+        if (i < static_cast<std::size_t>(actions.size())) {
+            item = actions[static_cast<qsizetype>(i)];
+        } else {
+            item = menu->addAction(QString());
+            item->setCheckable(true);
+            group->addAction(item);
+            connect(item, &QAction::triggered, this, [this, menu, item] { deviceItemClicked(menu, item); });
+            if (i == 0) {  // "None", the default item
+                QFont bold = item->font();
+                bold.setBold(true);
+                item->setFont(bold);
+            }
+        }
+        QString caption = qs(items[i].caption);
+        item->setText(caption.replace('&', "&&"));  // device names are not accelerators
+        item->setData(items[i].tag);
+        item->setChecked(items[i].checked);
+    }
+}
+
+void TForm1::deviceItemClicked(QMenu* menu, QAction* item) {
+    const int index = static_cast<int>(menu->actions().indexOf(item));
+    // During an upload the ports must not change under it: the click is undone.
+    if (index >= 0 && !updater->uploadRunning()) {
+        if (menu == Out1)
+            selection->Dev1Click(index);
+        else
+            selection->NoneInClick(index);
+    }
+    renderDeviceMenus();
 }
 
 void TForm1::setCommandsEnabled(bool enabled) {
@@ -249,14 +381,51 @@ void TForm1::showAmpVersion(const std::string& versionText, bool inWizard) {
 }
 
 void TForm1::logChanged() {
-    QStringList lines;
-    for (const std::string& line : Memo1.lines()) lines << qs(line);
-    diagnostics->showLines(lines);
+    const std::deque<std::string>& lines = updater->memo.lines();
+    if (!lines.empty()) runLog_->append(qs(lines.back()));
+    QStringList shown;
+    for (const std::string& line : lines) shown << qs(line);
+    diagnostics->showLines(shown);
 }
 
 // ---- handlers --------------------------------------------------------------------------------------
 
-void TForm1::Timer1Timer() {}
+void TForm1::Firmware1Click() {
+    if (updater->uploadRunning()) return;
+    const QString path = QFileDialog::getOpenFileName(this, "Open", QString(), "Syx files (*.syx)");
+    if (!path.isEmpty()) updater->ReadFile(path.toStdString());
+}
+
+void TForm1::Exit1Click() { close(); }
+
+void TForm1::StartupHelp1Click() {
+    // The action has already toggled its check mark: that is the new first-time flag.
+    const bool firstTime = StartupHelp1->isChecked();
+    settings_.writeFirstTime(firstTime);
+    if (firstTime) Form3_->show();
+}
+
+void TForm1::ReCheckforMididevices1Click() {
+    if (updater->uploadRunning()) return;
+    selection->ReCheckforMididevices();
+    renderDeviceMenus();
+}
+
+void TForm1::TestMidiConnection1Click() {
+    if (updater->uploadRunning()) return;
+    Form4_->Label2->hide();
+    Form4_->setWindowModality(Qt::ApplicationModal);
+    Form4_->show();
+}
+
+void TForm1::Button2Click() {
+    if (updater->uploadRunning()) return;
+    setCommandsEnabled(false);
+    lastUpload_ = updater->Button2Click();
+    setCommandsEnabled(true);
+    // The window was closed while the upload ran: its close handler waited for the upload to stop.
+    if (closePending_) FormClose();
+}
 
 void TForm1::Timer2Timer() {
     Timer2.stop();
@@ -265,12 +434,39 @@ void TForm1::Timer2Timer() {
 
 void TForm1::Timer3Timer() { Label3->setVisible(!Label3->isVisible()); }
 
-void TForm1::CancelMouseDown() {}
+void TForm1::CancelMouseDown() { updater->CancelMouseDown(); }
 
-void TForm1::CancelMouseUp() {}
+void TForm1::CancelMouseUp() { updater->CancelMouseUp(); }
 
-void TForm1::Exit1Click() { close(); }
+void TForm1::FormClose() {
+    if (closeHandled_) return;
+    closeHandled_ = true;
+    deviceWatch_.stop();
+    MidiOut1.SetUsing(false);
+    MidiIn1.SetUsing(false);
+    ClosingSettings values;
+    values.outPort = selection->selectedOutPort;
+    values.inPort = selection->selectedInPort;
+    values.top = y();
+    values.left = x();
+    if (updater->loader.loadResult != kNotLoaded) values.loadedPath = updater->loader.loadedPath;
+    settings_.save(values, *this);
+    emit closed();
+}
 
-void TForm1::closeEvent(QCloseEvent* event) { event->accept(); }
+void TForm1::closeEvent(QCloseEvent* event) {
+    // Never refused. A running upload is asked to stop; the close handler runs once it has, so the
+    // ports are not closed under the sender thread.
+    event->accept();
+    for (QWidget* window : {static_cast<QWidget*>(diagnostics), static_cast<QWidget*>(Form3_),
+                            static_cast<QWidget*>(Form4_)})
+        if (window) window->hide();
+    if (updater->uploadRunning()) {
+        closePending_ = true;
+        updater->requestStop();
+        return;
+    }
+    FormClose();
+}
 
 }  // namespace kaldo

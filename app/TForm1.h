@@ -1,17 +1,24 @@
 #pragma once
 // The main window: the front panel with its 36 lamps, the two status rows, the gauge, the cancel
-// button, the blinking warning and the menus. It is the desktop program's UpdaterUi: the engine shows
-// everything through it.
+// button, the blinking warning and the menus. It owns the MIDI ports, the device selection, the rings
+// and the engine, and is the desktop program's UpdaterUi: the engine shows everything through it.
 #include <QActionGroup>
 #include <QMainWindow>
 #include <QMenu>
 #include <QTimer>
-#include <array>
 #include <memory>
 #include <vector>
 
 #include "Clock.h"
-#include "Memo.h"
+#include "LinkSwitch.h"
+#include "MidiSelection.h"
+#include "RingShows.h"
+#include "SelectedMidiLink.h"
+#include "Settings.h"
+#include "TMidiIn.h"
+#include "TMidiOut.h"
+#include "Threader.h"
+#include "Updater.h"
 #include "UpdaterUi.h"
 
 class QLabel;
@@ -35,7 +42,20 @@ public:
     static constexpr int kClientWidth = 703;
     static constexpr int kClientHeight = 375;
 
-    explicit TForm1(Clock& clock);
+    // What the window is built on. The program passes its Qt clock, the system's MIDI and the settings
+    // beside the executable; the tests a virtual clock, MIDI in memory and a settings file of their own.
+    struct Environment {
+        Clock& clock;
+        std::shared_ptr<midi::MidiBackend> midi;
+        Settings settings;
+        // When set, the engine talks to this link instead of the selected ports.
+        MidiLink* link = nullptr;
+        // When set, blocks are sent by these senders instead of the sender thread.
+        BlockSenderFactory* senders = nullptr;
+    };
+
+    // The creation sequence: controls, rings and init_leds, device menus, settings, remembered file.
+    explicit TForm1(const Environment& env);
     ~TForm1() override;
 
     // The other windows, created after this one and living as long.
@@ -64,20 +84,28 @@ public:
     QMenu* Midi1;
     QMenu* Out1;
     QMenu* In1;
-    QAction* None;    // design item 0 of Out1
-    QAction* NoneIn;  // design item 0 of In1
     QAction* ReCheckforMididevices1;
     QAction* TestMidiConnection1;
-    QAction* Diagnostics1;
+    QAction* Diagnostics1;  // our addition: opens the diagnostics window
     QMenu* Run1;
     QAction* UploadCode1;
 
-    QTimer Timer1;  // progress clock of a single-block upload
     QTimer Timer2;  // one-shot wizard start
     QTimer Timer3;  // blink of the warning Label3
+    // (Timer1, the progress clock, and Timer4, the reply time-out, are kept by the engine on the Clock.)
 
-    Memo Memo1;
-    int timer1Ticks = 0;
+    // MIDI ports, the device selection and the engine.
+    midi::TMidiOut MidiOut1;
+    midi::TMidiIn MidiIn1;
+    std::unique_ptr<midi::MidiSelection> selection;
+    RingShows shows;
+    std::unique_ptr<Updater> updater;
+
+    // The outcome of the last "Upload Code".
+    const UploadResult& lastUpload() const { return lastUpload_; }
+    // The settings file this window reads and writes.
+    const Settings& settings() const { return settings_; }
+    QString logFilePath() const;
 
     // UpdaterUi
     void setStatus1(int panel, const std::string& text) override;
@@ -99,12 +127,22 @@ public:
     void logChanged() override;
 
     // Handlers.
-    void Timer1Timer();
+    void Firmware1Click();
+    void Exit1Click();
+    void StartupHelp1Click();
+    void ReCheckforMididevices1Click();
+    void TestMidiConnection1Click();
+    void Button2Click();
     void Timer2Timer();
     void Timer3Timer();
     void CancelMouseDown();
     void CancelMouseUp();
-    void Exit1Click();
+    // The close handler: closes both ports and saves the settings.
+    void FormClose();
+
+signals:
+    // The window has closed and its close handler has run: the program may end.
+    void closed();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -113,16 +151,28 @@ private:
     void buildControls();
     void buildLamps();
     void buildMenus();
+    void readSettings();
+    void renderDeviceMenus();
+    void syncDeviceMenu(QMenu* menu, QActionGroup* group, const std::vector<midi::MidiMenuItem>& items);
+    void deviceItemClicked(QMenu* menu, QAction* item);
     void setCommandsEnabled(bool enabled);
 
     Clock& clock_;
+    Settings settings_;
+    LinkSwitch link_;
+    std::unique_ptr<BlockSenderFactory> ownSenders_;
+    std::unique_ptr<midi::SelectedMidiLink> selectedLink_;
     QWidget* client_;
     QActionGroup* outGroup_;
     QActionGroup* inGroup_;
+    QTimer deviceWatch_;
     std::unique_ptr<RunLog> runLog_;
     TForm3* Form3_ = nullptr;
     TForm4* Form4_ = nullptr;
     TForm5* Form5_ = nullptr;
+    UploadResult lastUpload_;
+    bool closePending_ = false;
+    bool closeHandled_ = false;
 };
 
 }  // namespace kaldo

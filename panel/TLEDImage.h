@@ -6,17 +6,20 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <string>
+
+#include "Lamp.h"
 
 namespace kaldo {
 
 // A framework colour value, 0x00BBGGRR.
-using TColor = std::uint32_t;
+using TColor = LampColor;
 inline constexpr TColor clRed = 0x0000FF;
 inline constexpr TColor clGreen = 0x008000;
 inline constexpr TColor clYellow = 0x00FFFF;
 inline constexpr TColor clGray = 0x808080;
 
-class TLEDImage : public QWidget {
+class TLEDImage : public QWidget, public Lamp {
     Q_OBJECT
 
 public:
@@ -31,14 +34,21 @@ public:
     bool Brightness() const { return brightness_; }
     std::int32_t ExtinguishTimeout = 0;
     // The framework's free integer of every control; the rings keep their number (and a mark) here.
-    int Tag = 0;
+    std::int32_t Tag = 0;
 
     void SetColor(TColor c);
-    void SetOnColor(TColor c);
+    void SetOnColor(TColor c) override;
     void SetOffColor(TColor c);
-    void TurnOn(bool on);
-    void MakeBright(bool bright);
+    void TurnOn(bool on) override;
+    void MakeBright(bool bright) override;
     bool ShouldExtinguish();
+
+    // As the rings see a control of the window.
+    std::string className() const override { return "TLEDImage"; }
+    int left() const override { return x(); }
+    int top() const override { return y(); }
+    std::int32_t tag() const override { return Tag; }
+    void setTag(std::int32_t tag) override { Tag = tag; }
 
     // What the lamp shows now: a copy of one shared bitmap, or an empty picture.
     const QPixmap& picture() const { return picture_; }
