@@ -2,17 +2,15 @@
 // Everything an upload runs against, on virtual time: the simulated amp on the MIDI port, a
 // recording user interface, the rings over plain lamps and senders that send inline.
 #include <cstdint>
-#include <algorithm>
 #include <deque>
-#include <iterator>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "BlockSender.h"
+#include "FirmwareWriter.h"
 #include "FrontPanel.h"
 #include "InProcessAmp.h"
 #include "Messages.h"
@@ -24,14 +22,14 @@
 namespace kaldo::test {
 
 // What the user saw, each with the virtual time it happened at.
-class RecordingUi : public UpdaterUi {
+class EventUi : public UpdaterUi {
 public:
     struct Event {
         std::int64_t atMs;
         std::string what;
     };
 
-    explicit RecordingUi(VirtualClock& clock) : clock_(clock) {}
+    explicit EventUi(VirtualClock& clock) : clock_(clock) {}
 
     void setStatus1(int panel, const std::string& text) override { add("status1 " + std::to_string(panel) + " " + text); }
     void setStatus2(int panel, const std::string& text) override {
@@ -194,48 +192,11 @@ private:
     VirtualClock& clock_;
 };
 
-// A firmware file written for the test.
-struct FirmwareFile {
-    static std::vector<std::uint8_t> packetImage(PackedVersion version, int packets, int dataLength) {
-        std::vector<std::uint8_t> image{0xF0, 0x00, 0x00, 0x5A, 0x12, 0x01, 0x19};
-        auto nibbles = [&](std::uint32_t value) {
-            for (int i = 0; i < 8; ++i) image.push_back(static_cast<std::uint8_t>((value >> (4 * i)) & 0x0F));
-        };
-        const int frame = dataLength + 37;
-        nibbles(static_cast<std::uint32_t>(packets));
-        nibbles(static_cast<std::uint32_t>(dataLength));
-        nibbles(static_cast<std::uint32_t>(37 + packets * frame));
-        for (int i = 0; i < 4; ++i) image.push_back(static_cast<std::uint8_t>((version >> (24 - 8 * i)) & 0x0F));
-        image.push_back(0x00);
-        image.push_back(0xF7);
-        for (int k = 0; k < packets; ++k) {
-            const std::size_t start = image.size();
-            image.insert(image.end(), {0xF0, 0x00, 0x00, 0x5A, 0x12, 0x01, 0x19});
-            while (image.size() < start + static_cast<std::size_t>(frame) - 1) {
-                image.push_back(static_cast<std::uint8_t>((k * 7 + image.size()) & 0x7F));
-            }
-            image.push_back(0xF7);
-        }
-        return image;
-    }
-
-    static std::vector<std::uint8_t> singleBlockImage(std::size_t length) {
-        std::vector<std::uint8_t> image(length);
-        for (std::size_t i = 0; i < length; ++i) image[i] = static_cast<std::uint8_t>(i & 0x7F);
-        const std::uint8_t start[] = {0xF0, 0x00, 0x00, 0x5A, 0x12, 0x01, 0x16};
-        std::copy(std::begin(start), std::end(start), image.begin());
-        image.at(15) = 0x00;  // not encrypted
-        image.back() = 0xF7;
-        return image;
-    }
-
-    static std::string write(const std::vector<std::uint8_t>& image, const std::string& name) {
-        const auto path = std::filesystem::path(::testing::TempDir()) / name;
-        std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
-        return path.string();
-    }
-};
+inline std::string writeFirmware(const std::vector<std::uint8_t>& image, const std::string& name) {
+    const auto path = std::filesystem::path(::testing::TempDir()) / name;
+    EXPECT_TRUE(tools::writeFile(path, image));
+    return path.string();
+}
 
 inline constexpr PackedVersion kRev0160 = 0x00010600;
 inline constexpr PackedVersion kRev0159 = 0x00010509;
@@ -259,17 +220,24 @@ struct UploadRig {
     }
 
     void loadPackets(PackedVersion version, int packets, int dataLength = 64) {
-        image = FirmwareFile::packetImage(version, packets, dataLength);
-        ASSERT_EQ(updater.ReadFile(FirmwareFile::write(image, "packets.syx")), kPacketFormat);
+        tools::FirmwareSpec spec;
+        spec.version = version;
+        spec.packetCount = static_cast<std::uint32_t>(packets);
+        spec.packetDataLength = static_cast<std::uint32_t>(dataLength);
+        image = tools::makeFirmware(spec);
+        ASSERT_EQ(updater.ReadFile(writeFirmware(image, "packets.syx")), kPacketFormat);
     }
 
     void loadSingleBlock(std::size_t length) {
-        image = FirmwareFile::singleBlockImage(length);
-        ASSERT_EQ(updater.ReadFile(FirmwareFile::write(image, "block.syx")), kSingleBlock);
+        tools::FirmwareSpec spec;
+        spec.format = tools::FirmwareFormat::SingleBlock;
+        spec.blockLength = length;
+        image = tools::makeFirmware(spec);
+        ASSERT_EQ(updater.ReadFile(writeFirmware(image, "block.syx")), kSingleBlock);
     }
 
     VirtualClock clock;
-    RecordingUi ui{clock};
+    EventUi ui{clock};
     sim::InProcessAmp amp;
     TimedLink link;
     InlineSenderFactory senders;
