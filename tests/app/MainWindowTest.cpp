@@ -3,6 +3,7 @@
 #include <QMenuBar>
 #include <QtTest>
 
+#include "AppRig.h"
 #include "DiagnosticsWindow.h"
 #include "PictureLabel.h"
 #include "TCGauge.h"
@@ -12,7 +13,6 @@
 #include "TForm5.h"
 #include "TLEDImage.h"
 #include "TStatusBar.h"
-#include "VirtualClock.h"
 
 using namespace kaldo;
 
@@ -35,18 +35,25 @@ QList<int> panelWidths(TStatusBar* bar) {
 class MainWindowTest : public QObject {
     Q_OBJECT
 
-    VirtualClock clock;
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<test::AppRig> rig;
+    TForm1* form = nullptr;
+
+    QStringList lampNames(int ring) {
+        QStringList names;
+        RingLed& r = form->shows.ring(ring);
+        for (int i = 0; i < r.count(); ++i) names << dynamic_cast<TLEDImage*>(r.lamp(i))->objectName();
+        return names;
+    }
 
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
-
     void init() {
-        form = std::make_unique<TForm1>(clock);
-        form->attachWindows(new TForm3(form.get()), new TForm4(form.get()), new TForm5(form.get()));
-        form->show();
+        rig = std::make_unique<test::AppRig>();
+        rig->midi->outputs = {"Port A", "Port B", "Amp & Co"};
+        rig->midi->inputs = {"In A", "In B"};
+        rig->midi->refusing = {"Port B"};
+        form = &rig->start();
     }
-    void cleanup() { form.reset(); }
+    void cleanup() { rig.reset(); }
 
     void windowFrame() {
         QCOMPARE(form->windowTitle(), QString("Kaldo Updater v2.83"));
@@ -113,8 +120,38 @@ private slots:
         for (TLEDImage* lamp : form->lamps) {
             QCOMPARE(lamp->parent(), form->client());  // direct children of the window
             QCOMPARE(lamp->size(), QSize(13, 13));
-            QVERIFY(lamp->Tag >= 0 && lamp->Tag <= 2);
+            // init_leds has switched every lamp off, made it bright; ring 2 lights green
+            QVERIFY(!lamp->LEDOn());
+            QCOMPARE(lamp->Color(), clGray);
+            QVERIFY(lamp->Brightness());
+            QCOMPARE(lamp->picture().cacheKey(), TLEDImage::LedGray->cacheKey());
         }
+    }
+
+    void ringsInRingOrder() {
+        QCOMPARE(lampNames(0), (QStringList{"sLED1", "LEDImage1", "LEDImage3", "LEDImage4", "LEDImage5", "LEDImage6",
+                                            "LEDImage12", "LEDImage11", "LEDImage10", "LEDImage9", "LEDImage8",
+                                            "LEDImage7"}));
+        QCOMPARE(lampNames(1), (QStringList{"LEDImage2", "LEDImage13", "LEDImage14", "LEDImage15", "LEDImage16",
+                                            "LEDImage17", "LEDImage23", "LEDImage22", "LEDImage21", "LEDImage20",
+                                            "LEDImage19", "LEDImage18"}));
+        QCOMPARE(lampNames(2), (QStringList{"LEDImage24", "LEDImage25", "LEDImage26", "LEDImage27", "LEDImage28",
+                                            "LEDImage29", "LEDImage35", "LEDImage34", "LEDImage33", "LEDImage32",
+                                            "LEDImage31", "LEDImage30"}));
+        // right halves marked, left halves keep their ring number; the picture with Tag 1 is no lamp
+        for (int r = 0; r < 3; ++r) {
+            for (int i = 0; i < 12; ++i) {
+                const std::int32_t expected = i < 6 ? r : (r | RingLed::kRightHalf);
+                QCOMPARE(form->shows.ring(r).lamp(i)->tag(), expected);
+            }
+        }
+        QCOMPARE(form->Image1->property("Tag").toInt(), 1);
+        auto* lamp = dynamic_cast<TLEDImage*>(form->shows.ring(2).lamp(3));
+        QCOMPARE(lamp->OnColor(), clGreen);
+        QCOMPARE(dynamic_cast<TLEDImage*>(form->shows.ring(0).lamp(3))->OnColor(), clRed);
+        form->shows.lightOnly(2, 3);
+        QCOMPARE(lamp->picture().cacheKey(), TLEDImage::LedGreen->cacheKey());  // normal, not bright
+        QCOMPARE(form->lamps.front()->className(), std::string("TLEDImage"));
     }
 
     void gauge() {
@@ -143,20 +180,67 @@ private slots:
         QCOMPARE(itemTexts(form->Midi1),
                  (QStringList{"Out", "In", "Re-Check for Midi devices", "Test Connection", "-", "Diagnostics"}));
         QCOMPARE(itemTexts(form->Run1), QStringList{"Upload Code"});
-        QCOMPARE(itemTexts(form->Out1).first(), QString("None"));
-        QCOMPARE(itemTexts(form->In1).first(), QString("None"));
-        QVERIFY(form->None->isChecked());
-        QVERIFY(form->NoneIn->isChecked());
-        QCOMPARE(form->None->data().toInt(), -1);
+    }
+
+    void deviceMenusFollowTheSelection() {
+        QCOMPARE(itemTexts(form->Out1), (QStringList{"None", "Port A", "Port B", "Amp && Co"}));
+        QCOMPARE(itemTexts(form->In1), (QStringList{"None", "In A", "In B"}));
+        const QList<QAction*> out = form->Out1->actions();
+        for (int i = 0; i < out.size(); ++i) {
+            QCOMPARE(out[i]->data().toInt(), i - 1);  // item k+1 is device k
+            QVERIFY(out[i]->isCheckable());
+            QCOMPARE(out[i]->isChecked(), i == 0);
+        }
+        QVERIFY(form->In1->actions()[0]->isChecked());
+        QVERIFY(form->Out1->actions()[0]->font().bold());  // "None" is the default item
+
+        out[1]->trigger();
+        QCOMPARE(form->selection->selectedOutPort, 0);
+        QVERIFY(form->selection->outPortReady);
+        QVERIFY(out[1]->isChecked() && !out[0]->isChecked());
+        QVERIFY(form->In1->actions()[0]->isChecked());  // the groups are per submenu
+        QCOMPARE(rig->midi->openOutputs(), std::vector<std::string>{"Port A"});
+
+        out[2]->trigger();  // refuses to open: the message, the item stays checked, not ready
+        QCOMPARE(rig->answers.seen.last(), QString("MIDI Error | That port is not ready."));
+        QCOMPARE(form->selection->selectedOutPort, 1);
+        QVERIFY(!form->selection->outPortReady);
+        QVERIFY(out[2]->isChecked());
+        QVERIFY(rig->midi->openOutputs().empty());
+
+        form->In1->actions()[2]->trigger();
+        QCOMPARE(form->selection->selectedInPort, 1);
+        QVERIFY(form->selection->inPortReady);
+
+        rig->midi->outputs.push_back("USB Amp");  // plugged in, then "Re-Check for Midi devices"
+        form->ReCheckforMididevices1->trigger();
+        QCOMPARE(itemTexts(form->Out1), (QStringList{"None", "Port A", "Port B", "Amp && Co", "USB Amp"}));
+        QVERIFY(form->Out1->actions()[0]->isChecked());
+        QVERIFY(form->In1->actions()[0]->isChecked());
+        QCOMPARE(form->selection->selectedOutPort, -1);
+        QCOMPARE(form->selection->selectedInPort, -1);
+        QCOMPARE(form->diagnostics->Label4->text(), QString("4"));
+        QCOMPARE(form->diagnostics->Label5->text(), QString("2"));
+
+        rig->midi->outputs.resize(1);  // fewer devices: the surplus items go
+        form->ReCheckforMididevices1->trigger();
+        QCOMPARE(itemTexts(form->Out1), (QStringList{"None", "Port A"}));
     }
 
     void diagnosticsReachable() {
         form->Diagnostics1->trigger();
         QVERIFY(form->diagnostics->isVisible());
-        form->Memo1.addLine("0007");
-        form->logChanged();
-        QCOMPARE(form->diagnostics->Memo1->toPlainText(), QString("0007"));
+        form->updater->memo.addLine("0007");
+        // the menu item counts of the first build, then the code
+        QCOMPARE(form->diagnostics->Memo1->toPlainText(), QString("1\n1\n0007"));
         QCOMPARE(form->diagnostics->Label4->text(), QString("?"));
+        form->diagnostics->Button4->click();
+        form->diagnostics->Button9->click();
+        QCOMPARE(form->diagnostics->Label4->text(), QString("3"));
+        QCOMPARE(form->diagnostics->Label5->text(), QString("2"));
+        QFile log(form->logFilePath());
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(log.readAll().trimmed().endsWith("0007"));
     }
 
     void warningBlinks() {
