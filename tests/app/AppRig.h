@@ -45,12 +45,18 @@ private:
             seen << box->windowTitle() + " | " + box->text();
             QAbstractButton* button = box->button(answerCancel ? QMessageBox::Cancel : QMessageBox::Ok);
             if (!button) button = box->button(QMessageBox::Ok);
-            QMetaObject::invokeMethod(button, &QAbstractButton::click, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, [this, button] {
+                button->click();
+                last_ = nullptr;  // the same window may come again for the next message
+            }, Qt::QueuedConnection);
         } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
             QStringList texts;
             for (QLabel* label : dialog->findChildren<QLabel*>()) texts << label->text();
             seen << dialog->windowTitle() + " | " + texts.join(' ');
-            QMetaObject::invokeMethod(dialog, &QDialog::accept, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, [this, dialog] {
+                dialog->accept();
+                last_ = nullptr;
+            }, Qt::QueuedConnection);
         }
     }
 
