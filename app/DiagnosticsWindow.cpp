@@ -23,6 +23,9 @@ DiagnosticsWindow::DiagnosticsWindow(QWidget* owner) : QWidget(owner, Qt::Window
     resize(520, 360);
 }
 
-void DiagnosticsWindow::showLines(const QStringList& lines) { Memo1->setPlainText(lines.join('\n')); }
+void DiagnosticsWindow::showLines(const QStringList& lines) {
+    Memo1->setPlainText(lines.join('\n'));
+    Memo1->moveCursor(QTextCursor::End);  // the newest line in view
+}
 
 }  // namespace kaldo

@@ -182,7 +182,7 @@ void TForm1::buildControls() {
     Label1 = new PictureLabel("Push to Cancel", client_);
     Label1->setObjectName("Label1");
     Label1->setGeometry(334, 108, 40, 39);
-    Label1->setFont(designFont(11, true, false));
+    Label1->setFont(designFont(11, true, true));  // "Cancel" must fit the 40-pixel width
     Label1->setAlignment(Qt::AlignCenter);
     Label1->setWordWrap(true);
     setTextColour(Label1, Qt::black);
