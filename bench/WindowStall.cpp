@@ -1,7 +1,7 @@
 // The longest time the main window's event loop goes without handling events during whole uploads
 // against a simulated amp answering in real time (goal: under 50 ms). Runs the real window, its Qt
 // clock and the sender thread on the offscreen platform:
-//   build/default/bin/bench-window-stall [packets]
+//   build/default/bin/bench_window_stall [packets]
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTimer>
