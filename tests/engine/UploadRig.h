@@ -155,11 +155,13 @@ public:
 
     std::unique_ptr<BlockSender> make(MidiLink& link) override {
         ++made;
+        if (onMake) onMake(made);
         return std::make_unique<Sender>(link, clock_, sendTimeMs);
     }
 
     int sendTimeMs = 0;
     int made = 0;
+    std::function<void(int made)> onMake;
 
 private:
     class Sender : public BlockSender {
