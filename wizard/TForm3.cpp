@@ -95,7 +95,13 @@ TForm3::TForm3(WizardHost& host, QWidget* mainWindow)
     ComboBox5 = list(this, "Conection?", 162, 194, 145, {"Midi", "USB Midi"});
     CheckBox1 = new QCheckBox("Do not show this next time", this);
     CheckBox1->setGeometry(152, 321, 199, 14);
-    CheckBox1->setStyleSheet("color: white; font-weight: bold; background: transparent;");
+    QPalette white = CheckBox1->palette();
+    white.setColor(QPalette::WindowText, Qt::white);
+    CheckBox1->setPalette(white);
+    QFont boldSmall = CheckBox1->font();
+    boldSmall.setBold(true);
+    boldSmall.setPixelSize(11);  // the caption fits the box's designed 199 pixels
+    CheckBox1->setFont(boldSmall);
     ComboBox1 = list(this, "Midi Out Devices", 46, 208, 178);
     ComboBox1->hide();
     ComboBox6 = list(this, "Midi In Devices", 250, 208, 178);
@@ -105,7 +111,9 @@ TForm3::TForm3(WizardHost& host, QWidget* mainWindow)
     ComboBox3 = list(this, "Amps", 175, 218, 114, numbered("Amp", 12) << QString());
     ComboBox4 = list(this, "Effects", 309, 217, 120, numbered("Effect", 12) << QString());
     for (auto* combo : {ComboBox2, ComboBox3, ComboBox4}) combo->hide();
-    Label2 = look::caption(this, "x.xx", {216, 312, 46, 31}, 24, false);
+    // Designed 46 pixels wide at 216; a 24-pixel "1.02" needs more, so it grows about the same middle.
+    Label2 = look::caption(this, "x.xx", {199, 312, 80, 31}, 24, false);
+    Label2->setWordWrap(false);
     Label2->hide();
     const QColor red(0xff, 0x00, 0x00);
     Shape3 = new CircleShape(this, red);

@@ -14,7 +14,9 @@ TForm5::TForm5(WizardHost& host, QWidget* mainWindow)
     setWindowTitle("Form5");
     setFixedSize(280, 210);
     Image1 = look::picture(this, art::background(280, 210), 0, 0);
-    Label1 = look::caption(this, "test", {31, 22, 210, 76}, 13);
+    // Designed 210 pixels wide at 31; the longest port-selection text then ran into the list headings,
+    // so the label takes the dialog's width less a margin.
+    Label1 = look::caption(this, "test", {12, 22, 256, 76}, 13);
     Image2 = look::picture(this, art::roundButton(68, "OK", false), 105, 133);
     Image3 = look::picture(this, art::roundButton(68, "OK", true), 105, 133);
     Image3->hide();
