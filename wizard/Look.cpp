@@ -2,14 +2,15 @@
 
 #include <QIcon>
 
-#include "StandInArt.h"
+#include "Pictures.h"
 
 namespace kaldo::look {
 
-QLabel* picture(QWidget* parent, const QPixmap& pixmap, int left, int top) {
+QLabel* picture(QWidget* parent, const QString& name, const QRect& geometry) {
     auto* label = new QLabel(parent);
-    label->setPixmap(pixmap);
-    label->setGeometry(left, top, pixmap.width(), pixmap.height());
+    label->setPixmap(kaldo::picture(name));
+    label->setScaledContents(true);
+    label->setGeometry(geometry);
     return label;
 }
 
@@ -29,11 +30,14 @@ QLabel* caption(QWidget* parent, const QString& text, const QRect& geometry, int
 QToolButton* closeButton(QWidget* parent, const QRect& geometry) {
     auto* button = new QToolButton(parent);
     button->setGeometry(geometry);
-    button->setIcon(QIcon(art::closeGlyph(geometry.width())));
+    const QIcon normal(kaldo::picture("close.jpg"));
+    const QIcon pressed(kaldo::picture("close-pressed.jpg"));
+    button->setIcon(normal);
     button->setIconSize(geometry.size());
-    button->setAutoRaise(true);
-    button->setStyleSheet("border: none; background: transparent;");
+    button->setStyleSheet("border: none; padding: 0; background: transparent;");
     button->setCursor(Qt::PointingHandCursor);
+    QObject::connect(button, &QToolButton::pressed, button, [button, pressed] { button->setIcon(pressed); });
+    QObject::connect(button, &QToolButton::released, button, [button, normal] { button->setIcon(normal); });
     return button;
 }
 

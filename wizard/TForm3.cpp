@@ -5,13 +5,10 @@
 #include <QStringList>
 
 #include "Look.h"
-#include "StandInArt.h"
 
 namespace kaldo {
 
 namespace {
-
-using look::picture;
 
 const char* const kWelcomeText =
     "Welcome to the KALDO Updater. Are you ready to get started? What type of connection are you using?";
@@ -85,8 +82,8 @@ TForm3::TForm3(WizardHost& host, QWidget* mainWindow)
     setWindowTitle("Welcome!");
     setFixedSize(467, 350);
 
-    Image1 = picture(this, art::background(467, 350), 0, 0);
-    Image5 = picture(this, art::frontPanel(), 103, 20);
+    Image1 = look::picture(this, "wizard-background.jpg", {0, 0, 467, 350});
+    Image5 = look::picture(this, "wizard-front-panel.jpg", {103, 20, 263, 107});
     Image5->hide();
     Label1 = look::caption(this, kWelcomeText, {45, 132, 377, 123}, 13);
     Label3 = look::caption(this, "FW Rev", {105, 193, 259, 45}, 13);
@@ -127,15 +124,15 @@ TForm3::TForm3(WizardHost& host, QWidget* mainWindow)
         marker->hide();
     }
 
-    Image4 = picture(this, art::roundButton(66, "TEST", false), 138, 244);
+    Image4 = look::picture(this, "button-test.jpg", {138, 244, 66, 66});
     Image4->hide();
-    Image9 = picture(this, art::roundButton(66, "TEST", true), 138, 244);
+    Image9 = look::picture(this, "button-test-pressed.jpg", {138, 244, 66, 66});
     Image9->hide();
     Shape2 = new CircleShape(this);
     Shape2->setGeometry(143, 249, 58, 57);
     Shape2->setEnabled(false);
-    Image3 = picture(this, art::roundButton(68, "NEXT", false), 204, 242);
-    Image2 = picture(this, art::roundButton(68, "NEXT", true), 204, 242);
+    Image3 = look::picture(this, "button-next.jpg", {204, 242, 68, 68});
+    Image2 = look::picture(this, "button-next-pressed.jpg", {204, 242, 68, 68});
     Image2->hide();
     Shape1 = new CircleShape(this);
     Shape1->setGeometry(210, 249, 57, 53);
@@ -201,6 +198,7 @@ void TForm3::showWizard() {
 }
 
 void TForm3::wizardToFront() {
+    show();
     raise();
     activateWindow();
 }
@@ -403,13 +401,13 @@ bool TForm3::stagePortsReady() {
     return false;
 }
 
-WizardHost::UploadOutcome TForm3::runStage() {
+UploadOutcome TForm3::runStage() {
     auto& flags = host_.flags();
     flags.uploadAborted = false;
     const int resetsBefore = resets_;
     const auto outcome = host_.clickUploadCode();
     // A reset during the upload (terminated, or the wizard closed meanwhile) ends the step here.
-    if (flags.uploadAborted || resets_ != resetsBefore) return WizardHost::UploadOutcome::Terminated;
+    if (flags.uploadAborted || resets_ != resetsBefore) return UploadOutcome::Terminated;
     return outcome;
 }
 
@@ -423,9 +421,9 @@ void TForm3::Button1Next4Click() {
     // The flag only selects what this load reads; left set, a later "Open Firmware" would load the
     // carried image in place of the user's file.
     flags.intermediateStage = false;
-    const auto outcome = loadResult == 0 ? WizardHost::UploadOutcome::Failed : runStage();
-    if (outcome == WizardHost::UploadOutcome::Terminated) return;
-    if (outcome != WizardHost::UploadOutcome::Completed) {
+    const auto outcome = loadResult == 0 ? UploadOutcome::Failed : runStage();
+    if (outcome == UploadOutcome::Terminated) return;
+    if (outcome != UploadOutcome::Completed) {
         Label1->setText(kFirstStageFailedText);
         return;
     }
@@ -447,8 +445,8 @@ void TForm3::Button1Next9Click() {
         return;
     }
     const auto outcome = runStage();
-    if (outcome == WizardHost::UploadOutcome::Terminated) return;
-    if (outcome != WizardHost::UploadOutcome::Completed) {
+    if (outcome == UploadOutcome::Terminated) return;
+    if (outcome != UploadOutcome::Completed) {
         Label1->setText(kFinalStageFailedText);
         return;
     }

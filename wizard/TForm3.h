@@ -30,7 +30,8 @@ public:
 
     // Shows the wizard modeless where it left off (only a reset takes it back to the welcome page).
     void showWizard();
-    // The upload sequence brings the wizard forward at the end of a completed upload.
+    // The upload sequence brings the wizard forward (shown again if the user had hidden it) at the
+    // end of a completed upload.
     void wizardToFront();
     // The identity reply's caption in Label3; may be called from any thread.
     void showAmpVersion(const QString& versionText);
@@ -119,7 +120,7 @@ private:
     void panelChange(PanelRevision::Knob knob, EditableList* list, CircleShape* marker);
     bool firmwareFileChosen();
     bool stagePortsReady();
-    WizardHost::UploadOutcome runStage();
+    UploadOutcome runStage();
 
     WizardHost& host_;
     QWidget* mainWindow_;

@@ -3,7 +3,6 @@
 #include <QMetaObject>
 
 #include "Look.h"
-#include "StandInArt.h"
 
 namespace kaldo {
 
@@ -11,12 +10,12 @@ TForm4::TForm4(WizardHost& host, QWidget* mainWindow)
     : QDialog(mainWindow, Qt::Dialog | Qt::FramelessWindowHint), host_(host), mainWindow_(mainWindow) {
     setWindowTitle("Midi Test");
     setFixedSize(280, 210);
-    Image1 = look::picture(this, art::background(280, 210), 0, 0);
+    Image1 = look::picture(this, "dialog-background.jpg", {0, 0, 280, 210});
     Label1 = look::caption(this,
         R"(Press the "Test Midi" button to send an ID request and preset changes. Presets should change if Midi is working.)",
         {20, 18, 240, 72}, 13);
-    Image3 = look::picture(this, art::roundButton(66, "TEST", true), 107, 137);
-    Image2 = look::picture(this, art::roundButton(66, "TEST", false), 107, 137);
+    Image3 = look::picture(this, "button-test-pressed.jpg", {107, 137, 66, 66});
+    Image2 = look::picture(this, "button-test.jpg", {107, 137, 66, 66});
     Shape1 = new CircleShape(this);
     Shape1->setGeometry(112, 137, 57, 66);
     Label2 = look::caption(this, QString(), {31, 95, 220, 32}, 13);

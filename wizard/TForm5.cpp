@@ -1,7 +1,6 @@
 #include "TForm5.h"
 
 #include "Look.h"
-#include "StandInArt.h"
 
 namespace kaldo {
 
@@ -13,12 +12,12 @@ TForm5::TForm5(WizardHost& host, QWidget* mainWindow)
     : QDialog(mainWindow, Qt::Dialog | Qt::FramelessWindowHint), host_(host), mainWindow_(mainWindow) {
     setWindowTitle("Form5");
     setFixedSize(280, 210);
-    Image1 = look::picture(this, art::background(280, 210), 0, 0);
+    Image1 = look::picture(this, "dialog-background.jpg", {0, 0, 280, 210});
     // Designed 210 pixels wide at 31; the longest port-selection text then ran into the list headings,
     // so the label takes the dialog's width less a margin.
     Label1 = look::caption(this, "test", {12, 22, 256, 76}, 13);
-    Image2 = look::picture(this, art::roundButton(68, "OK", false), 105, 133);
-    Image3 = look::picture(this, art::roundButton(68, "OK", true), 105, 133);
+    Image2 = look::picture(this, "button-ok.jpg", {105, 133, 68, 68});
+    Image3 = look::picture(this, "button-ok-pressed.jpg", {105, 133, 68, 68});
     Image3->hide();
     Shape1 = new CircleShape(this);
     Shape1->setGeometry(109, 139, 60, 55);
@@ -128,7 +127,7 @@ void TForm5::Shape1MouseUp(Qt::MouseButton) {
 
 // Asks the amp for its version and compares it with the file's; the window stays live meanwhile.
 void TForm5::confirmRevision() {
-    host_.setReplyCode(0);
+    host_.clearReplyCode();
     host_.initTimeout(kConfirmTimeoutMs);
     for (int i = 0; i < 3; ++i) host_.SysEx(kIdentityRequest.data(), kIdentityRequest.size());
     while (host_.replyCode() != kReplyIdentity) {

@@ -10,15 +10,13 @@
 
 #include "Messages.h"
 #include "SharedFlags.h"
+#include "UploadOutcome.h"
 #include "Version.h"
 
 namespace kaldo {
 
 class WizardHost {
 public:
-    // How the "Upload Code" command ended; nobody after it may report success unless Completed.
-    enum class UploadOutcome { Completed, Failed, Declined, Terminated };
-
     virtual ~WizardHost() = default;
 
     // Device names as the MIDI services report them, in device-number order.
@@ -44,7 +42,7 @@ public:
     // intermediateStage is set) and returns the new loadResult, 0 when nothing could be loaded.
     virtual int ReadFile(const std::string& path) = 0;
 
-    // Clicks "Upload Code" (UploadCode1) and returns when the upload has ended.
+    // Clicks "Upload Code" (UploadCode1) and returns how the upload ended; only Completed is success.
     virtual UploadOutcome clickUploadCode() = 0;
 
     // Brings the main window to the front.
@@ -67,7 +65,8 @@ public:
     virtual PackedVersion fileVersionUnmasked() = 0;
 
     virtual int replyCode() = 0;
-    virtual void setReplyCode(int code) = 0;
+    // Sets replyCode to 0 before asking the amp again.
+    virtual void clearReplyCode() = 0;
 
     // The reply time-out: start it; ask whether it expired (which reports the expiry itself).
     virtual void initTimeout(int ms) = 0;

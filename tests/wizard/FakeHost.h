@@ -103,9 +103,9 @@ public:
     }
     PackedVersion fileVersionUnmasked() override { return fileVersion; }
     int replyCode() override { return reply_code; }
-    void setReplyCode(int code) override {
-        events.push_back("reply code " + std::to_string(code));
-        reply_code = code;
+    void clearReplyCode() override {
+        events.push_back("reply code 0");
+        reply_code = 0;
     }
     void initTimeout(int ms) override {
         timeouts.push_back(ms);

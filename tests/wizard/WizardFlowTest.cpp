@@ -10,7 +10,7 @@
 
 using namespace kaldo;
 using namespace kaldo::test;
-using Outcome = WizardHost::UploadOutcome;
+using Outcome = UploadOutcome;
 
 namespace {
 const QString kWelcome =

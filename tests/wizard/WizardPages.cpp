@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
         w.host.dialogAnswers.push_back("/fw/kaldo.syx");
         w.next();
         save(w.form, "start-midi");
-        w.host.uploadOutcomes = {WizardHost::UploadOutcome::Failed};
+        w.host.uploadOutcomes = {UploadOutcome::Failed};
         w.next();
         save(w.form, "first-stage-failed");
         w.next();
