@@ -8,6 +8,7 @@
 
 #include "DiagnosticsWindow.h"
 #include "LampLayout.h"
+#include "MainWindowHost.h"
 #include "PictureLabel.h"
 #include "Pictures.h"
 #include "RunLog.h"
@@ -83,6 +84,7 @@ TForm1::TForm1(const Environment& env)
     selection = std::make_unique<midi::MidiSelection>(*env.midi, MidiOut1, MidiIn1, *this, updater->memo);
     selectedLink_ = std::make_unique<midi::SelectedMidiLink>(MidiOut1, *selection);
     link_.setTarget(env.link ? env.link : selectedLink_.get());
+    host_ = std::make_unique<MainWindowHost>(*this, clock_, *updater, *selection, MidiOut1, MidiIn1, settings_);
 
     // 1. the window and its controls
     buildControls();
@@ -154,6 +156,8 @@ void TForm1::attachWindows(TForm3* wizard, TForm4* test, TForm5* dialog) {
     Form4_ = test;
     Form5_ = dialog;
 }
+
+WizardHost& TForm1::host() { return *host_; }
 
 QString TForm1::logFilePath() const { return runLog_->path(); }
 
@@ -359,25 +363,22 @@ void TForm1::setCancelLabelVisible(bool visible) { Label1->setVisible(visible); 
 
 void TForm1::setCancelPictureVisible(bool visible) { Image2->setVisible(visible); }
 
-void TForm1::dialogMessage(const std::string& text) { Form5_->showMessage(qs(text)); }
+void TForm1::dialogMessage(const std::string& text) { Form5_->dialogMessage(qs(text)); }
 
-bool TForm1::dialogQuestion(const std::string& text) { return Form5_->askQuestion(qs(text)); }
+bool TForm1::dialogQuestion(const std::string& text) { return Form5_->dialogQuestion(qs(text)); }
 
 void TForm1::dialogPortSelection(const std::string& text, bool confirm) {
-    Form5_->choosePorts(qs(text), confirm, Out1, In1);
+    Form5_->dialogPortSelection(qs(text), confirm);
 }
 
-void TForm1::wizardToFront() {
-    Form3_->show();
-    Form3_->raise();
-}
+void TForm1::wizardToFront() { Form3_->wizardToFront(); }
 
 void TForm1::wizardResetStartup() { Form3_->ResetStartupClick(); }
 
 void TForm1::showAmpVersion(const std::string& versionText, bool inWizard) {
     StatusBar2->setText(1, "Version " + qs(versionText));
-    Form4_->setWindowTitle(qs(versionText));
-    if (inWizard) Form3_->setWindowTitle(qs(versionText));
+    Form4_->showAmpVersion(qs(versionText));
+    if (inWizard) Form3_->showAmpVersion(qs(versionText));
 }
 
 void TForm1::logChanged() {
@@ -402,7 +403,7 @@ void TForm1::StartupHelp1Click() {
     // The action has already toggled its check mark: that is the new first-time flag.
     const bool firstTime = StartupHelp1->isChecked();
     settings_.writeFirstTime(firstTime);
-    if (firstTime) Form3_->show();
+    if (firstTime) Form3_->showWizard();
 }
 
 void TForm1::ReCheckforMididevices1Click() {
@@ -429,7 +430,7 @@ void TForm1::Button2Click() {
 
 void TForm1::Timer2Timer() {
     Timer2.stop();
-    Form3_->show();
+    Form3_->showWizard();
 }
 
 void TForm1::Timer3Timer() { Label3->setVisible(!Label3->isVisible()); }

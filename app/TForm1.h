@@ -26,6 +26,8 @@ class QLabel;
 namespace kaldo {
 
 class DiagnosticsWindow;
+class MainWindowHost;
+class WizardHost;
 class PictureLabel;
 class RunLog;
 class TCGauge;
@@ -58,8 +60,10 @@ public:
     explicit TForm1(const Environment& env);
     ~TForm1() override;
 
-    // The other windows, created after this one and living as long.
+    // The other windows, created after this one and living as long. They reach the main window's
+    // controls, menus and state through host().
     void attachWindows(TForm3* wizard, TForm4* test, TForm5* dialog);
+    WizardHost& host();
 
     // The client area below the menu bar: every control of the design is a direct child of it.
     QWidget* client() const { return client_; }
@@ -162,6 +166,7 @@ private:
     LinkSwitch link_;
     std::unique_ptr<BlockSenderFactory> ownSenders_;
     std::unique_ptr<midi::SelectedMidiLink> selectedLink_;
+    std::unique_ptr<MainWindowHost> host_;
     QWidget* client_;
     QActionGroup* outGroup_;
     QActionGroup* inGroup_;

@@ -22,9 +22,9 @@ int main(int argc, char** argv) {
                 kaldo::Settings::forExecutable(QCoreApplication::applicationFilePath().toStdString())};
             // The four windows, in this order; only the main window is shown.
             kaldo::TForm1 form1(env);
-            auto* form3 = new kaldo::TForm3(&form1);
-            auto* form4 = new kaldo::TForm4(&form1);
-            auto* form5 = new kaldo::TForm5(&form1);
+            auto* form3 = new kaldo::TForm3(form1.host(), &form1);
+            auto* form4 = new kaldo::TForm4(form1.host(), &form1);
+            auto* form5 = new kaldo::TForm5(form1.host(), &form1);
             form1.attachWindows(form3, form4, form5);
             QObject::connect(&form1, &kaldo::TForm1::closed, &app, &QCoreApplication::quit);
             form1.show();

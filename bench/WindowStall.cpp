@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     RealTimeAmp amp(&app);
     kaldo::TForm1 form({clock, kaldo::midi::systemMidi("kaldo-bench"),
                         kaldo::Settings((dir.path() + "/bench.INI").toStdString()), &amp, nullptr});
-    form.attachWindows(new kaldo::TForm3(&form), new kaldo::TForm4(&form), new kaldo::TForm5(&form));
+    form.attachWindows(new kaldo::TForm3(form.host(), &form), new kaldo::TForm4(form.host(), &form), new kaldo::TForm5(form.host(), &form));
     amp.deliver = [&form](std::vector<std::uint8_t> bytes) { form.updater->MidiIn1SysEx(bytes.data(), bytes.size()); };
     form.show();
     // The wizard's way through an upload asks no questions, so nobody has to answer a dialog.

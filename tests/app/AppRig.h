@@ -88,7 +88,7 @@ struct AppRig {
     TForm1& start(MidiLink* link = nullptr, BlockSenderFactory* senders = nullptr) {
         TForm1::Environment env{clock, midi, Settings(settingsPath()), link, senders};
         form = std::make_unique<TForm1>(env);
-        form->attachWindows(new TForm3(form.get()), new TForm4(form.get()), new TForm5(form.get()));
+        form->attachWindows(new TForm3(form->host(), form.get()), new TForm4(form->host(), form.get()), new TForm5(form->host(), form.get()));
         form->show();
         return *form;
     }
