@@ -1,0 +1,29 @@
+#pragma once
+// The diagnostic controls of the main window, where a user can find them: the receive log Memo1, the
+// device-count labels Label4 and Label5 with their test buttons Button4 and Button9. Opened from
+// "&Midi" / "Diagnostics"; every line of the log is also written to a log file in the per-user folder.
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QWidget>
+#include <string>
+
+namespace kaldo {
+
+class DiagnosticsWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit DiagnosticsWindow(QWidget* owner);
+
+    QPlainTextEdit* Memo1;
+    QLabel* Label4;
+    QLabel* Label5;
+    QPushButton* Button4;
+    QPushButton* Button9;
+
+    // Shows the log as the engine now holds it.
+    void showLines(const QStringList& lines);
+};
+
+}  // namespace kaldo

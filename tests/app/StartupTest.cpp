@@ -1,0 +1,147 @@
+// Start and close of the main window with real settings files: defaults, the stale-version rule, the
+// swapped X/Y, the remembered firmware file, the first-time flag, and what the close writes.
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "AppRig.h"
+#include "FirmwareWriter.h"
+#include "TStatusBar.h"
+
+using namespace kaldo;
+using test::readText;
+using test::writeText;
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::AppRig> rig;
+
+    std::string firmwarePath() const { return (std::filesystem::path(rig->dir.path().toStdString()) / "fw.syx").string(); }
+
+    void writeFirmware() { QVERIFY(tools::writeFile(firmwarePath(), tools::makeFirmware({}))); }
+
+    std::string closeAndRead() {
+        QSignalSpy closed(rig->form.get(), &TForm1::closed);
+        rig->form->close();
+        if (closed.count() != 1) return "(close handler did not finish)";
+        return readText(rig->settingsPath());
+    }
+
+private slots:
+    void init() {
+        rig = std::make_unique<test::AppRig>();
+        rig->midi->outputs = {"Out 0", "Out 1", "Out 2"};
+        rig->midi->inputs = {"In 0"};
+    }
+    void cleanup() { rig.reset(); }
+
+    void firstRunWithoutAFile() {
+        TForm1& form = rig->start();
+        QCOMPARE(form.pos(), QPoint(100, 100));
+        QVERIFY(form.StartupHelp1->isChecked());
+        QVERIFY(form.Timer2.isActive());
+        QCOMPARE(form.Timer2.interval(), 400);
+        QCOMPARE(form.updater->loader.loadResult, int{kNotLoaded});
+        QVERIFY(rig->answers.seen.isEmpty());
+        QVERIFY(!std::filesystem::exists(rig->settingsPath()));  // nothing written at start
+
+        form.Timer2Timer();  // the wizard opens once
+        QVERIFY(!form.Timer2.isActive());
+        QVERIFY(form.findChild<TForm3*>()->isVisible());
+
+        const std::string saved = closeAndRead();
+        for (const char* line : {"[INI_VERSION]\r\nVERSION=1\r\n", "MIDI_OutPort=-1\r\n", "MIDI_InPort=-1\r\n",
+                                 "X=100\r\n", "Y=100\r\n"})
+            QVERIFY2(saved.find(line) != std::string::npos, saved.c_str());
+        QVERIFY(saved.find("FT=") == std::string::npos);
+        QVERIFY(saved.find("FILE=") == std::string::npos);
+    }
+
+    void staleFileLosesPositionAndFirmwareButKeepsTheFirstTimeFlag() {
+        writeFirmware();
+        writeText(rig->settingsPath(), "[INI_VERSION]\r\nVERSION=2\r\n[FIRST_TIME]\r\nFT=0\r\n[START_POS]\r\nX=300\r\n"
+                                       "Y=50\r\n[FIRMWARE]\r\nFILE=" + firmwarePath() + "\r\n");
+        TForm1& form = rig->start();
+        QCOMPARE(form.pos(), QPoint(100, 100));
+        QCOMPARE(form.updater->loader.loadResult, int{kNotLoaded});
+        QVERIFY(!form.StartupHelp1->isChecked());
+        QVERIFY(!form.Timer2.isActive());
+        const std::string onDisk = readText(rig->settingsPath());
+        QVERIFY(onDisk.find("START_POS") == std::string::npos);
+        QVERIFY(onDisk.find("FT=0") != std::string::npos);
+    }
+
+    void currentFileRestoresPositionAndFirmwareButNotThePorts() {
+        writeFirmware();
+        writeText(rig->settingsPath(), "[INI_VERSION]\r\nVERSION=1\r\n[FIRST_TIME]\r\nFT=0\r\n[START_POS]\r\nX=300\r\n"
+                                       "Y=50\r\n[MIDI_SELECTION]\r\nMIDI_OutPort=2\r\nMIDI_InPort=0\r\n[FIRMWARE]\r\n"
+                                       "FILE=" + firmwarePath() + "\r\n");
+        TForm1& form = rig->start();
+        QCOMPARE(form.pos(), QPoint(50, 300));  // X is the top edge, Y the left edge
+        QCOMPARE(form.updater->loader.loadResult, int{kPacketFormat});
+        QCOMPARE(form.StatusBar1->text(2), QString("File Name: fw.syx"));
+        QCOMPARE(form.StatusBar1->text(1), QString("Version 02.83"));
+        QVERIFY(form.Out1->actions()[0]->isChecked());
+        QCOMPARE(form.selection->selectedOutPort, -1);
+        QVERIFY(rig->midi->openOutputs().empty());
+
+        form.move(70, 20);
+        const std::string saved = closeAndRead();
+        QVERIFY2(saved.find("X=20\r\nY=70\r\n") != std::string::npos, saved.c_str());
+        QVERIFY(saved.find("FILE=" + firmwarePath() + "\r\n") != std::string::npos);
+        QVERIFY(saved.find("FT=0") != std::string::npos);
+    }
+
+    void rememberedFileThatIsGoneIsReportedAndForgotten() {
+        writeText(rig->settingsPath(), "[INI_VERSION]\r\nVERSION=1\r\n[FIRMWARE]\r\nFILE=" + firmwarePath() + "\r\n");
+        TForm1& form = rig->start();
+        QCOMPARE(form.updater->loader.loadResult, int{kNotLoaded});
+        QCOMPARE(rig->answers.seen,
+                 QStringList{"File Error | Can't perform one of the following file operations: Open, Seek, Read, Close."});
+        QVERIFY(closeAndRead().find("FILE=") == std::string::npos);
+    }
+
+    void noFileTextLoadsNothing() {
+        writeText(rig->settingsPath(), "[INI_VERSION]\r\nVERSION=1\r\n[FIRMWARE]\r\nFILE=no file\r\n");
+        TForm1& form = rig->start();
+        QCOMPARE(form.updater->loader.loadResult, int{kNotLoaded});
+        QVERIFY(rig->answers.seen.isEmpty());
+    }
+
+    void startupHelpWritesTheFlagAndOpensTheWizard() {
+        TForm1& form = rig->start();
+        form.StartupHelp1->trigger();
+        QVERIFY(!form.StartupHelp1->isChecked());
+        QVERIFY(readText(rig->settingsPath()).find("[FIRST_TIME]\r\nFT=0") != std::string::npos);
+        QVERIFY(!form.findChild<TForm3*>()->isVisible());
+        form.StartupHelp1->trigger();
+        QVERIFY(form.StartupHelp1->isChecked());
+        QVERIFY(readText(rig->settingsPath()).find("FT=1") != std::string::npos);
+        QVERIFY(form.findChild<TForm3*>()->isVisible());
+    }
+
+    void closeShutsThePortsAndSavesTheChoice() {
+        TForm1& form = rig->start();
+        form.Out1->actions()[2]->trigger();
+        form.In1->actions()[1]->trigger();
+        QCOMPARE(rig->midi->openOutputs(), std::vector<std::string>{"Out 1"});
+        QCOMPARE(rig->midi->openInputs(), std::vector<std::string>{"In 0"});
+        const std::string saved = closeAndRead();
+        QVERIFY(rig->midi->openOutputs().empty());
+        QVERIFY(rig->midi->openInputs().empty());
+        QVERIFY2(saved.find("MIDI_OutPort=1\r\nMIDI_InPort=0\r\n") != std::string::npos, saved.c_str());
+    }
+
+    void unwritableSettingsAreReportedAndTheWindowStillCloses() {
+        TForm1& form = rig->start();
+        // a folder where the file should be: nothing can be written there
+        std::filesystem::create_directories(rig->settingsPath());
+        QSignalSpy closed(&form, &TForm1::closed);
+        form.close();
+        QCOMPARE(closed.count(), 1);
+        QCOMPARE(rig->answers.seen.last(), QString("ini | Could not save program settings."));
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "StartupTest.moc"

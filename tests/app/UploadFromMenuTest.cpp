@@ -1,0 +1,234 @@
+// "Upload Code" from the menu against the simulated amp on virtual time: what the window shows while
+// it runs (status rows, gauge, warning, cancel button, rings, log), what it refuses meanwhile, and
+// closing the window in the middle.
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "AppRig.h"
+#include "DiagnosticsWindow.h"
+#include "FirmwareWriter.h"
+#include "InProcessAmp.h"
+#include "Messages.h"
+#include "PictureLabel.h"
+#include "TCGauge.h"
+#include "TLEDImage.h"
+#include "TStatusBar.h"
+
+using namespace kaldo;
+
+namespace {
+
+// Sends each block on the window thread, at once or as long after its start as a MIDI line would
+// take, so virtual time stays deterministic.
+class InlineSenders : public BlockSenderFactory {
+public:
+    explicit InlineSenders(VirtualClock& clock) : clock_(clock) {}
+    std::unique_ptr<BlockSender> make(MidiLink& link) override {
+        return std::make_unique<Sender>(link, clock_, sendTimeMs);
+    }
+    int sendTimeMs = 0;
+
+private:
+    class Sender : public BlockSender {
+    public:
+        Sender(MidiLink& link, VirtualClock& clock, int delay) : link_(link), clock_(clock), delay_(delay) {}
+        ~Sender() override { finish(); }
+        void start(const std::uint8_t* data, std::size_t length) override {
+            if (delay_ == 0) return send(data, length);
+            clock_.schedule(delay_, [this, data, length] { send(data, length); });
+        }
+        bool done() const override { return done_; }
+        bool finish() override {
+            while (!done_) clock_.pause(1);
+            return sent_;
+        }
+
+    private:
+        void send(const std::uint8_t* data, std::size_t length) {
+            sent_ = link_.sysEx(data, length);
+            done_ = true;
+        }
+        MidiLink& link_;
+        VirtualClock& clock_;
+        int delay_;
+        bool done_ = false;
+        bool sent_ = false;
+    };
+    VirtualClock& clock_;
+};
+
+// What the window showed at one moment of the upload.
+struct Snapshot {
+    bool gauge = false;
+    int percent = 0;
+    bool blinking = false;
+    bool cancelLabel = false;
+    QString status2;
+    QString packets;
+    int litLamps = 0;
+    bool uploadEnabled = true;
+};
+
+}  // namespace
+
+class UploadFromMenuTest : public QObject {
+    Q_OBJECT
+
+    static constexpr int kPackets = 8;
+    std::unique_ptr<test::AppRig> rig;
+    std::unique_ptr<sim::InProcessAmp> amp;
+    std::unique_ptr<InlineSenders> senders;
+    std::vector<std::uint8_t> image;
+
+    TForm1& startWithAmp(tools::FirmwareSpec spec) {
+        rig->midi->outputs = {"Port A"};
+        amp = std::make_unique<sim::InProcessAmp>(rig->clock, 0x00020500);
+        TForm1& form = rig->start(amp.get(), senders.get());
+        amp->setReplySink([&form](std::span<const std::uint8_t> bytes) {
+            form.updater->MidiIn1SysEx(bytes.data(), bytes.size());
+        });
+        image = tools::makeFirmware(spec);
+        const std::string path = (std::filesystem::path(rig->dir.path().toStdString()) / "fw.syx").string();
+        tools::writeFile(path, image);
+        form.updater->ReadFile(path);
+        return form;
+    }
+
+    void identify() {
+        amp->sysEx(kIdentityRequest.data(), kIdentityRequest.size());
+        rig->clock.pause(100);
+    }
+
+    static tools::FirmwareSpec packets() {
+        tools::FirmwareSpec spec;
+        spec.packetCount = kPackets;
+        return spec;
+    }
+    static tools::FirmwareSpec singleBlock(std::size_t length) {
+        tools::FirmwareSpec spec;
+        spec.format = tools::FirmwareFormat::SingleBlock;
+        spec.blockLength = length;
+        return spec;
+    }
+
+    Snapshot snapshot() {
+        const TForm1& form = *rig->form;
+        Snapshot s;
+        s.gauge = form.CGauge1->isVisibleTo(form.client());
+        s.percent = form.CGauge1->PercentDone();
+        s.blinking = form.Timer3.isActive();
+        s.cancelLabel = form.Label1->isVisibleTo(form.client());
+        s.status2 = form.StatusBar2->text(3);
+        s.packets = form.StatusBar2->text(2);
+        for (TLEDImage* lamp : form.lamps) s.litLamps += lamp->LEDOn() ? 1 : 0;
+        s.uploadEnabled = form.UploadCode1->isEnabled();
+        return s;
+    }
+
+private slots:
+    void init() {
+        rig = std::make_unique<test::AppRig>();
+        senders = std::make_unique<InlineSenders>(rig->clock);
+    }
+    void cleanup() {
+        rig->form.reset();
+        amp.reset();
+        senders.reset();
+        rig.reset();
+    }
+
+    void handshakeUploadShowsItsProgress() {
+        TForm1& form = startWithAmp(packets());
+        identify();
+        QCOMPARE(form.StatusBar2->text(1), QString("Version 02.50"));
+        Snapshot during;
+        rig->clock.schedule(200 + 600 * 3 + 300, [&] {
+            during = snapshot();
+            // Meanwhile nothing may change the image, the send position or the ports.
+            const std::size_t pointer = form.updater->loader.sendPointer;
+            form.Button2Click();
+            form.Firmware1Click();
+            form.Out1->actions()[1]->trigger();
+            form.ReCheckforMididevices1Click();
+            QCOMPARE(form.updater->loader.sendPointer, pointer);
+            QCOMPARE(form.selection->selectedOutPort, -1);
+            QVERIFY(form.Out1->actions()[0]->isChecked());
+            QVERIFY(rig->midi->openOutputs().empty());
+        });
+        form.UploadCode1->trigger();
+
+        QCOMPARE(form.lastUpload().outcome, UploadOutcome::Completed);
+        QCOMPARE(form.lastUpload().way, UploadWay::Handshake);
+        QVERIFY(amp->receivedImage() == image);
+        QVERIFY(during.gauge);
+        QVERIFY(during.percent > 0 && during.percent < 100);
+        QVERIFY(during.blinking);
+        QVERIFY(during.cancelLabel);
+        QVERIFY2(during.status2.startsWith("Status -> Sending packet number ") &&
+                     during.status2.endsWith(QString(" of %1").arg(kPackets)),
+                 qPrintable(during.status2));
+        QCOMPARE(during.litLamps, 3);  // one lamp of each ring
+        QVERIFY(!during.uploadEnabled);
+        QCOMPARE(amp->deSelectCalls(), 1);  // only the upload's own release of the ports
+        QCOMPARE(amp->reCheckCalls(), 0);
+
+        // afterwards: the idle look again, the commands back
+        const Snapshot after = snapshot();
+        QVERIFY(!after.gauge);
+        QVERIFY(!after.blinking);
+        QVERIFY(!form.Label3->isVisibleTo(form.client()));
+        QCOMPARE(after.litLamps, 0);
+        QVERIFY(after.uploadEnabled);
+        QVERIFY(form.Out1->isEnabled());
+        // the replies are in the log, on screen and in the log file
+        const QString log = form.diagnostics->Memo1->toPlainText();
+        QVERIFY(log.contains("F0 00 00 5A"));
+        QVERIFY(log.contains("02.50"));
+        QFile file(form.logFilePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains("02.50"));
+        QVERIFY(rig->answers.seen.join('\n').contains("Looks good!"));
+    }
+
+    void singleBlockUploadFillsTheGaugeAndTurnsTheRings() {
+        TForm1& form = startWithAmp(singleBlock(150000));
+        senders->sendTimeMs = 48000;  // 150000 bytes at 0.32 ms each
+        QList<Snapshot> seen;
+        for (int t = 1000; t <= 60000; t += 1000) rig->clock.schedule(t, [&] { seen << snapshot(); });
+        form.UploadCode1->trigger();
+        QCOMPARE(form.lastUpload().outcome, UploadOutcome::Completed);
+        QCOMPARE(form.lastUpload().way, UploadWay::SingleBlock);
+        QVERIFY(amp->receivedImage() == image);
+        int most = 0;
+        for (const Snapshot& s : seen) {
+            if (s.gauge) most = std::max(most, s.percent);
+        }
+        QCOMPARE(most, 100);
+        QVERIFY(std::any_of(seen.begin(), seen.end(), [](const Snapshot& s) { return s.litLamps == 3; }));
+        QCOMPARE(snapshot().litLamps, 0);
+    }
+
+    void closingMidUploadStopsItThenClosesAndSaves() {
+        TForm1& form = startWithAmp(packets());
+        identify();
+        QSignalSpy closed(&form, &TForm1::closed);
+        int closedWhileRunning = -1;
+        rig->clock.schedule(200 + 600 * 2 + 100, [&] {
+            form.close();
+            closedWhileRunning = static_cast<int>(closed.count());
+        });
+        form.UploadCode1->trigger();
+        QCOMPARE(closedWhileRunning, 0);  // the close handler waited for the upload
+        QCOMPARE(closed.count(), 1);
+        QCOMPARE(form.lastUpload().outcome, UploadOutcome::Terminated);
+        QCOMPARE(form.lastUpload().failure, UploadFailure::Stopped);
+        QVERIFY(amp->received().size() < std::size_t{kPackets + 1});
+        QVERIFY(!form.isVisible());
+        QVERIFY(std::filesystem::exists(rig->settingsPath()));
+        // the program is closing: no question, no message after the stop
+        QVERIFY(!rig->answers.seen.join('\n').contains("terminated"));
+    }
+};
+
+QTEST_MAIN(UploadFromMenuTest)
+#include "UploadFromMenuTest.moc"

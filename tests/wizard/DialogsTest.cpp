@@ -1,0 +1,252 @@
+// The MIDI test dialog and the message and confirmation dialog: what they send, what they show,
+// and the confirmation's outcomes in the order the checks come.
+#include <QCoreApplication>
+#include <QTimer>
+#include <QTest>
+
+#include <thread>
+
+#include "FakeHost.h"
+#include "TForm4.h"
+#include "TForm5.h"
+
+using namespace kaldo;
+using namespace kaldo::test;
+
+namespace {
+
+void click(CircleShape* shape) { QTest::mouseClick(shape, Qt::LeftButton, {}, shape->rect().center()); }
+
+// A dialog in port selection with confirmation, ports ready, shown without blocking the test.
+struct Confirmation {
+    FakeHost host;
+    TForm5 form{host, nullptr};
+    Confirmation() {
+        host.outReady = host.inReady = true;
+        form.confirmMode = true;
+        form.Label1->setText("Now select the MIDI device.");
+        for (QWidget* w : std::initializer_list<QWidget*>{form.Label2, form.Label3, form.ComboBox1, form.ComboBox2})
+            w->show();
+        form.show();
+    }
+};
+
+}  // namespace
+
+class DialogsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void testDialogSendsIdentityThenPresets();
+    void testDialogShowsTheLatestReply();
+    void portListsAreFilledOnce();
+    void portListsClickTheMenuItems();
+    void confirmationSucceeds();
+    void confirmationFindsTheWrongRevision();
+    void confirmationTimesOutAndStaysReady();
+    void confirmationChecksTheOutputPortFirst();
+    void confirmationIgnoresOkWhileWaiting();
+    void messageAndQuestionCloseOnOk();
+};
+
+void DialogsTest::testDialogSendsIdentityThenPresets() {
+    FakeHost host;
+    TForm4 form(host, nullptr);
+    QCOMPARE(form.windowTitle(), QString("Midi Test"));
+    QCOMPARE(form.size(), QSize(280, 210));
+    form.show();
+    QTest::mousePress(form.Shape1, Qt::LeftButton, {}, form.Shape1->rect().center());
+    QVERIFY(form.Image2->isHidden() && form.Image3->isVisible());
+    QTest::mouseRelease(form.Shape1, Qt::LeftButton, {}, form.Shape1->rect().center());
+    QVERIFY(form.Image2->isVisible() && form.Image3->isHidden());
+    for (int i = 0; i < 4; ++i) click(form.Shape1);
+    std::vector<std::string> expected;
+    for (const char* program : {"01", "02", "03", "00", "01"}) {
+        expected.push_back(kIdentityLine);
+        expected.push_back(std::string("put2 C0 ") + program);
+    }
+    QCOMPARE(host.events, expected);
+}
+
+void DialogsTest::testDialogShowsTheLatestReply() {
+    FakeHost host;
+    TForm4 form(host, nullptr);
+    QVERIFY(form.Label2->isHidden());
+    form.showAmpVersion("01.59");  // also while the dialog is closed
+    QCOMPARE(form.Label2->text(), QString("Connected, current code version is 01.59"));
+    std::thread input([&] { form.showAmpVersion("01.60"); });
+    input.join();
+    QCOMPARE(form.Label2->text(), QString("Connected, current code version is 01.59"));
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(form.Label2->text(), QString("Connected, current code version is 01.60"));
+    QVERIFY(!form.Label2->isHidden());
+    // "Test Connection" hides the old reply before showing the dialog.
+    QTimer::singleShot(0, &form, [&] {
+        QVERIFY(form.Label2->isHidden());
+        form.SpeedButton1->click();
+    });
+    form.showModalTest();
+    QVERIFY(!form.isVisible());
+}
+
+void DialogsTest::portListsAreFilledOnce() {
+    Confirmation c;
+    c.form.ComboBox1Enter();
+    c.form.ComboBox2Enter();
+    QCOMPARE(c.form.ComboBox1->count(), 2);
+    QCOMPARE(c.form.ComboBox2->count(), 1);
+    c.host.outNames.push_back("KALDO USB");
+    c.host.inNames.push_back("KALDO USB");
+    c.form.ComboBox1->setFocus();
+    c.form.ComboBox1->showPopup();
+    c.form.ComboBox1->hidePopup();
+    c.form.ComboBox2Enter();
+    QCOMPARE(c.form.ComboBox1->count(), 2);
+    QCOMPARE(c.form.ComboBox2->count(), 1);
+    QCOMPARE(c.form.ComboBox1->currentText(), QString("Midi Out Devices"));
+
+    // Reaching a list for the first time fills it.
+    FakeHost host;
+    TForm5 fresh(host, nullptr);
+    fresh.ComboBox2->show();
+    fresh.show();
+    fresh.ComboBox2->showPopup();
+    fresh.ComboBox2->hidePopup();
+    QCOMPARE(fresh.ComboBox2->count(), 1);
+}
+
+void DialogsTest::portListsClickTheMenuItems() {
+    Confirmation c;
+    c.form.ComboBox1Enter();
+    c.form.ComboBox2Enter();
+    c.form.ComboBox1->setCurrentIndex(1);
+    emit c.form.ComboBox1->activated(1);
+    c.form.ComboBox2->setCurrentIndex(0);
+    emit c.form.ComboBox2->activated(0);
+    QCOMPARE(c.host.outClicks, std::vector<int>{2});
+    QCOMPARE(c.host.inClicks, std::vector<int>{1});
+}
+
+void DialogsTest::confirmationSucceeds() {
+    Confirmation c;
+    c.host.fileVersion = 0x00020803;
+    c.host.onPump = [&](int n) {
+        if (n == 3) c.host.answerIdentity(0x00020803, "02.83");
+    };
+    c.host.reply_code = 0x7C;  // left over from the upload
+    click(c.form.Shape1);
+    const std::vector<std::string> sent(c.host.events.begin(), c.host.events.begin() + 5);
+    const std::vector<std::string> expected{"reply code 0", "timeout 5000", kIdentityLine, kIdentityLine, kIdentityLine};
+    QCOMPARE(sent, expected);
+    QCOMPARE(c.host.pumps, 3);
+    QCOMPARE(c.form.Label1->text(), QString("Success, new code rev is confirmed. Rock On!"));
+    QCOMPARE(c.host.statusPanel3, std::string("Status -> Complete."));
+    QVERIFY(!c.form.confirmMode);
+    QVERIFY(c.form.ComboBox1->isHidden() && c.form.ComboBox2->isHidden());
+    QVERIFY(c.form.Label2->isHidden() && c.form.Label3->isHidden());
+    QVERIFY(c.form.isVisible());
+    click(c.form.Shape1);
+    QVERIFY(!c.form.isVisible());
+    QCOMPARE(c.host.count(kIdentityLine), 3);
+}
+
+void DialogsTest::confirmationFindsTheWrongRevision() {
+    Confirmation c;
+    c.host.fileVersion = 0x00020803;
+    c.host.onPump = [&](int) { c.host.answerIdentity(0x00010002, "01.02"); };
+    click(c.form.Shape1);
+    QCOMPARE(c.form.Label1->text(), QString("Fail, code rev is wrong. Power cycle the amp and try again."));
+    QCOMPARE(c.host.statusPanel3, std::string("Status -> Error."));
+    QVERIFY(!c.form.confirmMode);
+    click(c.form.Shape1);
+    QVERIFY(!c.form.isVisible());
+}
+
+void DialogsTest::confirmationTimesOutAndStaysReady() {
+    Confirmation c;
+    c.host.timeoutAfterPumps = 50;
+    click(c.form.Shape1);
+    const std::vector<std::string> tail(c.host.events.end() - 3, c.host.events.end());
+    const std::vector<std::string> expected{"box Status: Error. Device not responding. Power cycle amp and try again.",
+                                            "reset", "box Status: An Error occurred. Try again."};
+    QCOMPARE(tail, expected);
+    QCOMPARE(c.host.pumps, 50);
+    QVERIFY(c.form.confirmMode);
+    QVERIFY(c.form.isVisible() && c.form.ComboBox1->isVisible());
+    QCOMPARE(c.form.Label1->text(), QString("Now select the MIDI device."));
+    // The next OK tries again, and this time the amp answers.
+    c.host.timeoutAfterPumps = -1;
+    c.host.fileVersion = 0x00020803;
+    c.host.onPump = [&](int) { c.host.answerIdentity(0x00020803, "02.83"); };
+    click(c.form.Shape1);
+    QCOMPARE(c.host.timeouts, (std::vector<int>{5000, 5000}));
+    QCOMPARE(c.form.Label1->text(), QString("Success, new code rev is confirmed. Rock On!"));
+}
+
+void DialogsTest::confirmationChecksTheOutputPortFirst() {
+    Confirmation c;
+    c.host.outReady = false;
+    c.host.inReady = true;
+    click(c.form.Shape1);
+    c.host.inReady = false;
+    click(c.form.Shape1);
+    c.host.outReady = true;
+    click(c.form.Shape1);
+    const std::vector<std::string> expected{"box Status: Please select Midi Out Device",
+                                            "box Status: Please select Midi Out Device",
+                                            "box Status: Please select Midi In Device"};
+    QCOMPARE(c.host.events, expected);
+    QVERIFY(c.form.isVisible() && c.form.confirmMode);
+}
+
+void DialogsTest::confirmationIgnoresOkWhileWaiting() {
+    Confirmation c;
+    c.host.onPump = [&](int n) {
+        if (n == 1) click(c.form.Shape1);  // impatient user
+        if (n == 2) c.host.answerIdentity(c.host.fileVersion, "01.60");
+    };
+    click(c.form.Shape1);
+    QCOMPARE(c.host.count(kIdentityLine), 3);
+    QCOMPARE(c.host.timeouts.size(), std::size_t{1});
+    QVERIFY(c.form.isVisible());
+}
+
+void DialogsTest::messageAndQuestionCloseOnOk() {
+    FakeHost host;
+    TForm5 form(host, nullptr);
+    QCOMPARE(form.Label1->text(), QString("test"));
+    QTimer::singleShot(0, &form, [&] {
+        QCOMPARE(form.Label1->text(), QString("Looks good! Unplug the USB cable and power cycle the amp."));
+        click(form.Shape1);
+    });
+    form.dialogMessage("Looks good! Unplug the USB cable and power cycle the amp.");
+    QVERIFY(!form.isVisible());
+
+    QTimer::singleShot(0, &form, [&] {
+        QVERIFY(form.CheckBox1->isVisible() && form.Label4->isVisible());
+        QCOMPARE(form.Label4->text(), QString("Setup USB."));
+        form.CheckBox1->click();
+        click(form.Shape1);
+    });
+    QVERIFY(form.dialogQuestion("Do you want to setup the KALDO USB MIDI interface?"));
+    QVERIFY(form.CheckBox1->isHidden() && form.Label4->isHidden());
+
+    // Port selection without confirmation closes on the first OK, whatever the ports.
+    QTimer::singleShot(0, &form, [&] {
+        QVERIFY(form.ComboBox1->isVisible() && form.Label2->isVisible());
+        click(form.Shape1);
+    });
+    form.dialogPortSelection("Now select the MIDI device.", false);
+    QCOMPARE(host.count("box"), 0);
+
+    // A confirmation left by the close glyph does not turn the next message into one.
+    QTimer::singleShot(0, &form, [&] { form.SpeedButton1->click(); });
+    form.dialogPortSelection("Now select the MIDI device.", true);
+    QVERIFY(form.confirmMode);
+    QTimer::singleShot(0, &form, [&] { click(form.Shape1); });
+    form.dialogMessage("Firmware Sent.");
+    QVERIFY(!form.isVisible());
+    QCOMPARE(host.count("box"), 0);
+}
+
+QTEST_MAIN(DialogsTest)
+#include "DialogsTest.moc"

@@ -1,0 +1,283 @@
+// The wizard driving the real engine against the simulated amp, on virtual time: an amp at 01.02
+// takes the carried intermediate image first, then the chosen file, and ends confirmed at the new
+// revision; on either connection type.
+#include <QTimer>
+#include <QTest>
+
+#include <filesystem>
+
+#include "BlockSender.h"
+#include "FirmwareWriter.h"
+#include "FrontPanel.h"
+#include "InProcessAmp.h"
+#include "IntermediateImage.h"
+#include "RingShows.h"
+#include "TForm5.h"
+#include "Updater.h"
+#include "UpdaterUi.h"
+#include "VirtualClock.h"
+#include "WizardDriving.h"
+
+using namespace kaldo;
+using namespace kaldo::test;
+
+namespace {
+
+constexpr PackedVersion kRev0102 = 0x00010002;
+constexpr PackedVersion kRev0283 = 0x00020803;
+
+// The engine's user interface: hands the wizard its captions and its front and reset, and notes
+// every box and dialog (none may claim success after a failure).
+class EngineUi : public UpdaterUi {
+public:
+    TForm3* wizard = nullptr;
+    std::vector<std::string> shown;
+
+    void setStatus1(int, const std::string&) override {}
+    void setStatus2(int panel, const std::string& text) override {
+        if (panel == 3) shown.push_back("status " + text);
+    }
+    Answer messageBox(const std::string& text, const std::string& caption, Buttons) override {
+        shown.push_back("box " + caption + ": " + text);
+        return Answer::Ok;
+    }
+    void setGaugeVisible(bool) override {}
+    void setGaugeMax(int) override {}
+    void setGaugeProgress(int) override {}
+    void setWarningVisible(bool) override {}
+    void setWarningBlink(bool) override {}
+    void setCancelLabelVisible(bool) override {}
+    void setCancelPictureVisible(bool) override {}
+    void dialogMessage(const std::string& text) override { shown.push_back("dialog " + text); }
+    bool dialogQuestion(const std::string& text) override {
+        shown.push_back("question " + text);
+        return false;
+    }
+    void dialogPortSelection(const std::string& text, bool) override { shown.push_back("ports " + text); }
+    void wizardToFront() override { wizard->wizardToFront(); }
+    void wizardResetStartup() override { wizard->ResetStartupClick(); }
+    void showAmpVersion(const std::string& versionText, bool inWizard) override {
+        if (inWizard) wizard->showAmpVersion(QString::fromStdString(versionText));
+    }
+    void logChanged() override {}
+};
+
+// Sends each block at once on the window thread, keeping virtual time deterministic.
+class InlineSenders : public BlockSenderFactory {
+    class Sender : public BlockSender {
+    public:
+        explicit Sender(MidiLink& link) : link_(link) {}
+        void start(const std::uint8_t* data, std::size_t length) override { sent_ = link_.sysEx(data, length); }
+        bool done() const override { return true; }
+        bool finish() override { return sent_; }
+
+    private:
+        MidiLink& link_;
+        bool sent_ = false;
+    };
+
+public:
+    std::unique_ptr<BlockSender> make(MidiLink& link) override { return std::make_unique<Sender>(link); }
+};
+
+// The main window's side over the engine and the simulated amp's one USB MIDI device.
+class EngineHost : public WizardHost {
+public:
+    EngineHost(VirtualClock& clock, Updater& updater, sim::InProcessAmp& amp, std::string file)
+        : clock_(clock), updater_(updater), amp_(amp), file_(std::move(file)) {
+        amp_.selectPorts(false, false);
+    }
+
+    std::vector<std::string> outputDeviceNames() override { return {"USB Audio Device"}; }
+    std::vector<std::string> inputDeviceNames() override { return {"USB Audio Device"}; }
+    void clickOutItem(int item) override {
+        out_ = item == 1;
+        amp_.selectPorts(out_, in_);
+    }
+    void clickInItem(int item) override {
+        in_ = item == 1;
+        amp_.selectPorts(out_, in_);
+    }
+    bool outPortReady() override { return amp_.outPortReady(); }
+    bool inPortReady() override { return amp_.inPortReady(); }
+    void Put2(std::uint8_t status, std::uint8_t data) override { amp_.put2(status, data); }
+    void SysEx(const std::uint8_t* data, std::size_t length) override { amp_.sysEx(data, length); }
+    std::optional<std::string> runOpenDialog(const std::string&) override { return file_; }
+    int ReadFile(const std::string& path) override { return updater_.ReadFile(path); }
+    UploadOutcome clickUploadCode() override {
+        ++uploads;
+        return updater_.Button2Click().outcome;
+    }
+    void mainToFront() override {}
+    void pump() override { clock_.pause(5); }
+    void pause(int ms) override { clock_.pause(ms); }
+    void setFirstTime(bool) override {}
+    std::optional<IdentityReply> ampVersion() override {
+        const auto s = updater_.replies.snapshot();
+        if (s.ampVersion == kNoVersion) return std::nullopt;
+        return IdentityReply{s.ampVersion, s.ampVersionText};
+    }
+    void clearAmpVersion() override { updater_.replies.clearAmpVersion(); }
+    PackedVersion fileVersionUnmasked() override { return updater_.loader.fileVersionUnmasked; }
+    int replyCode() override { return updater_.replies.replyCode(); }
+    void clearReplyCode() override { updater_.replies.clearReplyCode(); }
+    void initTimeout(int ms) override { updater_.initTimeout(ms); }
+    bool timeoutCheck() override { return updater_.timeoutCheck(); }
+    void resetCodeUpload() override { updater_.resetCodeUpload(); }
+    void setStatusPanel3(const std::string& text) override { statusPanel3 = text; }
+    void messageBox(const std::string& text, const std::string& caption) override {
+        boxes.push_back(caption + ": " + text);
+    }
+    SharedFlags& flags() override { return updater_.flags; }
+
+    int uploads = 0;
+    std::string statusPanel3;
+    std::vector<std::string> boxes;
+
+private:
+    VirtualClock& clock_;
+    Updater& updater_;
+    sim::InProcessAmp& amp_;
+    std::string file_;
+    bool out_ = false;
+    bool in_ = false;
+};
+
+struct Rig {
+    explicit Rig(const std::string& fileName) : amp(clock, kRev0102), shows(clock), updater(clock, ui, amp, shows, senders) {
+        tools::FirmwareSpec spec;
+        spec.version = kRev0283;
+        spec.packetCount = 6;
+        spec.packetDataLength = 256;
+        image = tools::makeFirmware(spec);
+        path = (std::filesystem::temp_directory_path() / fileName).string();
+        tools::writeFile(path, image);
+        shows.init_leds(panel.children);  // the shows pace their waits by their lamps
+        amp.setReplySink([this](std::span<const std::uint8_t> m) { updater.MidiIn1SysEx(m.data(), m.size()); });
+        host = std::make_unique<EngineHost>(clock, updater, amp, path);
+        wizard = std::make_unique<TForm3>(*host, nullptr);
+        ui.wizard = wizard.get();
+        wizard->showWizard();
+    }
+    ~Rig() { std::filesystem::remove(path); }
+
+    void next() { click(wizard->Shape1); }
+
+    VirtualClock clock;
+    EngineUi ui;
+    sim::InProcessAmp amp;
+    InlineSenders senders;
+    FrontPanel panel;
+    RingShows shows;
+    Updater updater;
+    std::vector<std::uint8_t> image;
+    std::string path;
+    std::unique_ptr<EngineHost> host;
+    std::unique_ptr<TForm3> wizard;
+};
+
+// The amp's new revision confirmed in the message and confirmation dialog, as after a reconnect.
+void confirmNewRevision(Rig& rig) {
+    TForm5 dialog(*rig.host, nullptr);
+    QString result;
+    QTimer::singleShot(0, &dialog, [&] {
+        // The upload released the ports; the user picks the amp's device again.
+        dialog.ComboBox1Enter();
+        pick(dialog.ComboBox1, 0);
+        dialog.ComboBox2Enter();
+        pick(dialog.ComboBox2, 0);
+        click(dialog.Shape1);  // confirms
+        result = dialog.Label1->text();
+        dialog.close();
+    });
+    dialog.dialogPortSelection("Now select the MIDI device.", true);
+    QCOMPARE(result, QString("Success, new code rev is confirmed. Rock On!"));
+    QCOMPARE(rig.host->statusPanel3, std::string("Status -> Complete."));
+    QVERIFY(rig.host->boxes.empty());
+}
+
+}  // namespace
+
+class WizardEndToEndTest : public QObject {
+    Q_OBJECT
+private slots:
+    void usbAmpAt102TakesBothStagesAndConfirms();
+    void classicAmpAt102TakesBothStagesBlind();
+};
+
+void WizardEndToEndTest::usbAmpAt102TakesBothStagesAndConfirms() {
+    Rig rig("e2e-usb.syx");
+    TForm3& w = *rig.wizard;
+    pick(w.ComboBox5, 1);
+    rig.next();
+    rig.next();
+    pick(w.ComboBox1, 0);
+    pick(w.ComboBox6, 0);
+    rig.next();
+    click(w.Shape2);  // the test
+    rig.clock.pause(100);
+    rig.clock.pump();
+    QCOMPARE(w.Label3->text(), QString("Connected, current code version is 01.02"));
+    QCOMPARE(rig.amp.programChanges().size(), std::size_t{1});
+    rig.next();  // through the file choice to the start page
+    QCOMPARE(w.revisionText(), std::string("1.02"));
+    QVERIFY(w.currentStep() == &TForm3::Button1Next4Click);
+
+    rig.next();
+    QVERIFY2(w.Label1->text().startsWith("First stage complete!"), qPrintable(w.Label1->text()));
+    const auto carried = intermediateImage();
+    QCOMPARE(rig.amp.receivedImage(), std::vector<std::uint8_t>(carried.begin(), carried.end()));
+    QVERIFY(!rig.updater.flags.intermediateStage);
+
+    // Every upload ends by releasing the ports, and the amp restarts: they are chosen again before
+    // the final stage, which could not send otherwise.
+    QVERIFY(!rig.amp.outPortReady());
+    rig.next();
+    QCOMPARE(rig.host->uploads, 1);
+    QVERIFY(w.ComboBox1->isVisible() && w.ComboBox6->isVisible());
+    QVERIFY(!w.Shape1->isEnabled());
+    pick(w.ComboBox1, 0);
+    pick(w.ComboBox6, 0);
+    rig.next();
+    QVERIFY2(w.Label1->text().startsWith("Final stage complete!"), qPrintable(w.Label1->text()));
+    QCOMPARE(rig.amp.revision(), kRev0283);
+    QCOMPARE(rig.host->uploads, 2);
+    for (const auto& s : rig.ui.shown) QVERIFY2(s.rfind("box", 0) != 0, s.c_str());  // no failure on the way
+
+    confirmNewRevision(rig);
+    rig.next();
+    QVERIFY(!w.isVisible());
+    QVERIFY(!rig.updater.flags.wizardActive);
+}
+
+void WizardEndToEndTest::classicAmpAt102TakesBothStagesBlind() {
+    Rig rig("e2e-midi.syx");
+    TForm3& w = *rig.wizard;
+    pick(w.ComboBox5, 0);
+    rig.next();
+    rig.next();
+    pick(w.ComboBox1, 0);  // output only
+    rig.next();
+    click(w.Shape2);
+    rig.next();
+    rig.next();
+    pick(w.ComboBox2, 1);  // the LEDs of 1.02
+    pick(w.ComboBox3, 0);
+    pick(w.ComboBox4, 2);
+    rig.next();
+    rig.next();
+    QVERIFY(w.currentStep() == &TForm3::Button1Next4Click);
+    rig.next();
+    QVERIFY2(w.Label1->text().startsWith("First stage complete!"), qPrintable(w.Label1->text()));
+    rig.next();
+    QCOMPARE(w.Label1->text(), QString("Select your MIDI device from the drop down menu."));
+    pick(w.ComboBox1, 0);
+    rig.next();
+    QVERIFY2(w.Label1->text().startsWith("Final stage complete! The amp may have rebooted."), qPrintable(w.Label1->text()));
+    QVERIFY(rig.ui.shown.back().rfind("question Do you want to setup the KALDO USB MIDI interface?", 0) == 0);
+    QCOMPARE(rig.amp.revision(), kRev0283);
+    QCOMPARE(rig.amp.receivedImage(), rig.image);
+}
+
+QTEST_MAIN(WizardEndToEndTest)
+#include "WizardEndToEndTest.moc"

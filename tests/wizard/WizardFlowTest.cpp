@@ -1,0 +1,596 @@
+// The wizard's page graph on both connection types, the retry pages, the drawn buttons, the reset
+// and the stages of the update, including the ways an upload can end.
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+
+#include <thread>
+
+#include "WizardDriving.h"
+
+using namespace kaldo;
+using namespace kaldo::test;
+using Outcome = UploadOutcome;
+
+namespace {
+const QString kWelcome =
+    "Welcome to the KALDO Updater. Are you ready to get started? What type of connection are you using?";
+const QString kFirstStage = "First stage complete!";
+const QString kFinalStage = "Final stage complete!";
+}  // namespace
+
+class WizardFlowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void windowAsDesigned();
+    void classicPathRunsBothStagesFromThePanelRevision();
+    void usbPathTakesTheRevisionFromTheReply();
+    void usbNoReplyStartsAgainWithEmptyDeviceLists();
+    void usbUntestedAsksForTheTest();
+    void nextGroupReturnsHomeOnEveryWayOutOfTheTestPage();
+    void devicesPageWaitsForTheNeededPorts();
+    void typedTextSelectsNothing();
+    void testButtonSendsPresetsBeforeIdentityRequests();
+    void drawnButtonsLooksAndHitAreas();
+    void escapeRunsTheCurrentStepEvenWhenNextIsOff();
+    void closeGlyphRestoresTheDesignedLayoutOnEveryPage();
+    void closingOnReadRevisionKeepsRevisionMarks();
+    void checkBoxWritesTheFirstTimeSetting();
+    void failedStageIsNeverReportedComplete();
+    void terminatedOrClosedUploadEndsTheStep();
+    void missingFirmwareFileIsAskedForAgain();
+    void closedPortsAreChosenAgainBeforeARetry();
+    void replyCaptionArrivesOnTheWindowThread();
+};
+
+void WizardFlowTest::windowAsDesigned() {
+    Wizard w;
+    QCOMPARE(w.form.windowTitle(), QString("Welcome!"));
+    QCOMPARE(w.form.size(), QSize(467, 350));
+    QVERIFY(w.form.windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(w.form.Label1->text(), kWelcome);
+    QCOMPARE(w.form.ComboBox5->currentText(), QString("Conection?"));
+    QCOMPARE(w.form.ComboBox5->count(), 2);
+    QCOMPARE(w.form.CheckBox1->text(), QString("Do not show this next time"));
+    QVERIFY(!w.form.Shape1->isEnabled());
+    QVERIFY(!w.form.Shape2->isEnabled());
+    QVERIFY(w.form.Image3->isVisible() && !w.form.Image2->isVisible());
+    QCOMPARE(w.form.Image1->geometry(), QRect(0, 0, 467, 350));
+    QCOMPARE(w.form.Image5->geometry(), QRect(103, 20, 263, 107));
+    QCOMPARE(w.form.SpeedButton1->geometry(), QRect(451, 4, 14, 14));
+    QVERIFY(w.form.Button1->y() >= 350);  // ran by the drawn button and Escape only
+    QVERIFY(w.form.currentStep() == &TForm3::Button1Click);
+}
+
+void WizardFlowTest::classicPathRunsBothStagesFromThePanelRevision() {
+    Wizard w;
+    w.next();  // no connection chosen: Next is off
+    QCOMPARE(w.form.Label1->text(), kWelcome);
+    pick(w.form.ComboBox5, 0);
+    w.next();
+    QVERIFY(w.host.sharedFlags.wizardActive);
+    QVERIFY(!w.form.CheckBox1->isVisible() && !w.form.CheckBox1->isEnabled());
+    QVERIFY(!w.form.ComboBox5->isVisible());
+    QVERIFY(w.form.Label1->text().startsWith("Connect the MIDI out from your computer"));
+    w.next();
+    QCOMPARE(w.form.Label1->text(), QString("Select your MIDI device from the drop down menu."));
+    QCOMPARE(w.form.ComboBox1->count(), 2);
+    QCOMPARE(w.form.ComboBox1->itemText(1), QString("USB Audio Device"));
+    QVERIFY(w.form.ComboBox1->isVisible() && !w.form.ComboBox6->isVisible());
+    pick(w.form.ComboBox1, 0);
+    QCOMPARE(w.host.outClicks, std::vector<int>{1});
+    w.next();
+    QVERIFY(w.form.Label1->text().startsWith("Click test button to check MIDI connection."));
+    QCOMPARE(w.nextGroupShift(), 60);
+    w.next();
+    QCOMPARE(w.nextGroupShift(), 0);
+    QVERIFY(w.form.Image5->isVisible());
+    QCOMPARE(w.form.Label1->text(),
+             QString("Turn off the amp. Hold down preset buttons 1 and 4 on the amp and turn the power back on."));
+    w.next();
+    QVERIFY(w.form.Label1->text().startsWith("The LEDs around the StompBoxes"));
+    QVERIFY(w.form.ComboBox2->isVisible() && w.form.ComboBox3->isVisible() && w.form.ComboBox4->isVisible());
+    QVERIFY(w.form.Label2->isVisible());
+    w.next();  // nothing read off the panel yet
+    QVERIFY(w.form.currentStep() == &TForm3::Button1Next7Click);
+    pick(w.form.ComboBox2, 1);
+    pick(w.form.ComboBox3, 0);
+    pick(w.form.ComboBox4, 2);
+    w.next();
+    QCOMPARE(w.form.Label1->text(), QString("Now turn the amp OFF, wait 5 seconds and turn the amp back ON."));
+    QVERIFY(!w.form.Image5->isVisible() && !w.form.ComboBox2->isVisible() && !w.form.Label2->isVisible());
+    QVERIFY(!w.form.Shape3->isVisible());
+
+    w.host.dialogAnswers.push_back("/home/me/kaldo-2.83.syx");
+    w.next();
+    QCOMPARE(w.host.dialogFilters.back(), std::string("Syx files (*.syx)|*.syx"));
+    QCOMPARE(w.form.Label1->text(),
+             QString("Let's start. The program will update intermediate code if needed, then load the latest code."));
+    QCOMPARE(w.form.intermediateNeeded(), 1);
+    QVERIFY(w.form.currentStep() == &TForm3::Button1Next4Click);
+
+    w.host.events.clear();
+    w.next();
+    const std::vector<std::string> firstStage{"front", "read /home/me/kaldo-2.83.syx intermediate=1", "upload",
+                                              "pause 1000"};
+    QCOMPARE(w.host.events, firstStage);
+    QVERIFY(!w.host.sharedFlags.intermediateStage);
+    QVERIFY(w.form.Label1->text().startsWith(kFirstStage));
+    w.host.events.clear();
+    w.next();
+    const std::vector<std::string> finalStage{"front", "read /home/me/kaldo-2.83.syx intermediate=0", "upload"};
+    QCOMPARE(w.host.events, finalStage);
+    QCOMPARE(w.form.Label1->text(), QString("Final stage complete! The amp may have rebooted. If not, power cycle "
+                                            "the amp. You should now have the latest code."));
+    w.next();
+    QCOMPARE(w.form.Label1->text(), kWelcome);
+    QVERIFY(!w.form.isVisible());
+    QVERIFY(!w.host.sharedFlags.wizardActive);
+}
+
+void WizardFlowTest::usbPathTakesTheRevisionFromTheReply() {
+    Wizard w;
+    w.toDevices(true);
+    QCOMPARE(w.form.Label1->text(), QString(R"(Select the KALDO USB midi devices from the drop down menus. The should )"
+                                            R"(both be named USB "Audio Device".)"));
+    QVERIFY(w.form.ComboBox6->isVisible());
+    QCOMPARE(w.form.ComboBox6->count(), 1);
+    pick(w.form.ComboBox1, 1);
+    pick(w.form.ComboBox6, 0);
+    w.host.answerIdentity(0x00010002, "01.02");  // a stale reply from before the test page
+    w.next();
+    QVERIFY(w.form.Label1->text().startsWith("Click test button to check USB MIDI connection."));
+    QVERIFY(!w.host.reply);  // cleared on entering the page
+    w.test();
+    w.host.answerIdentity(0x00010002, "01.02");
+    w.form.showAmpVersion("01.02");
+    QCOMPARE(w.form.Label3->text(), QString("Connected, current code version is 01.02"));
+    QVERIFY(w.form.Label3->isVisible());
+
+    w.host.dialogAnswers.push_back("C:\\fw\\new.syx");
+    w.next();
+    QCOMPARE(w.form.revisionText(), std::string("1.02"));
+    QCOMPARE(w.form.intermediateNeeded(), 1);
+    QVERIFY(w.form.currentStep() == &TForm3::Button1Next4Click);
+    // The start page speaks only of the latest code although the intermediate stage is bound.
+    QCOMPARE(w.form.Label1->text(), QString("Let's start. The program will send the latest code to the amp."));
+    QVERIFY(!w.form.Label3->isVisible());
+    QVERIFY(!w.form.Shape2->isEnabled() && !w.form.Image4->isVisible());
+    QCOMPARE(w.nextGroupShift(), 0);
+
+    w.next();
+    QVERIFY(w.form.Label1->text().startsWith(kFirstStage));
+    w.next();
+    QCOMPARE(w.form.Label1->text(),
+             QString("Final stage complete! You should now have the latest code. Power cycle the amp."));
+    QCOMPARE(w.host.count("read C:\\fw\\new.syx intermediate=0"), 1);
+
+    // A newer amp needs no intermediate stage.
+    Wizard v;
+    v.toTest(true);
+    v.test();
+    v.host.answerIdentity(0x00010509, "01.59");
+    v.host.dialogAnswers.push_back("/fw/a.syx");
+    v.next();
+    QCOMPARE(v.form.revisionText(), std::string("1.59"));
+    QVERIFY(v.form.currentStep() == &TForm3::Button1Next9Click);
+}
+
+void WizardFlowTest::usbNoReplyStartsAgainWithEmptyDeviceLists() {
+    Wizard w;
+    w.toTest(true);
+    w.test();
+    w.next();
+    QCOMPARE(w.form.Label1->text(), QString("USB Midi in not working. Please try again."));
+    QVERIFY(w.form.currentStep() == &TForm3::Button1Click);
+    QCOMPARE(w.form.ComboBox1->count(), 0);
+    QCOMPARE(w.form.ComboBox1->currentText(), QString("Midi Out Devices"));
+    QCOMPARE(w.form.ComboBox6->count(), 0);
+    QCOMPARE(w.form.ComboBox6->currentText(), QString("Midi In Devices"));
+    QVERIFY(!w.form.Shape2->isEnabled() && !w.form.Image4->isVisible());
+    QCOMPARE(w.nextGroupShift(), 0);
+    w.next();
+    QVERIFY(w.form.Label1->text().startsWith("Connect the USB from your computer"));
+    QVERIFY(!w.form.ComboBox5->isVisible());
+    w.next();
+    QCOMPARE(w.form.ComboBox1->count(), 2);  // filled afresh, not appended
+    QCOMPARE(w.form.ComboBox6->count(), 1);
+}
+
+void WizardFlowTest::usbUntestedAsksForTheTest() {
+    Wizard w;
+    w.toTest(true);
+    w.next();
+    QCOMPARE(w.form.Label1->text(), QString("USB Midi in not tested. Please press the midi test button"));
+    QVERIFY(w.form.currentStep() == &TForm3::Button1Next5Click);
+    QCOMPARE(w.nextGroupShift(), 0);
+    QVERIFY(!w.form.Shape2->isEnabled());
+    w.next();
+    QCOMPARE(w.nextGroupShift(), 60);
+    QVERIFY(w.form.Shape2->isEnabled() && w.form.Image4->isVisible());
+    w.test();
+    w.host.answerIdentity(0x00010600, "01.60");
+    w.host.dialogAnswers.push_back("/fw/a.syx");
+    w.next();
+    QCOMPARE(w.nextGroupShift(), 0);
+}
+
+void WizardFlowTest::nextGroupReturnsHomeOnEveryWayOutOfTheTestPage() {
+    {  // classic: test page -> panel mode
+        Wizard w;
+        w.toTest(false);
+        QCOMPARE(w.nextGroupShift(), 60);
+        w.next();
+        QCOMPARE(w.nextGroupShift(), 0);
+    }
+    {  // USB with a reply, through the file choice to the start page
+        Wizard w;
+        w.toTest(true);
+        w.test();
+        w.host.answerIdentity(0x00010600, "01.60");
+        w.next();
+        QCOMPARE(w.nextGroupShift(), 0);
+    }
+    {  // USB: not tested twice, then no reply, then through again
+        Wizard w;
+        w.toTest(true);
+        w.next();
+        QCOMPARE(w.nextGroupShift(), 0);
+        w.next();
+        w.next();
+        QCOMPARE(w.nextGroupShift(), 0);
+        w.next();
+        QCOMPARE(w.nextGroupShift(), 60);
+        w.test();
+        w.next();
+        QCOMPARE(w.nextGroupShift(), 0);
+        w.next();
+        w.next();
+        pick(w.form.ComboBox1, 1);
+        pick(w.form.ComboBox6, 0);
+        w.next();
+        QCOMPARE(w.nextGroupShift(), 60);
+    }
+    {  // closed on the test page
+        Wizard w;
+        w.toTest(true);
+        w.form.SpeedButton1->click();
+        QCOMPARE(w.nextGroupShift(), 0);
+    }
+}
+
+void WizardFlowTest::devicesPageWaitsForTheNeededPorts() {
+    {  // classic: the output alone is enough
+        Wizard w;
+        w.toDevices(false);
+        QVERIFY(!w.form.Shape1->isEnabled());
+        pick(w.form.ComboBox1, 0);
+        QVERIFY(w.form.Shape1->isEnabled());
+    }
+    {  // USB: output, then input
+        Wizard w;
+        w.toDevices(true);
+        pick(w.form.ComboBox1, 0);
+        QVERIFY(!w.form.Shape1->isEnabled());
+        pick(w.form.ComboBox6, 0);
+        QVERIFY(w.form.Shape1->isEnabled());
+        QCOMPARE(w.host.inClicks, std::vector<int>{1});
+    }
+    {  // USB: input, then output
+        Wizard w;
+        w.toDevices(true);
+        pick(w.form.ComboBox6, 0);
+        QVERIFY(!w.form.Shape1->isEnabled());
+        pick(w.form.ComboBox1, 1);
+        QVERIFY(w.form.Shape1->isEnabled());
+        QCOMPARE(w.host.outClicks, std::vector<int>{2});
+    }
+}
+
+void WizardFlowTest::typedTextSelectsNothing() {
+    {  // typed connection: Next stays off
+        Wizard w;
+        QTest::keyClicks(w.form.ComboBox5->lineEdit(), "usb");
+        QCOMPARE(w.form.ComboBox5->currentIndex(), -1);
+        QVERIFY(!w.form.Shape1->isEnabled());
+    }
+    {  // chosen, then typed over: goes on as classic MIDI
+        Wizard w;
+        pick(w.form.ComboBox5, 1);
+        QTest::keyClicks(w.form.ComboBox5->lineEdit(), "x");
+        QCOMPARE(w.form.ComboBox5->currentIndex(), -1);
+        w.next();
+        QVERIFY(!w.form.usbConnection());
+        QVERIFY(w.form.Label1->text().startsWith("Connect the MIDI out"));
+    }
+    {  // typed device: the "None" item is clicked
+        Wizard w;
+        w.toDevices(false);
+        pick(w.form.ComboBox1, 0);
+        QTest::keyClicks(w.form.ComboBox1->lineEdit(), "q");
+        QCOMPARE(w.host.outClicks.back(), 0);
+        QVERIFY(!w.host.outReady);
+    }
+}
+
+void WizardFlowTest::testButtonSendsPresetsBeforeIdentityRequests() {
+    Wizard w;
+    w.toTest(true);
+    w.host.events.clear();
+    w.host.sharedFlags.showVersionInWizard = false;
+    for (int i = 0; i < 5; ++i) w.test();
+    QVERIFY(w.host.sharedFlags.showVersionInWizard);
+    std::vector<std::string> expected;
+    for (const char* program : {"01", "02", "03", "00", "01"}) {
+        expected.push_back(std::string("put2 C0 ") + program);
+        expected.push_back("clear version");
+        expected.push_back(kIdentityLine);
+    }
+    QCOMPARE(w.host.events, expected);
+}
+
+void WizardFlowTest::drawnButtonsLooksAndHitAreas() {
+    Wizard w;
+    pick(w.form.ComboBox5, 0);
+    // Only the circle of a hit area feels the mouse.
+    const QPoint corner = w.form.Shape1->geometry().topLeft() + QPoint(1, 1);
+    QVERIFY(w.form.childAt(w.form.Shape1->geometry().center()) == w.form.Shape1);
+    QVERIFY(w.form.childAt(corner) != w.form.Shape1);
+
+    QTest::mousePress(w.form.Shape1, Qt::LeftButton, {}, w.form.Shape1->rect().center());
+    QVERIFY(w.form.Image2->isVisible());
+    QTest::mouseRelease(w.form.Shape1, Qt::LeftButton, {}, w.form.Shape1->rect().center());
+    QVERIFY(!w.form.Image2->isVisible());
+    QVERIFY(w.form.currentStep() == &TForm3::Button1Next8Click);
+    // Any other button goes on without the pressed look.
+    QTest::mouseClick(w.form.Shape1, Qt::RightButton, {}, w.form.Shape1->rect().center());
+    QVERIFY(w.form.currentStep() == &TForm3::Button1Next5Click);
+
+    pick(w.form.ComboBox1, 0);
+    w.next();
+    QTest::mousePress(w.form.Shape2, Qt::LeftButton, {}, w.form.Shape2->rect().center());
+    QVERIFY(w.form.Image9->isVisible() && !w.form.Image4->isVisible());
+    QTest::mouseRelease(w.form.Shape2, Qt::LeftButton, {}, w.form.Shape2->rect().center());
+    QVERIFY(!w.form.Image9->isVisible() && w.form.Image4->isVisible());
+    QCOMPARE(w.host.count(kIdentityLine), 1);
+
+    // Leaving the test page turns the Test button off.
+    w.next();
+    w.test();
+    QCOMPARE(w.host.count(kIdentityLine), 1);
+}
+
+void WizardFlowTest::escapeRunsTheCurrentStepEvenWhenNextIsOff() {
+    Wizard w;
+    QApplication::setActiveWindow(&w.form);
+    QTest::keyClick(&w.form, Qt::Key_Escape);  // no connection chosen, still the step runs
+    QVERIFY(w.form.currentStep() == &TForm3::Button1Next8Click);
+    QTest::keyClick(&w.form, Qt::Key_Escape);
+    QVERIFY(!w.form.Shape1->isEnabled());
+    QTest::keyClick(&w.form, Qt::Key_Escape);
+    QVERIFY(w.form.Label1->text().startsWith("Click test button"));
+}
+
+void WizardFlowTest::closeGlyphRestoresTheDesignedLayoutOnEveryPage() {
+    struct Snapshot {
+        QList<QRect> geometry;
+        QList<bool> visible, enabled;
+        bool operator==(const Snapshot&) const = default;
+    };
+    const auto snapshot = [](TForm3& f) {
+        Snapshot s;
+        for (QWidget* c : std::initializer_list<QWidget*>{f.Shape1, f.Shape2, f.Image1, f.Image2, f.Image3, f.Image4,
+                                                           f.Image5, f.Image9, f.Label3, f.ComboBox1, f.ComboBox2,
+                                                           f.ComboBox3, f.ComboBox4, f.ComboBox5, f.ComboBox6,
+                                                           f.CheckBox1}) {
+            s.geometry << c->geometry();
+            s.visible << !c->isHidden();
+            s.enabled << c->isEnabled();
+        }
+        return s;
+    };
+    Wizard designed;
+    const Snapshot home = snapshot(designed.form);
+
+    for (bool usb : {false, true}) {
+        for (int steps = 0; steps <= (usb ? 5 : 7); ++steps) {
+            Wizard w;
+            pick(w.form.ComboBox5, usb ? 1 : 0);
+            for (int i = 0; i < steps; ++i) {
+                if (w.form.currentStep() == &TForm3::Button1Next5Click) {
+                    pick(w.form.ComboBox1, 1);
+                    if (usb) pick(w.form.ComboBox6, 0);
+                }
+                if (w.form.currentStep() == &TForm3::Button1Next7Click) {
+                    pick(w.form.ComboBox2, 2);
+                    pick(w.form.ComboBox3, 0);
+                    pick(w.form.ComboBox4, 3);
+                }
+                if (w.form.currentStep() == &TForm3::Button1Next20Click) w.test();
+                w.next();
+            }
+            w.form.SpeedButton1->click();
+            const QString where = QString("usb %1, %2 steps").arg(usb).arg(steps);
+            QVERIFY2(!w.form.isVisible(), qPrintable(where));
+            QVERIFY2(w.form.currentStep() == &TForm3::Button1Click, qPrintable(where));
+            QCOMPARE(w.form.Label1->text(), kWelcome);
+            QVERIFY2(!w.host.sharedFlags.wizardActive && !w.host.sharedFlags.showVersionInWizard, qPrintable(where));
+            QCOMPARE(w.form.ComboBox1->count(), 0);
+            QCOMPARE(w.form.ComboBox6->count(), 0);
+            QCOMPARE(w.form.ComboBox1->currentText(), QString("Midi Out Devices"));
+            QCOMPARE(w.form.ComboBox5->currentText(), QString("Connection?"));
+            QCOMPARE(w.form.ComboBox5->currentIndex(), -1);
+            Snapshot now = snapshot(w.form);
+            // The amp's revision marks outlive a reset; the lists and the picture do not.
+            QVERIFY2(now == home, qPrintable(where));
+            w.form.showWizard();
+            QCOMPARE(w.form.Label1->text(), kWelcome);
+        }
+    }
+}
+
+void WizardFlowTest::closingOnReadRevisionKeepsRevisionMarks() {
+    Wizard w;
+    w.toReadRevision();
+    pick(w.form.ComboBox3, 4);
+    w.form.SpeedButton1->click();
+    QVERIFY(!w.form.Label2->isHidden());
+    QVERIFY(!w.form.Shape4->isHidden());
+    QVERIFY(w.form.ComboBox3->isHidden());
+    QCOMPARE(w.form.revisionText(), std::string("x.4x"));
+}
+
+void WizardFlowTest::checkBoxWritesTheFirstTimeSetting() {
+    Wizard w;
+    w.form.CheckBox1->click();
+    w.form.CheckBox1->click();
+    QCOMPARE(w.host.firstTimeWrites, (std::vector<bool>{false, true}));
+}
+
+void WizardFlowTest::failedStageIsNeverReportedComplete() {
+    for (Outcome failure : {Outcome::Failed, Outcome::Declined}) {
+        Wizard w;
+        w.toTest(true);
+        w.test();
+        w.host.answerIdentity(0x00010002, "01.02");
+        w.host.dialogAnswers.push_back("/fw/a.syx");
+        w.next();
+        w.host.uploadOutcomes = {failure};
+        w.next();
+        QVERIFY(!w.form.Label1->text().contains("complete!"));
+        QVERIFY(w.form.Label1->text().startsWith("The first stage did not complete."));
+        QVERIFY(w.form.currentStep() == &TForm3::Button1Next4Click);
+        QVERIFY(w.form.isVisible());
+        w.next();  // try again, completes
+        QVERIFY(w.form.Label1->text().startsWith(kFirstStage));
+        QCOMPARE(w.host.count("read /fw/a.syx intermediate=1"), 2);
+
+        w.host.uploadOutcomes = {failure};
+        w.next();
+        QVERIFY(w.form.Label1->text().startsWith("The final stage did not complete."));
+        QVERIFY(w.form.currentStep() == &TForm3::Button1Next9Click);
+        w.next();
+        QVERIFY(w.form.Label1->text().startsWith(kFinalStage));
+    }
+    {  // the carried image would not load: nothing is sent
+        Wizard w;
+        w.host.dialogAnswers.push_back("/fw/a.syx");
+        w.toReadRevision();
+        pick(w.form.ComboBox2, 1);
+        pick(w.form.ComboBox3, 0);
+        pick(w.form.ComboBox4, 2);
+        w.next();
+        w.next();
+        w.host.loadResult = 0;
+        w.next();
+        QCOMPARE(w.host.count("upload"), 0);
+        QVERIFY(w.form.Label1->text().startsWith("The first stage did not complete."));
+    }
+}
+
+void WizardFlowTest::terminatedOrClosedUploadEndsTheStep() {
+    {  // terminated: the upload sequence resets the wizard through ResetStartup
+        Wizard w;
+        w.toTest(true);
+        w.test();
+        w.host.answerIdentity(0x00010600, "01.60");
+        w.host.dialogAnswers.push_back("/fw/a.syx");
+        w.next();
+        w.host.duringUpload = [&] {
+            w.host.sharedFlags.uploadAborted = true;
+            w.form.ResetStartup->click();
+        };
+        w.host.uploadOutcomes = {Outcome::Terminated};
+        w.next();
+        QCOMPARE(w.form.Label1->text(), kWelcome);
+        QVERIFY(w.form.currentStep() == &TForm3::Button1Click);
+        QVERIFY(!w.form.isVisible());
+    }
+    {  // the user closed the wizard while the upload ran, which then completed
+        Wizard w;
+        w.toTest(true);
+        w.test();
+        w.host.answerIdentity(0x00010600, "01.60");
+        w.host.dialogAnswers.push_back("/fw/a.syx");
+        w.next();
+        w.host.duringUpload = [&] { w.form.SpeedButton1->click(); };
+        w.next();
+        QCOMPARE(w.form.Label1->text(), kWelcome);
+        QVERIFY(w.form.currentStep() == &TForm3::Button1Click);
+    }
+}
+
+void WizardFlowTest::missingFirmwareFileIsAskedForAgain() {
+    Wizard w;
+    w.toTest(true);
+    w.test();
+    w.host.answerIdentity(0x00010600, "01.60");
+    w.next();  // file dialog cancelled
+    QVERIFY(w.form.wizardFileName().empty());
+    w.next();  // the final stage asks again; cancelled again
+    QCOMPARE(w.host.count("file dialog"), 2);
+    QCOMPARE(w.host.count("read"), 0);
+    QCOMPARE(w.host.count("upload"), 0);
+    QCOMPARE(w.form.Label1->text(),
+             QString("No firmware file was chosen. Press Next to choose the firmware file you downloaded."));
+    QVERIFY(w.form.currentStep() == &TForm3::Button1Next9Click);
+    w.host.dialogAnswers.push_back("/fw/b.syx");
+    w.next();
+    QCOMPARE(w.host.count("read /fw/b.syx"), 1);
+    QVERIFY(w.form.Label1->text().startsWith(kFinalStage));
+
+    // A file that will not load is asked for again, instead of being sent.
+    Wizard v;
+    v.toTest(true);
+    v.test();
+    v.host.answerIdentity(0x00010600, "01.60");
+    v.host.dialogAnswers.push_back("/fw/broken.syx");
+    v.next();
+    v.host.loadResult = 0;
+    v.next();
+    QCOMPARE(v.host.count("upload"), 0);
+    QVERIFY(v.form.wizardFileName().empty());
+    v.host.loadResult = 2;
+    v.host.dialogAnswers.push_back("/fw/good.syx");
+    v.next();
+    QCOMPARE(v.host.count("read /fw/good.syx"), 1);
+    QVERIFY(v.form.Label1->text().startsWith(kFinalStage));
+}
+
+void WizardFlowTest::closedPortsAreChosenAgainBeforeARetry() {
+    Wizard w;
+    w.toTest(true);
+    w.test();
+    w.host.answerIdentity(0x00010600, "01.60");
+    w.host.dialogAnswers.push_back("/fw/a.syx");
+    w.next();
+    w.host.uploadOutcomes = {Outcome::Failed};
+    w.host.duringUpload = [&] { w.host.outReady = w.host.inReady = false; };  // a time-out released them
+    w.next();
+    w.host.duringUpload = nullptr;
+    QVERIFY(w.form.Label1->text().startsWith("The final stage did not complete."));
+    w.next();
+    QCOMPARE(w.host.count("upload"), 1);
+    QVERIFY(w.form.ComboBox1->isVisible() && w.form.ComboBox6->isVisible());
+    QCOMPARE(w.form.ComboBox1->count(), 2);
+    QVERIFY(!w.form.Shape1->isEnabled());
+    pick(w.form.ComboBox1, 1);
+    pick(w.form.ComboBox6, 0);
+    w.next();
+    QCOMPARE(w.host.count("upload"), 2);
+    QVERIFY(!w.form.ComboBox1->isVisible());
+    QVERIFY(w.form.Label1->text().startsWith(kFinalStage));
+}
+
+void WizardFlowTest::replyCaptionArrivesOnTheWindowThread() {
+    Wizard w;
+    std::thread input([&] { w.form.showAmpVersion("01.60"); });
+    input.join();
+    QVERIFY(w.form.Label3->isHidden());  // not touched from the input thread
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(w.form.Label3->text(), QString("Connected, current code version is 01.60"));
+    QVERIFY(!w.form.Label3->isHidden());
+}
+
+QTEST_MAIN(WizardFlowTest)
+#include "WizardFlowTest.moc"

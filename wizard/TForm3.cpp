@@ -1,0 +1,530 @@
+#include "TForm3.h"
+
+#include <QMetaObject>
+#include <QShortcut>
+#include <QStringList>
+
+#include "Look.h"
+
+namespace kaldo {
+
+namespace {
+
+const char* const kWelcomeText =
+    "Welcome to the KALDO Updater. Are you ready to get started? What type of connection are you using?";
+const char* const kConnectMidiText =
+    "Connect the MIDI out from your computer to the KALDO's Remote Switch jack. Turn down the master volume "
+    "completely, plugin your guitar, then turn on amp.";
+const char* const kConnectUsbText =
+    "Connect the USB from your computer to the KALDO's USB jack. Turn down the master volume completely, plugin "
+    "your guitar, then turn on amp.";
+const char* const kDevicesMidiText = "Select your MIDI device from the drop down menu.";
+const char* const kDevicesUsbText =
+    R"(Select the KALDO USB midi devices from the drop down menus. The should both be named USB "Audio Device".)";
+const char* const kTestMidiText =
+    "Click test button to check MIDI connection. The KALDO presets should change if the MIDI connection is "
+    "working.";
+const char* const kTestUsbText =
+    "Click test button to check USB MIDI connection. The KALDO presets should change if the USB MIDI connection "
+    "is working.";
+const char* const kNotTestedText = "USB Midi in not tested. Please press the midi test button";
+const char* const kNoReplyText = "USB Midi in not working. Please try again.";
+const char* const kPanelModeText =
+    "Turn off the amp. Hold down preset buttons 1 and 4 on the amp and turn the power back on.";
+const char* const kReadRevisionText =
+    "The LEDs around the StompBoxes, Amps, and Effects knobs will indicate the current Firmware revision. Select "
+    "the matching devices to build the current firmware revision number.";
+const char* const kPowerCycleText = "Now turn the amp OFF, wait 5 seconds and turn the amp back ON.";
+const char* const kChooseFileText = "Select the latest firmware file you downloaded from Dorsen.";
+const char* const kStartMidiText =
+    "Let's start. The program will update intermediate code if needed, then load the latest code.";
+const char* const kStartUsbText = "Let's start. The program will send the latest code to the amp.";
+const char* const kFirstStageText =
+    "First stage complete! The amp should have rebooted and there should be a bouncing ball light show on the "
+    "three encoder rings. If not, wait a few minutes then restart the amp and check the firmware revision. If no "
+    "update happened, close this program and restart to try again. Otherwise, let's start the next phase.";
+const char* const kFinalMidiText =
+    "Final stage complete! The amp may have rebooted. If not, power cycle the amp. You should now have the latest "
+    "code.";
+const char* const kFinalUsbText = "Final stage complete! You should now have the latest code. Power cycle the amp.";
+// A stage that did not complete is never reported as complete: the user may try it again or close.
+const char* const kFirstStageFailedText =
+    "The first stage did not complete. Check the cable and that the amp is on, then press Next to try the first "
+    "stage again, or close this window.";
+const char* const kFinalStageFailedText =
+    "The final stage did not complete. Check the cable and that the amp is on, then press Next to try the final "
+    "stage again, or close this window.";
+const char* const kNoFileText = "No firmware file was chosen. Press Next to choose the firmware file you downloaded.";
+const char* const kSyxFilter = "Syx files (*.syx)|*.syx";
+const char* const kConnectedText = "Connected, current code version is ";
+
+constexpr int kNextGroupMove = 60;
+
+EditableList* list(QWidget* parent, const QString& prompt, int left, int top, int width,
+                   const QStringList& entries = {}) {
+    auto* combo = new EditableList(parent);
+    combo->addItems(entries);
+    combo->setPrompt(prompt);
+    combo->setGeometry(left, top, width, combo->sizeHint().height());
+    return combo;
+}
+
+QStringList numbered(const QString& name, int count) {
+    QStringList entries;
+    for (int n = 1; n <= count; ++n) entries << QString("%1 %2").arg(name).arg(n);
+    return entries;
+}
+
+}  // namespace
+
+TForm3::TForm3(WizardHost& host, QWidget* mainWindow)
+    : QWidget(mainWindow, Qt::Window | Qt::FramelessWindowHint), host_(host), mainWindow_(mainWindow) {
+    setWindowTitle("Welcome!");
+    setFixedSize(467, 350);
+
+    Image1 = look::picture(this, "wizard-background.jpg", {0, 0, 467, 350});
+    Image5 = look::picture(this, "wizard-front-panel.jpg", {103, 20, 263, 107});
+    Image5->hide();
+    Label1 = look::caption(this, kWelcomeText, {45, 132, 377, 123}, 13);
+    Label3 = look::caption(this, "FW Rev", {105, 193, 259, 45}, 13);
+    Label3->hide();
+
+    ComboBox5 = list(this, "Conection?", 162, 194, 145, {"Midi", "USB Midi"});
+    CheckBox1 = new QCheckBox("Do not show this next time", this);
+    CheckBox1->setGeometry(152, 321, 199, 14);
+    QPalette white = CheckBox1->palette();
+    white.setColor(QPalette::WindowText, Qt::white);
+    CheckBox1->setPalette(white);
+    QFont boldSmall = CheckBox1->font();
+    boldSmall.setBold(true);
+    boldSmall.setPixelSize(11);  // the caption fits the box's designed 199 pixels
+    CheckBox1->setFont(boldSmall);
+    ComboBox1 = list(this, "Midi Out Devices", 46, 208, 178);
+    ComboBox1->hide();
+    ComboBox6 = list(this, "Midi In Devices", 250, 208, 178);
+    ComboBox6->hide();
+
+    ComboBox2 = list(this, "Stompboxes", 39, 217, 111, numbered("Stomp", 12));
+    ComboBox3 = list(this, "Amps", 175, 218, 114, numbered("Amp", 12) << QString());
+    ComboBox4 = list(this, "Effects", 309, 217, 120, numbered("Effect", 12) << QString());
+    for (auto* combo : {ComboBox2, ComboBox3, ComboBox4}) combo->hide();
+    // Designed 46 pixels wide at 216; a 24-pixel "1.02" needs more, so it grows about the same middle.
+    Label2 = look::caption(this, "x.xx", {199, 312, 80, 31}, 24, false);
+    Label2->setWordWrap(false);
+    Label2->hide();
+    const QColor red(0xff, 0x00, 0x00);
+    Shape3 = new CircleShape(this, red);
+    Shape3->setGeometry(126, 76, 10, 10);
+    Shape4 = new CircleShape(this, red);
+    Shape4->setGeometry(208, 84, 10, 10);
+    Shape5 = new CircleShape(this, red);
+    Shape5->setGeometry(299, 82, 10, 10);
+    for (auto* marker : {Shape3, Shape4, Shape5}) {
+        marker->setAttribute(Qt::WA_TransparentForMouseEvents);
+        marker->hide();
+    }
+
+    Image4 = look::picture(this, "button-test.jpg", {138, 244, 66, 66});
+    Image4->hide();
+    Image9 = look::picture(this, "button-test-pressed.jpg", {138, 244, 66, 66});
+    Image9->hide();
+    Shape2 = new CircleShape(this);
+    Shape2->setGeometry(143, 249, 58, 57);
+    Shape2->setEnabled(false);
+    Image3 = look::picture(this, "button-next.jpg", {204, 242, 68, 68});
+    Image2 = look::picture(this, "button-next-pressed.jpg", {204, 242, 68, 68});
+    Image2->hide();
+    Shape1 = new CircleShape(this);
+    Shape1->setGeometry(210, 249, 57, 53);
+    Shape1->setEnabled(false);
+
+    SpeedButton1 = look::closeButton(this, {451, 4, 14, 14});
+
+    Button1 = new QPushButton("Next", this);
+    Button1->setGeometry(196, 427, 75, 25);
+    Button2 = new QPushButton("Test Midi", this);
+    Button2->setGeometry(100, 427, 75, 25);
+    Button2->hide();
+    ResetStartup = new QPushButton("ResetStartup", this);
+    ResetStartup->setGeometry(292, 427, 75, 25);
+    ResetStartup->hide();
+
+    connect(Button1, &QPushButton::clicked, this, [this] { (this->*currentStep_)(); });
+    connect(Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
+    connect(ResetStartup, &QPushButton::clicked, this, &TForm3::ResetStartupClick);
+    connect(SpeedButton1, &QToolButton::clicked, this, &TForm3::Button1Next10Click);
+    // Button1 is the window's cancel button: Escape runs the current step even while the drawn
+    // Next button is disabled.
+    connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, Button1, &QPushButton::click);
+    connect(Shape1, &CircleShape::mouseDown, this, &TForm3::Shape1MouseDown);
+    connect(Shape1, &CircleShape::mouseUp, this, &TForm3::Shape1MouseUp);
+    connect(Shape2, &CircleShape::mouseDown, this, &TForm3::Shape2MouseDown);
+    connect(Shape2, &CircleShape::mouseUp, this, &TForm3::Shape2MouseUp);
+    connect(ComboBox5, &EditableList::changed, this, &TForm3::ComboBox5Change);
+    connect(ComboBox1, &EditableList::changed, this, &TForm3::ComboBox1Change);
+    connect(ComboBox6, &EditableList::changed, this, &TForm3::ComboBox6Change);
+    connect(ComboBox2, &EditableList::changed, this, &TForm3::ComboBox2Change);
+    connect(ComboBox3, &EditableList::changed, this, &TForm3::ComboBox3Change);
+    connect(ComboBox4, &EditableList::changed, this, &TForm3::ComboBox4Change);
+    connect(CheckBox1, &QCheckBox::clicked, this, &TForm3::CheckBox1Click);
+
+    const auto imgs = images();
+    const auto lists = combos();
+    savedLayout_.shape1Left = Shape1->x();
+    savedLayout_.shape2Left = Shape2->x();
+    savedLayout_.shape1Enabled = Shape1->isEnabled();
+    savedLayout_.shape2Enabled = Shape2->isEnabled();
+    savedLayout_.label3Visible = !Label3->isHidden();
+    for (std::size_t i = 0; i < imgs.size(); ++i) {
+        savedLayout_.imageLeft[i] = imgs[i]->x();
+        savedLayout_.imageVisible[i] = !imgs[i]->isHidden();
+    }
+    for (std::size_t i = 0; i < lists.size(); ++i) savedLayout_.comboVisible[i] = !lists[i]->isHidden();
+    savedLayout_.checkBox1Enabled = CheckBox1->isEnabled();
+    savedLayout_.checkBox1Visible = !CheckBox1->isHidden();
+}
+
+std::array<QLabel*, 6> TForm3::images() const { return {Image1, Image2, Image3, Image4, Image5, Image9}; }
+
+std::array<EditableList*, 6> TForm3::combos() const {
+    return {ComboBox1, ComboBox2, ComboBox3, ComboBox4, ComboBox5, ComboBox6};
+}
+
+void TForm3::showWizard() {
+    look::centreOver(this, mainWindow_);
+    show();
+    raise();
+    activateWindow();
+}
+
+void TForm3::wizardToFront() {
+    show();
+    raise();
+    activateWindow();
+}
+
+void TForm3::showAmpVersion(const QString& versionText) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, versionText] {
+            Label3->setText(kConnectedText + versionText);
+            Label3->show();
+        },
+        Qt::AutoConnection);
+}
+
+void TForm3::moveNextGroup(int dx) {
+    for (QWidget* part : std::initializer_list<QWidget*>{Shape1, Image2, Image3}) part->move(part->x() + dx, part->y());
+}
+
+void TForm3::fillDeviceLists() {
+    for (const auto& name : host_.outputDeviceNames()) ComboBox1->addItem(QString::fromStdString(name));
+    ComboBox1->setPrompt("Midi Out Devices");
+    ComboBox1->show();
+    if (!usbConnection_) return;
+    for (const auto& name : host_.inputDeviceNames()) ComboBox6->addItem(QString::fromStdString(name));
+    ComboBox6->setPrompt("Midi In Devices");
+    ComboBox6->show();
+}
+
+void TForm3::clearDeviceLists() {
+    ComboBox1->clear();
+    ComboBox1->setPrompt("Midi Out Devices");
+    ComboBox6->clear();
+    ComboBox6->setPrompt("Midi In Devices");
+}
+
+// --- the steps ----------------------------------------------------------------------------------
+
+void TForm3::ComboBox5Change() {
+    if (ComboBox5->currentIndex() < 0) return;
+    Shape1->setEnabled(true);
+    Shape1->show();
+}
+
+void TForm3::Button1Click() {
+    host_.flags().wizardActive = true;
+    usbConnection_ = ComboBox5->currentIndex() == 1;
+    CheckBox1->hide();
+    CheckBox1->setEnabled(false);
+    ComboBox5->hide();
+    Label1->setText(usbConnection_ ? kConnectUsbText : kConnectMidiText);
+    bind(&TForm3::Button1Next8Click);
+}
+
+void TForm3::Button1Next8Click() {
+    Shape1->setEnabled(false);
+    Label1->setText(usbConnection_ ? kDevicesUsbText : kDevicesMidiText);
+    fillDeviceLists();
+    bind(&TForm3::Button1Next5Click);
+}
+
+void TForm3::ComboBox1Change() {
+    host_.clickOutItem(ComboBox1->currentIndex() + 1);
+    const bool ready = usbConnection_ ? host_.inPortReady() && host_.outPortReady() : host_.outPortReady();
+    if (ready) {
+        Shape1->setEnabled(true);
+        Shape1->show();
+    }
+}
+
+void TForm3::ComboBox6Change() {
+    host_.clickInItem(ComboBox6->currentIndex() + 1);
+    if (host_.inPortReady() && host_.outPortReady()) {
+        Shape1->setEnabled(true);
+        Shape1->show();
+    }
+}
+
+void TForm3::Button1Next5Click() {
+    ComboBox1->hide();
+    ComboBox6->hide();
+    moveNextGroup(kNextGroupMove);
+    Shape2->setEnabled(true);
+    Image4->show();
+    if (!usbConnection_) {
+        Label1->setText(kTestMidiText);
+        bind(&TForm3::Button1Next1Click);
+        return;
+    }
+    Label1->setText(kTestUsbText);
+    bind(&TForm3::Button1Next20Click);
+    host_.clearAmpVersion();
+    midiTestSent_ = false;
+}
+
+void TForm3::Button2Click() {
+    testPresetCounter_ = (testPresetCounter_ + 1) % 4;
+    host_.Put2(kProgramChangeChannel1, static_cast<std::uint8_t>(testPresetCounter_));
+    host_.flags().showVersionInWizard = true;
+    host_.clearAmpVersion();
+    host_.SysEx(kIdentityRequest.data(), kIdentityRequest.size());
+    midiTestSent_ = true;
+}
+
+void TForm3::Button1Next1Click() {
+    moveNextGroup(-kNextGroupMove);
+    Shape2->setEnabled(false);
+    Image4->hide();
+    Image5->show();
+    Label1->setText(kPanelModeText);
+    bind(&TForm3::Button1Next2Click);
+}
+
+void TForm3::Button1Next2Click() {
+    Shape1->setEnabled(false);
+    Label1->setText(kReadRevisionText);
+    for (QWidget* w : std::initializer_list<QWidget*>{ComboBox2, ComboBox3, ComboBox4, Label2}) w->show();
+    bind(&TForm3::Button1Next7Click);
+}
+
+void TForm3::Button1Next7Click() {
+    for (QWidget* w : std::initializer_list<QWidget*>{Image5, ComboBox2, ComboBox3, ComboBox4, Shape3, Shape4, Shape5})
+        w->hide();
+    Label1->setText(kPowerCycleText);
+    Label2->hide();
+    bind(&TForm3::Button1Next6Click);
+}
+
+void TForm3::Button1Next20Click() {
+    if (const auto reply = host_.ampVersion()) {
+        // "01.02" is reported; the revision is "1.02".
+        panel_.setRevisionText(reply->text.size() > 1 ? reply->text.substr(1, 4) : std::string());
+        intermediateNeeded_ = 0;
+        bind(&TForm3::Button1Next6Click);
+        Button1->click();
+        Shape2->setEnabled(false);
+        Image4->hide();
+        return;
+    }
+    if (midiTestSent_) {
+        Label1->setText(kNoReplyText);
+        bind(&TForm3::Button1Click);
+        Shape2->setEnabled(false);
+        Image4->hide();
+        clearDeviceLists();
+        moveNextGroup(-kNextGroupMove);
+        return;
+    }
+    Label1->setText(kNotTestedText);
+    bind(&TForm3::Button1Next5Click);
+    moveNextGroup(-kNextGroupMove);
+    Shape2->setEnabled(false);
+    Image4->hide();
+}
+
+void TForm3::Button1Next6Click() {
+    Label3->hide();
+    intermediateNeeded_ = panel_.revisionText() == "1.02" ? 1 : 0;
+    Label1->setText(kChooseFileText);
+    if (const auto chosen = host_.runOpenDialog(kSyxFilter)) wizardFileName_ = *chosen;
+    bind(&TForm3::Button1Next3Click);
+    Button1->click();
+}
+
+void TForm3::Button1Next3Click() {
+    if (usbConnection_) {
+        Label1->setText(kStartUsbText);
+        moveNextGroup(-kNextGroupMove);
+    } else {
+        Label1->setText(kStartMidiText);
+    }
+    bind(intermediateNeeded_ == 1 ? &TForm3::Button1Next4Click : &TForm3::Button1Next9Click);
+}
+
+// Before any stage sends anything, a firmware file must be at hand: asking now beats an upload that
+// can only fail. With none chosen the page says so and Next asks again.
+bool TForm3::firmwareFileChosen() {
+    if (!wizardFileName_.empty()) return true;
+    Label1->setText(kChooseFileText);
+    if (const auto chosen = host_.runOpenDialog(kSyxFilter)) {
+        wizardFileName_ = *chosen;
+        return true;
+    }
+    Label1->setText(kNoFileText);
+    return false;
+}
+
+// A failed upload may have closed the ports (a reply time-out releases them); retrying a stage
+// then first shows the device lists again, and Next stays off until the ports are open.
+bool TForm3::stagePortsReady() {
+    const bool ready = host_.outPortReady() && (!usbConnection_ || host_.inPortReady());
+    if (ready) {
+        ComboBox1->hide();
+        ComboBox6->hide();
+        return true;
+    }
+    Shape1->setEnabled(false);
+    clearDeviceLists();
+    Label1->setText(usbConnection_ ? kDevicesUsbText : kDevicesMidiText);
+    fillDeviceLists();
+    return false;
+}
+
+UploadOutcome TForm3::runStage() {
+    auto& flags = host_.flags();
+    flags.uploadAborted = false;
+    const int resetsBefore = resets_;
+    const auto outcome = host_.clickUploadCode();
+    // A reset during the upload (terminated, or the wizard closed meanwhile) ends the step here.
+    if (flags.uploadAborted || resets_ != resetsBefore) return UploadOutcome::Terminated;
+    return outcome;
+}
+
+void TForm3::Button1Next4Click() {
+    if (!firmwareFileChosen() || !stagePortsReady()) return;
+    host_.pump();
+    host_.mainToFront();
+    auto& flags = host_.flags();
+    flags.intermediateStage = true;
+    const int loadResult = host_.ReadFile(wizardFileName_);
+    // The flag only selects what this load reads; left set, a later "Open Firmware" would load the
+    // carried image in place of the user's file.
+    flags.intermediateStage = false;
+    const auto outcome = loadResult == 0 ? UploadOutcome::Failed : runStage();
+    if (outcome == UploadOutcome::Terminated) return;
+    if (outcome != UploadOutcome::Completed) {
+        Label1->setText(kFirstStageFailedText);
+        return;
+    }
+    host_.pause(1000);
+    Label1->setText(kFirstStageText);
+    bind(&TForm3::Button1Next9Click);
+}
+
+void TForm3::Button1Next9Click() {
+    if (!firmwareFileChosen() || !stagePortsReady()) return;
+    host_.mainToFront();
+    host_.pump();
+    intermediateNeeded_ = 0;
+    host_.flags().intermediateStage = false;
+    if (host_.ReadFile(wizardFileName_) == 0) {
+        // The loader has said what is wrong with the file; Next asks for another one.
+        wizardFileName_.clear();
+        Label1->setText(kNoFileText);
+        return;
+    }
+    const auto outcome = runStage();
+    if (outcome == UploadOutcome::Terminated) return;
+    if (outcome != UploadOutcome::Completed) {
+        Label1->setText(kFinalStageFailedText);
+        return;
+    }
+    Label1->setText(usbConnection_ ? kFinalUsbText : kFinalMidiText);
+    bind(&TForm3::Button1Next10Click);
+}
+
+void TForm3::Button1Next10Click() {
+    ++resets_;
+    bind(&TForm3::Button1Click);
+    Label1->setText(kWelcomeText);
+    Label3->setVisible(savedLayout_.label3Visible);
+    Shape1->move(savedLayout_.shape1Left, Shape1->y());
+    Shape2->move(savedLayout_.shape2Left, Shape2->y());
+    Shape1->setEnabled(savedLayout_.shape1Enabled);
+    Shape2->setEnabled(savedLayout_.shape2Enabled);
+    const auto imgs = images();
+    for (std::size_t i = 0; i < imgs.size(); ++i) {
+        imgs[i]->move(savedLayout_.imageLeft[i], imgs[i]->y());
+        imgs[i]->setVisible(savedLayout_.imageVisible[i]);
+    }
+    ComboBox1->setCurrentIndex(-1);
+    ComboBox5->setCurrentIndex(-1);
+    ComboBox5->setPrompt("Connection?");
+    const auto lists = combos();
+    for (std::size_t i = 0; i < lists.size(); ++i) lists[i]->setVisible(savedLayout_.comboVisible[i]);
+    CheckBox1->setEnabled(savedLayout_.checkBox1Enabled);
+    CheckBox1->setVisible(savedLayout_.checkBox1Visible);
+    clearDeviceLists();
+    auto& flags = host_.flags();
+    flags.showVersionInWizard = false;
+    flags.wizardActive = false;
+    close();
+}
+
+void TForm3::ResetStartupClick() {
+    bind(&TForm3::Button1Next10Click);
+    Button1->click();
+}
+
+// --- drawn buttons, first-time setting, revision from the panel -------------------------------------
+
+void TForm3::Shape1MouseDown(Qt::MouseButton button) {
+    if (button == Qt::LeftButton) Image2->show();
+}
+
+void TForm3::Shape1MouseUp(Qt::MouseButton button) {
+    if (button == Qt::LeftButton) Image2->hide();
+    Button1->click();
+}
+
+void TForm3::Shape2MouseDown(Qt::MouseButton button) {
+    if (button != Qt::LeftButton) return;
+    Image9->show();
+    Image4->hide();
+}
+
+void TForm3::Shape2MouseUp(Qt::MouseButton button) {
+    if (button == Qt::LeftButton) {
+        Image9->hide();
+        Image4->show();
+    }
+    Button2->click();
+}
+
+void TForm3::CheckBox1Click() { host_.setFirstTime(!CheckBox1->isChecked()); }
+
+void TForm3::panelChange(PanelRevision::Knob knob, EditableList* list, CircleShape* marker) {
+    const auto place = panel_.choose(knob, list->currentIndex());
+    if (!place) return;
+    Label2->setText(QString::fromStdString(panel_.revisionText()));
+    marker->move(place->left, place->top);
+    marker->show();
+    if (panel_.complete()) Shape1->setEnabled(true);
+}
+
+void TForm3::ComboBox2Change() { panelChange(PanelRevision::Stomp, ComboBox2, Shape3); }
+void TForm3::ComboBox3Change() { panelChange(PanelRevision::Amp, ComboBox3, Shape4); }
+void TForm3::ComboBox4Change() { panelChange(PanelRevision::Effect, ComboBox4, Shape5); }
+
+}  // namespace kaldo
