@@ -6,13 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "UpdaterUi.h"
 #include "Version.h"
 
 namespace kaldo {
 
-class UpdaterUi;
 struct SharedFlags;
 
 enum LoadResult : int { kNotLoaded = 0, kSingleBlock = 1, kPacketFormat = 2 };
@@ -27,7 +28,8 @@ public:
     FirmwareLoader(UpdaterUi& ui, const SharedFlags& flags);
 
     // Loads path, or the intermediate image when the shared intermediateStage flag is set; returns
-    // and stores the new loadResult.
+    // and stores the new loadResult. A refused file leaves loadResult 0, says why in a message box
+    // and blanks panels 1 to 4 of the upper status row.
     int ReadFile(const std::string& path);
 
     // The loaded image: the file's bytes, or the carried intermediate image.
@@ -38,6 +40,7 @@ public:
     // Offset into image() of the block to send next, and its length.
     std::size_t sendPointer = 0;
     std::size_t sendLength = 0;
+    // Full path of the last file read from disk, any length; the intermediate image leaves it alone.
     std::string loadedPath;
     int packetCount = 0;
     int packetDataLength = 0;
@@ -50,6 +53,18 @@ public:
     bool encrypted() const { return (encryptionFlag & 0x0F) == 1; }
 
 private:
+    struct Refusal {
+        std::string text;
+        Buttons buttons = Buttons::Ok;
+    };
+
+    std::optional<Refusal> readFromDisk(const std::string& path);
+    std::optional<std::string> checkImage() const;
+    std::optional<std::string> checkPacketFormat() const;
+    void record(bool intermediate);
+    void show(bool intermediate, const std::string& path);
+    int refuse(const Refusal& refusal);
+
     UpdaterUi& ui_;
     const SharedFlags& flags_;
     std::unique_ptr<std::array<std::uint8_t, kImageBufferSize>> imageBuffer_;

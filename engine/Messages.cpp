@@ -3,12 +3,16 @@
 namespace kaldo {
 
 std::span<const std::uint8_t> headerMessage(std::span<const std::uint8_t> image) {
-    return image.first(37);
+    if (image.size() < kHeaderMessageLength) return {};
+    return image.first(kHeaderMessageLength);
 }
 
 std::span<const std::uint8_t> packetMessage(std::span<const std::uint8_t> image, int packetDataLength, int k) {
-    const std::size_t length = static_cast<std::size_t>(packetDataLength) + 37;
-    return image.subspan(37 + static_cast<std::size_t>(k) * length, length);
+    if (packetDataLength < 0 || k < 0) return {};
+    const std::uint64_t length = static_cast<std::uint64_t>(packetDataLength) + kHeaderMessageLength;
+    const std::uint64_t start = kHeaderMessageLength + static_cast<std::uint64_t>(k) * length;
+    if (start + length > image.size()) return {};
+    return image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(length));
 }
 
 bool isIdentityReply(std::span<const std::uint8_t> message) {

@@ -28,10 +28,12 @@ enum ReplyCode : int {
     kReplyIdentity = 0x7E,
 };
 
+inline constexpr std::size_t kHeaderMessageLength = 37;
 inline constexpr std::size_t kReplyCodeOffset = 6;
 inline constexpr std::size_t kIdentityRevisionOffset = 12;
 
-// The header message (first 37 bytes) and packet k of a packet-format image, without copying.
+// The header message (first 37 bytes) and packet k of a packet-format image, without copying. Empty
+// when the image does not hold the whole message, so a caller can never read past the image.
 std::span<const std::uint8_t> headerMessage(std::span<const std::uint8_t> image);
 std::span<const std::uint8_t> packetMessage(std::span<const std::uint8_t> image, int packetDataLength, int k);
 

@@ -7,7 +7,7 @@ packages=(
     build-essential cmake pkg-config git
     qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg-dev
     librtmidi-dev libasound2-dev libjack-jackd2-dev jackd2
-    libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
+    libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev jq
     clang libclang-rt-14-dev
     xvfb xauth x11-apps imagemagick fonts-dejavu-core
 )

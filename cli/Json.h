@@ -1,0 +1,53 @@
+#pragma once
+// One flat JSON object for --json output, keys in the order they are added. Strings are escaped as
+// JSON requires; other bytes pass through, so UTF-8 text stays UTF-8.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace kaldo::cli {
+
+inline std::string jsonQuoted(std::string_view text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\b': out += "\\b"; break;
+            case '\f': out += "\\f"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20) {
+                    char escaped[8];
+                    std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+                    out += escaped;
+                } else {
+                    out += c;
+                }
+        }
+    }
+    return out + "\"";
+}
+
+class JsonObject {
+public:
+    JsonObject& addBool(std::string_view key, bool value) { return add(key, value ? "true" : "false"); }
+    JsonObject& addInt(std::string_view key, std::int64_t value) { return add(key, std::to_string(value)); }
+    JsonObject& addString(std::string_view key, std::string_view value) { return add(key, jsonQuoted(value)); }
+
+    std::string str() const { return "{" + body_ + "}"; }
+
+private:
+    JsonObject& add(std::string_view key, const std::string& rawValue) {
+        if (!body_.empty()) body_ += ",";
+        body_ += jsonQuoted(key) + ":" + rawValue;
+        return *this;
+    }
+
+    std::string body_;
+};
+
+}  // namespace kaldo::cli

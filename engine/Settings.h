@@ -1,0 +1,66 @@
+#pragma once
+// The program's settings file: what survives between runs (first-time flag, window position, last
+// firmware file). Windows private-profile format, named after the executable with the extension
+// ".INI" and kept beside it, or in the user's configuration folder when that folder is not writable.
+// Read once at start, written at close and by the first-time toggles; no handle is kept open.
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace kaldo {
+
+class UpdaterUi;
+
+// What the main window takes at start.
+struct StartupSettings {
+    int version = -1;        // INI_VERSION/VERSION as found
+    bool firstTime = true;   // FIRST_TIME/FT: open the wizard
+    int top = 100;           // START_POS/X
+    int left = 100;          // START_POS/Y
+    std::optional<std::string> firmwareFile;  // FIRMWARE/FILE; none for the text "no file"
+};
+
+// What the main window hands over at close.
+struct ClosingSettings {
+    int outPort = -1;  // selected MIDI device numbers, -1 for none
+    int inPort = -1;
+    int top = 0;
+    int left = 0;
+    std::optional<std::string> loadedPath;  // none when no firmware is loaded
+};
+
+class Settings {
+public:
+    static constexpr int kFormatVersion = 1;
+
+    explicit Settings(std::filesystem::path file) : path_(std::move(file)) {}
+
+    // The settings of the program at executable: beside it when its folder is writable, otherwise in
+    // the per-user folder (see perUserPath).
+    static Settings forExecutable(const std::filesystem::path& executable);
+    // executable with its extension replaced by ".INI".
+    static std::filesystem::path besideExecutable(const std::filesystem::path& executable);
+    // The same name in the per-user configuration folder's "KaldoUpdater" folder: $XDG_CONFIG_HOME or
+    // ~/.config on Linux and other Unix systems, %APPDATA% on Windows, ~/Library/Application Support
+    // on macOS.
+    static std::filesystem::path perUserPath(const std::filesystem::path& executable);
+
+    const std::filesystem::path& path() const { return path_; }
+
+    // Reads everything the start needs. A file of another format version (or none) loses its
+    // FIRMWARE, START_POS and MIDI_SELECTION sections first; FIRST_TIME is kept.
+    StartupSettings load() const;
+
+    // Writes VERSION, MIDI_OutPort, MIDI_InPort, X, Y and FILE (or deletes FILE), in that order, in
+    // one replacement of the file. On failure nothing is changed and ui shows "Could not save program
+    // settings."; returns whether it was saved.
+    bool save(const ClosingSettings& values, UpdaterUi& ui) const;
+
+    // FIRST_TIME/FT, written by the "Startup Help" command and the wizard's check box only.
+    bool writeFirstTime(bool firstTime) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace kaldo

@@ -1,0 +1,394 @@
+#include "UploadSequence.h"
+
+#include <string>
+
+#include "BlockSender.h"
+#include "Clock.h"
+#include "Messages.h"
+#include "MidiLink.h"
+#include "PanelShows.h"
+#include "Updater.h"
+#include "UpdaterUi.h"
+
+namespace kaldo {
+
+namespace {
+
+constexpr const char* kTryAgain = "An Error occurred. Try again.";
+constexpr const char* kHandshakeTerminated = "User terminated code upload. Power cycle amp.";
+constexpr const char* kBlindTerminated =
+    "User terminated code upload. Switch the amp off, wait 5 seconds, then turn the amp back on.";
+constexpr const char* kSendFailed =
+    "Error. The firmware could not be sent to the MIDI device. Power cycle amp and try again.";
+constexpr const char* kVerifyFailed =
+    "The amp reported that the new code failed its verify check, so it was not programmed. "
+    "Power cycle the amp and try the upload again.";
+constexpr const char* kWaitingForUsb = "Status -> Waiting for USB enumeration.";
+
+constexpr int kHeaderLength = static_cast<int>(FirmwareLoader::kHeaderLength);
+// Revolutions of the verify show after a failed verify: about three seconds of 65 ms steps.
+constexpr int kVerifyFailedRevolutions = 4;
+
+}  // namespace
+
+UploadResult UploadSequence::run() {
+    UpdaterUi& ui = u_.ui_;
+    FirmwareLoader& loader = u_.loader;
+    if (stopping()) return {UploadOutcome::Terminated, UploadWay::None, UploadFailure::Stopped, 0};
+    if (!u_.link_.outPortReady()) {
+        ui.messageBox("Select a MIDI Out Port", "Midi Error", Buttons::Ok);
+        return {UploadOutcome::Failed, UploadWay::None, UploadFailure::NoOutPort, 0};
+    }
+    u_.imageStart_ = loader.sendPointer;
+    ui.setStatus2(3, " ");
+    ui.setStatus2(2, " ");
+    u_.errorCount_ = 0;
+    // A press of the cancel button while no packet check followed must not end this upload.
+    u_.cancelRequested_ = false;
+    u_.shows_.resetProgress();
+
+    UploadResult result;
+    if (loader.loadResult == kSingleBlock && loader.sendPointer + loader.sendLength <= loader.imageSize()) {
+        way_ = UploadWay::SingleBlock;
+        result = singleBlock();
+    } else if (loader.loadResult == kPacketFormat && imageHoldsPackets()) {
+        const bool replies = u_.link_.inPortReady() && loader.fileVersion > kLastBlindOnlyVersion &&
+                             u_.replies.ampVersion() != kNoVersion;
+        way_ = replies ? UploadWay::Handshake : UploadWay::Blind;
+        result = replies ? handshake() : blind();
+    } else {
+        if (loader.loadResult == kNotLoaded) ui.messageBox("Select Firmware file", "File Error", Buttons::Ok);
+        u_.resetCodeUpload();
+        result = {UploadOutcome::Failed, UploadWay::None, UploadFailure::NoFirmware, 0};
+    }
+    // A request left over (the button stays shown after a failure) is dropped with the upload.
+    u_.cancelRequested_ = false;
+    ui.setCancelLabelVisible(false);
+    ui.setCancelPictureVisible(false);
+    result.errorCount = u_.errorCount_;
+    return result;
+}
+
+bool UploadSequence::imageHoldsPackets() const {
+    const FirmwareLoader& loader = u_.loader;
+    if (loader.packetCount < 0 || loader.packetDataLength < 0) return false;
+    const std::size_t length = static_cast<std::size_t>(loader.packetDataLength) + FirmwareLoader::kHeaderLength;
+    const std::size_t end = loader.sendPointer + FirmwareLoader::kHeaderLength +
+                            static_cast<std::size_t>(loader.packetCount) * length;
+    return end <= loader.imageSize();
+}
+
+const std::uint8_t* UploadSequence::sendAddress() const { return u_.loader.image() + u_.loader.sendPointer; }
+
+void UploadSequence::sendStarting(int gaugeMax) {
+    u_.ui_.setWarningBlink(true);
+    u_.ui_.setGaugeVisible(true);
+    u_.ui_.setGaugeProgress(0);
+    u_.ui_.setGaugeMax(gaugeMax);
+}
+
+UploadResult UploadSequence::singleBlock() {
+    UpdaterUi& ui = u_.ui_;
+    FirmwareLoader& loader = u_.loader;
+    PanelShows& shows = u_.shows_;
+    Clock& clock = u_.clock_;
+
+    ui.setWarningBlink(true);
+    for (int ring = 0; ring < 3; ++ring) shows.lightOnly(ring, 0);
+    ui.setGaugeProgress(0);
+    ui.setGaugeVisible(true);
+    ui.setGaugeMax(100);
+
+    const std::size_t length = loader.sendLength;
+    u_.progressClock_.start(length, clock.nowMs());
+    auto sender = u_.senders_.make(u_.link_);
+    sender->start(sendAddress(), length);
+    while (!sender->done()) {
+        const int ticks = u_.progressClock_.tickCount(clock.nowMs());
+        ui.setGaugeProgress(ticks / 10);
+        shows.showOdometer(ticks);
+        // The sender wakes this wait when the block has left; until then one tick of the clock.
+        if (!waitForNotify(u_.progressClock_.interval())) return stopped();
+    }
+    if (!sender->finish()) return sendFailed();
+
+    ui.setWarningVisible(true);
+    const int sweeps = static_cast<int>(length / 75000);
+    shows.flashVfyShow(sweeps + 7);
+    shows.flashPrgShow(sweeps + 9);
+    ui.setGaugeVisible(false);
+    if (stopping()) return stopped();
+
+    if (u_.flags.wizardActive) {
+        ui.wizardToFront();
+    } else {
+        u_.resetCodeUpload();
+        ui.messageBox(
+            "Firmware Sent. Wait for Amp to Restart. If amp does not restart on its own, power cycle and check amps "
+            "code version number.",
+            "File Sent", Buttons::Ok);
+    }
+    u_.link_.deSelectCurrentMidi();
+    return completed();
+}
+
+UploadResult UploadSequence::handshake() {
+    UpdaterUi& ui = u_.ui_;
+    FirmwareLoader& loader = u_.loader;
+    PanelShows& shows = u_.shows_;
+    ReplyState& replies = u_.replies;
+
+    const PackedVersion ampVersion = replies.ampVersion();
+    const char* question = nullptr;
+    if (loader.fileVersion < ampVersion) {
+        question = "You are trying to load code that is older than the current revision, Continue?";
+    } else if (loader.fileVersion == ampVersion) {
+        question = "You are trying to load code that is the same as the current revision, Continue?";
+    }
+    if (question && ui.messageBox(question, "", Buttons::OkCancel) != Answer::Ok) return declined();
+
+    sendStarting(loader.packetCount - 1);
+    if (!u_.link_.sysEx(sendAddress(), FirmwareLoader::kHeaderLength)) return sendFailed();
+    if (!pump()) return stopped();
+    for (int ring = 0; ring < 3; ++ring) shows.lightOnly(ring, 0);
+    if (!pause(200)) return stopped();
+
+    replies.clearReplyCode();
+    u_.initTimeout(6000);
+    ui.setStatus2(3, "Status -> Waiting for device ready to receive data.");
+    while (replies.replyCode() != kReplyReady) {
+        if (!pump()) return stopped();
+        if (u_.timeoutCheck()) return timedOut();
+        if (!waitForNotify(10)) return stopped();
+    }
+
+    ui.setCancelLabelVisible(true);
+    loader.sendPointer += FirmwareLoader::kHeaderLength;
+    const int frame = loader.packetDataLength + kHeaderLength;
+    loader.sendLength = static_cast<std::size_t>(frame);
+    for (int i = 0; i < loader.packetCount; ++i) {
+        const bool last = i == loader.packetCount - 1;
+        ui.setStatus2(3, "Status -> Sending packet number " + std::to_string(i + 1) + " of " +
+                             std::to_string(loader.packetCount));
+        replies.clearReplyCode();
+        auto sender = u_.senders_.make(u_.link_);
+        sender->start(sendAddress(), loader.sendLength);
+        if (!pause(600)) return stopped();
+        u_.initTimeout(12000);
+        for (;;) {
+            const int code = replies.replyCode();
+            if (code == kReplyPacketAccepted) break;
+            if (code == kReplyPacketError) {
+                ++u_.errorCount_;
+                ui.setStatus2(2, "Packet Error Count " + std::to_string(u_.errorCount_));
+                break;
+            }
+            // The amp may answer the last packet and its verify before this wait looks: the
+            // verify reply then stands for the packet's acceptance and the wait below sees it.
+            if (last && (code == kReplyVerified || code == kReplyVerifyFailed)) break;
+            if (u_.timeoutCheck()) return timedOut();
+            if (sender->done() && !sender->finish()) return sendFailed();
+            if (!pump()) return stopped();
+            shows.spinStep(frame);
+            if (stopping()) return stopped();
+        }
+        loader.sendPointer += loader.sendLength;
+        ui.setGaugeProgress(i);
+        shows.showPacketCount(i);
+        if (u_.cancelRequested_) return terminate(kHandshakeTerminated, true, *sender);
+        if (!sender->finish()) return sendFailed();
+    }
+
+    u_.initTimeout(20000);
+    ui.setStatus2(3, "Status -> Waiting for code Verify.");
+    int code = replies.replyCode();
+    while (code != kReplyVerified && code != kReplyVerifyFailed) {
+        if (!pump()) return stopped();
+        shows.flashVfyShow(1);
+        if (u_.timeoutCheck()) return timedOut();
+        code = replies.replyCode();
+    }
+    if (code == kReplyVerifyFailed) return verifyFailed();
+
+    ui.setCancelLabelVisible(false);
+    u_.initTimeout(20000);
+    ui.setStatus2(3, "Status -> Waiting for code program complete.");
+    while (replies.replyCode() != kReplyProgrammed) {
+        if (!pump()) return stopped();
+        shows.flashPrgShow(1);
+        if (u_.timeoutCheck()) return timedOut();
+    }
+
+    u_.link_.deSelectCurrentMidi();
+    loader.sendPointer = u_.imageStart_;
+    ui.setGaugeVisible(false);
+    if (u_.flags.wizardActive) {
+        ui.wizardToFront();
+    } else {
+        u_.resetCodeUpload();
+        ui.dialogMessage("Looks good! Unplug the USB cable and power cycle the amp.");
+        ui.dialogMessage("Now plug in the USB cable and wait for the KALDO to enumerate.");
+        ui.setStatus2(3, kWaitingForUsb);
+        if (!pause(3000)) return stopped();
+        u_.link_.populateMidiSelect();
+        ui.dialogPortSelection("Now select the MIDI device.", true);
+    }
+    return completed();
+}
+
+UploadResult UploadSequence::blind() {
+    UpdaterUi& ui = u_.ui_;
+    FirmwareLoader& loader = u_.loader;
+    PanelShows& shows = u_.shows_;
+
+    sendStarting(loader.packetCount - 1);
+    if (!u_.link_.sysEx(sendAddress(), FirmwareLoader::kHeaderLength)) return sendFailed();
+    if (!pump()) return stopped();
+    for (int ring = 0; ring < 3; ++ring) shows.lightOnly(ring, 0);
+    if (!pause(2000)) return stopped();
+
+    ui.setCancelLabelVisible(true);
+    loader.sendPointer += FirmwareLoader::kHeaderLength;
+    const int frame = loader.packetDataLength + kHeaderLength;
+    loader.sendLength = static_cast<std::size_t>(frame);
+    for (int i = 0; i < loader.packetCount; ++i) {
+        auto sender = u_.senders_.make(u_.link_);
+        sender->start(sendAddress(), loader.sendLength);
+        while (!sender->done()) {
+            if (!pump()) return stopped();
+            shows.spinRevolution(frame);
+            if (stopping()) return stopped();
+        }
+        if (!sender->finish()) return sendFailed();
+        loader.sendPointer += loader.sendLength;
+        ui.setGaugeProgress(i);
+        shows.showPacketCount(i);
+        if (u_.cancelRequested_) return terminate(kBlindTerminated, false, *sender);
+    }
+
+    ui.setCancelLabelVisible(false);
+    shows.flashVfyShow(19);
+    shows.flashPrgShow(12);
+    loader.sendPointer = u_.imageStart_;
+    ui.setGaugeVisible(false);
+    if (stopping()) return stopped();
+    if (u_.flags.wizardActive) {
+        ui.wizardToFront();
+    } else {
+        u_.resetCodeUpload();
+        ui.dialogMessage(
+            "Firmware Sent. If amp does not restart on its own, Switch the amp off, wait 5 seconds, then turn the amp "
+            "back on.");
+    }
+    u_.link_.deSelectCurrentMidi();
+    if (loader.fileVersion > kLastBlindOnlyVersion) usbOffer();
+    return {UploadOutcome::Completed, way_, UploadFailure::None, 0};
+}
+
+// Leaves the display as it stands when the wait for the new device expires (reset already ran);
+// every other way ends with the reset.
+void UploadSequence::usbOffer() {
+    UpdaterUi& ui = u_.ui_;
+    MidiLink& link = u_.link_;
+    if (ui.dialogQuestion("Do you want to setup the KALDO USB MIDI interface?")) {
+        int count = link.platformOutputCount();
+        if (!pause(1000)) return u_.resetCodeUpload();
+        u_.resetCodeUpload();
+        ui.dialogMessage("Plug in usb cable and allow the Windows Driver installation complete.");
+        ui.setStatus2(3, kWaitingForUsb);
+        u_.initTimeout(5000);
+        while (link.platformOutputCount() != count) {
+            count = link.platformOutputCount();
+            u_.memo.addLine(std::to_string(count));
+            if (!pause(200)) return u_.resetCodeUpload();
+            if (u_.timeoutCheck()) {
+                ui.messageBox(kTryAgain, "Status", Buttons::Ok);
+                return;
+            }
+        }
+        link.reCheckForMidiDevices();
+        ui.dialogPortSelection(
+            "Now select the MIDI devices. This will be called, \"USB Audio Device\" for both in and out.", true);
+    }
+    u_.resetCodeUpload();
+}
+
+UploadResult UploadSequence::completed() {
+    u_.resetCodeUpload();
+    return {UploadOutcome::Completed, way_, UploadFailure::None, 0};
+}
+
+UploadResult UploadSequence::declined() {
+    u_.resetCodeUpload();
+    return {UploadOutcome::Declined, way_, UploadFailure::None, 0};
+}
+
+UploadResult UploadSequence::timedOut() {
+    u_.resetCodeUpload();
+    u_.ui_.messageBox(kTryAgain, "Status", Buttons::Ok);
+    return {UploadOutcome::Failed, way_, UploadFailure::TimedOut, 0};
+}
+
+// A block refused or lost by the MIDI output: the amp has not received the image, whatever the
+// rest of the run would say.
+UploadResult UploadSequence::sendFailed() {
+    u_.resetCodeUpload();
+    u_.ui_.messageBox(kSendFailed, "Midi Error", Buttons::Ok);
+    u_.link_.deSelectCurrentMidi();
+    return {UploadOutcome::Failed, way_, UploadFailure::SendFailed, 0};
+}
+
+// The amp checked the received image and refused it (7A): show it on the rings for a few seconds,
+// the window live, then say so plainly.
+UploadResult UploadSequence::verifyFailed() {
+    u_.ui_.setStatus2(3, "Status -> Code Verify failed.");
+    u_.shows_.flashVfyShow(kVerifyFailedRevolutions);
+    u_.resetCodeUpload();
+    u_.ui_.messageBox(kVerifyFailed, "Status", Buttons::Ok);
+    u_.link_.deSelectCurrentMidi();
+    return {UploadOutcome::Failed, way_, UploadFailure::VerifyFailed, 0};
+}
+
+UploadResult UploadSequence::terminate(const char* text, bool handshake, BlockSender& sender) {
+    UpdaterUi& ui = u_.ui_;
+    ui.setWarningBlink(false);
+    ui.setWarningVisible(false);
+    u_.clock_.pump();
+    ui.messageBox(text, "Status", Buttons::Ok);
+    ui.setStatus2(3, "Status -> Upload Terminated.");
+    if (handshake) u_.link_.deSelectCurrentMidi();
+    u_.cancelRequested_ = false;
+    u_.loader.sendPointer = u_.imageStart_;
+    sender.finish();
+    for (int ring = 0; ring < 3; ++ring) u_.shows_.allOff(ring);
+    ui.setGaugeVisible(false);
+    u_.flags.uploadAborted = true;
+    ui.wizardResetStartup();
+    return {UploadOutcome::Terminated, way_, UploadFailure::UserCancel, 0};
+}
+
+// The program is closing: end without questions or messages; the sender is joined as it goes out
+// of scope.
+UploadResult UploadSequence::stopped() {
+    u_.resetCodeUpload();
+    return {UploadOutcome::Terminated, way_, UploadFailure::Stopped, 0};
+}
+
+bool UploadSequence::stopping() const { return u_.stopRequested_; }
+
+bool UploadSequence::pump() {
+    u_.clock_.pump();
+    return !stopping();
+}
+
+bool UploadSequence::pause(int ms) {
+    u_.clock_.pause(ms);
+    return !stopping();
+}
+
+bool UploadSequence::waitForNotify(int ms) {
+    u_.clock_.waitForNotify(ms);
+    return !stopping();
+}
+
+}  // namespace kaldo

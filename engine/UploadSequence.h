@@ -1,0 +1,48 @@
+#pragma once
+// One run of "Upload Code" (Button2Click): the start checks and the three ways of sending, single
+// block, handshake and blind, each with its texts, pauses and time-outs, and every way out.
+#include <cstdint>
+
+#include "UploadOutcome.h"
+
+namespace kaldo {
+
+class BlockSender;
+class Updater;
+
+class UploadSequence {
+public:
+    explicit UploadSequence(Updater& updater) : u_(updater) {}
+    UploadResult run();
+
+private:
+    UploadResult singleBlock();
+    UploadResult handshake();
+    UploadResult blind();
+    void usbOffer();
+
+    // The ends of a run.
+    UploadResult completed();
+    UploadResult declined();
+    UploadResult timedOut();
+    UploadResult sendFailed();
+    UploadResult verifyFailed();
+    UploadResult terminate(const char* text, bool handshake, BlockSender& sender);
+    UploadResult stopped();
+
+    // Pauses and waits that notice a stop request; false when the run is to end.
+    bool pump();
+    bool pause(int ms);
+    bool waitForNotify(int ms);
+    bool stopping() const;
+
+    // Whether the image holds every block this run would send.
+    bool imageHoldsPackets() const;
+    void sendStarting(int gaugeMax);
+    const std::uint8_t* sendAddress() const;
+
+    Updater& u_;
+    UploadWay way_ = UploadWay::None;
+};
+
+}  // namespace kaldo

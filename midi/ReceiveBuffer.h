@@ -1,0 +1,38 @@
+#pragma once
+// What TMidiIn does with the bytes the MIDI system hands it. Systems deliver System Exclusive input
+// in their own portions: a whole message, or pieces of it (RtMidi over JACK hands on each event as
+// it came when it cannot join them). The receive buffer gathers them and passes on System Exclusive
+// data in buffers of at most 16,000 bytes, as the input port has always delivered it: a message
+// that fits in one buffer in one call, a longer one as full buffers in order and a shorter last one.
+// Short messages go on as they are. Allocates once, never per message.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+namespace kaldo::midi {
+
+class ReceiveBuffer {
+public:
+    static constexpr std::size_t kBufferSize = 16000;
+
+    using SysExSink = std::function<void(std::span<const std::uint8_t> buffer)>;
+    using ShortSink = std::function<void(std::uint8_t status, std::uint8_t first, std::uint8_t second)>;
+
+    ReceiveBuffer();
+
+    // One portion as the system delivered it.
+    void receive(std::span<const std::uint8_t> bytes, const SysExSink& sysEx, const ShortSink& shortMessage);
+
+    // Forgets a message in progress (the port closed in the middle of it).
+    void clear();
+
+private:
+    void flush(const SysExSink& sysEx);
+
+    std::vector<std::uint8_t> buffer_;
+    bool inSysEx_ = false;
+};
+
+}  // namespace kaldo::midi

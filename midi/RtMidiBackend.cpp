@@ -1,0 +1,186 @@
+#include "RtMidiBackend.h"
+
+#include <algorithm>
+#include <atomic>
+#include <optional>
+
+#include "JackCycles.h"
+#include "SysExPieces.h"
+
+namespace kaldo::midi {
+
+namespace {
+
+// Without an error callback RtMidi throws or prints. With one, any report during a call means the
+// call failed: a warning during a send is a lost send.
+struct ErrorFlag {
+    std::atomic<bool> raised{false};
+
+    static void callback(RtMidiError::Type, const std::string&, void* self) {
+        static_cast<ErrorFlag*>(self)->raised = true;
+    }
+    // Clears the flag and says whether it was raised.
+    bool take() { return raised.exchange(false); }
+};
+
+bool isOwnPort(const std::string& name, const std::string& clientName) { return name.rfind(clientName, 0) == 0; }
+
+template <class Port>
+std::vector<std::string> portNames(Port& port, const std::string& clientName) {
+    std::vector<std::string> names;
+    const unsigned count = port.getPortCount();
+    for (unsigned i = 0; i < count; ++i) {
+        std::string name = port.getPortName(i);
+        if (!name.empty() && !isOwnPort(name, clientName)) names.push_back(std::move(name));
+    }
+    return names;
+}
+
+template <class Port>
+std::optional<unsigned> portNumber(Port& port, const std::string& device) {
+    const unsigned count = port.getPortCount();
+    for (unsigned i = 0; i < count; ++i) {
+        if (port.getPortName(i) == device) return i;
+    }
+    return std::nullopt;
+}
+
+// Largest piece one JACK message may carry: RtMidi's ring holds 16,384 bytes with a 4-byte length
+// before each message, and the port buffer must hold the piece with its event header. 16,000 bytes
+// are known to pass through every JACK we met; a server with smaller MIDI buffers gets smaller pieces.
+std::size_t jackPieceSize(std::size_t midiBufferSize) {
+    constexpr std::size_t kLargest = 16000;
+    return std::min(kLargest, midiBufferSize / 2);
+}
+
+class RtMidiOutConnection : public MidiOutConnection {
+public:
+    RtMidiOutConnection(std::unique_ptr<RtMidiOut> port, std::unique_ptr<ErrorFlag> error,
+                        std::unique_ptr<JackCycles> cycles)
+        : error_(std::move(error)), cycles_(std::move(cycles)), port_(std::move(port)) {}
+
+    ~RtMidiOutConnection() override { port_->closePort(); }
+
+    bool sendShort(std::span<const std::uint8_t> message) override {
+        error_->take();
+        port_->sendMessage(message.data(), message.size());
+        return !error_->take();
+    }
+
+    bool sendSysEx(std::span<const std::uint8_t> block, std::chrono::steady_clock::time_point deadline) override {
+        error_->take();
+        if (!cycles_) {
+            // The other APIs take a whole block and return once the system has it.
+            port_->sendMessage(block.data(), block.size());
+            return !error_->take();
+        }
+        // JACK: one piece per drained ring, so neither the ring nor the port buffer ever overflows
+        // (either would drop the piece silently); the receiving RtMidi joins the pieces again.
+        // After the last piece the wait for one more drain means the block has left.
+        for (const auto piece : sysExPieces(block, jackPieceSize(cycles_->midiBufferSize()))) {
+            port_->sendMessage(piece.data(), piece.size());
+            if (error_->take() || !cycles_->waitForDrain(deadline)) return false;
+        }
+        return true;
+    }
+
+private:
+    std::unique_ptr<ErrorFlag> error_;
+    std::unique_ptr<JackCycles> cycles_;
+    std::unique_ptr<RtMidiOut> port_;  // last: goes first, before the flag its callback sets
+};
+
+class RtMidiInConnection : public MidiInConnection {
+public:
+    explicit RtMidiInConnection(MidiReceiver receiver) : receiver_(std::move(receiver)) {}
+
+    // Destroying the RtMidiIn closes its client, which waits for its callback thread to stop.
+    ~RtMidiInConnection() override {
+        if (port_) port_->closePort();
+    }
+
+    std::uint32_t open(RtMidi::Api api, const std::string& clientName, const std::string& device) {
+        port_ = std::make_unique<RtMidiIn>(api, clientName);
+        port_->setErrorCallback(&ErrorFlag::callback, &error_);
+        const auto number = portNumber(*port_, device);
+        if (!number) return kResultBadDeviceId;
+        // RtMidi drops SysEx input unless told otherwise; timing and active sensing stay out.
+        port_->ignoreTypes(false, true, true);
+        // The receive buffers of the input port, 16 of 16,000 bytes: only WinMM needs telling, and
+        // only before the open.
+        port_->setBufferSize(16000, 16);
+        // The callback goes in before the open so nothing waits in RtMidi's queue.
+        port_->setCallback(&RtMidiInConnection::callback, this);
+        port_->openPort(*number, "in");
+        if (error_.take() || !port_->isPortOpen()) return kResultError;
+        return kResultOk;
+    }
+
+private:
+    static void callback(double, std::vector<unsigned char>* message, void* self) {
+        if (message && !message->empty()) static_cast<RtMidiInConnection*>(self)->receiver_(*message);
+    }
+
+    ErrorFlag error_;
+    MidiReceiver receiver_;
+    std::unique_ptr<RtMidiIn> port_;  // last: goes first, before what its callback uses
+};
+
+}  // namespace
+
+RtMidiBackend::RtMidiBackend(RtMidi::Api api, std::string clientName) : api_(api), clientName_(std::move(clientName)) {}
+
+std::vector<std::string> RtMidiBackend::outputNames() {
+    try {
+        ErrorFlag error;
+        RtMidiOut port(api_, clientName_);
+        port.setErrorCallback(&ErrorFlag::callback, &error);
+        return portNames(port, clientName_);
+    } catch (const RtMidiError&) {
+        return {};
+    }
+}
+
+std::vector<std::string> RtMidiBackend::inputNames() {
+    try {
+        ErrorFlag error;
+        RtMidiIn port(api_, clientName_);
+        port.setErrorCallback(&ErrorFlag::callback, &error);
+        return portNames(port, clientName_);
+    } catch (const RtMidiError&) {
+        return {};
+    }
+}
+
+Opened<MidiOutConnection> RtMidiBackend::openOutput(const std::string& device) {
+    try {
+        auto error = std::make_unique<ErrorFlag>();
+        auto port = std::make_unique<RtMidiOut>(api_, clientName_);
+        port->setErrorCallback(&ErrorFlag::callback, error.get());
+        const auto number = portNumber(*port, device);
+        if (!number) return {nullptr, kResultBadDeviceId};
+        std::unique_ptr<JackCycles> cycles;
+        if (api_ == RtMidi::UNIX_JACK) {
+            cycles = JackCycles::open();
+            if (!cycles) return {nullptr, kResultError};
+        }
+        port->openPort(*number, "out");
+        if (error->take() || !port->isPortOpen()) return {nullptr, kResultError};
+        return {std::make_unique<RtMidiOutConnection>(std::move(port), std::move(error), std::move(cycles)), kResultOk};
+    } catch (const RtMidiError&) {
+        return {nullptr, kResultError};
+    }
+}
+
+Opened<MidiInConnection> RtMidiBackend::openInput(const std::string& device, MidiReceiver receiver) {
+    try {
+        auto connection = std::make_unique<RtMidiInConnection>(std::move(receiver));
+        const std::uint32_t result = connection->open(api_, clientName_, device);
+        if (result != kResultOk) return {nullptr, result};
+        return {std::move(connection), kResultOk};
+    } catch (const RtMidiError&) {
+        return {nullptr, kResultError};
+    }
+}
+
+}  // namespace kaldo::midi

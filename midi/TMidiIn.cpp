@@ -1,0 +1,111 @@
+#include "TMidiIn.h"
+
+namespace kaldo::midi {
+
+TMidiIn::TMidiIn(std::shared_ptr<MidiBackend> backend) : backend_(std::move(backend)) { Init(); }
+
+TMidiIn::~TMidiIn() { Destroy(); }
+
+void TMidiIn::Init() {
+    auto names = backend_->inputNames();
+    if (names.size() > static_cast<std::size_t>(kMaxDevices)) names.resize(static_cast<std::size_t>(kMaxDevices));
+    useShort_ = true;
+    useSysEx_ = true;
+    std::lock_guard lock(mutex_);
+    devices_ = std::move(names);
+}
+
+void TMidiIn::Destroy() {
+    std::lock_guard lock(mutex_);
+    if (using_) UnPrepare();
+    devices_.clear();
+}
+
+bool TMidiIn::Using() const {
+    std::lock_guard lock(mutex_);
+    return using_;
+}
+
+int TMidiIn::Port() const {
+    std::lock_guard lock(mutex_);
+    return port_;
+}
+
+int TMidiIn::NumDevs() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(devices_.size());
+}
+
+std::string TMidiIn::deviceName(int i) const {
+    std::lock_guard lock(mutex_);
+    return devices_.at(static_cast<std::size_t>(i));
+}
+
+std::uint32_t TMidiIn::openResult() const {
+    std::lock_guard lock(mutex_);
+    return openResult_;
+}
+
+std::uint32_t TMidiIn::closeResult() const {
+    std::lock_guard lock(mutex_);
+    return closeResult_;
+}
+
+void TMidiIn::SetUsing(bool v) {
+    std::lock_guard lock(mutex_);
+    if (v && !using_) Prepare();
+    if (!v && using_) UnPrepare();
+    using_ = v;
+}
+
+void TMidiIn::SetPort(int p) {
+    std::lock_guard lock(mutex_);
+    if (p >= static_cast<int>(devices_.size())) return;
+    if (!using_) {
+        port_ = p;
+        return;
+    }
+    UnPrepare();
+    port_ = p;
+    Prepare();
+}
+
+void TMidiIn::Prepare() {
+    {
+        std::lock_guard delivery(deliveryMutex_);
+        closing_ = false;
+        buffer_.clear();
+    }
+    if (port_ < 0 || port_ >= static_cast<int>(devices_.size())) {
+        openResult_ = kResultBadDeviceId;
+        return;
+    }
+    auto opened = backend_->openInput(devices_[static_cast<std::size_t>(port_)],
+                                      [this](std::span<const std::uint8_t> bytes) { received(bytes); });
+    connection_ = std::move(opened.connection);
+    openResult_ = opened.result;
+}
+
+void TMidiIn::UnPrepare() {
+    {
+        std::lock_guard delivery(deliveryMutex_);
+        closing_ = true;
+    }
+    closeResult_ = connection_ ? kResultOk : kResultInvalidHandle;
+    connection_.reset();
+}
+
+void TMidiIn::received(std::span<const std::uint8_t> bytes) {
+    std::lock_guard delivery(deliveryMutex_);
+    if (closing_) return;
+    buffer_.receive(
+        bytes,
+        [this](std::span<const std::uint8_t> sysEx) {
+            if (OnSysEx && useSysEx_) OnSysEx(*this, sysEx.data(), static_cast<int>(sysEx.size()));
+        },
+        [this](std::uint8_t status, std::uint8_t first, std::uint8_t second) {
+            if (OnShort && useShort_) OnShort(*this, status, first, second);
+        });
+}
+
+}  // namespace kaldo::midi

@@ -1,0 +1,137 @@
+#include "TMidiOut.h"
+
+#include <algorithm>
+#include <array>
+
+#include "SysExWaitLimit.h"
+
+namespace kaldo::midi {
+
+namespace {
+std::vector<std::string> capped(std::vector<std::string> names, int cap) {
+    if (names.size() > static_cast<std::size_t>(cap)) names.resize(static_cast<std::size_t>(cap));
+    return names;
+}
+}  // namespace
+
+TMidiOut::TMidiOut(std::shared_ptr<MidiBackend> backend) : backend_(std::move(backend)) { Init(); }
+
+TMidiOut::~TMidiOut() { Destroy(); }
+
+void TMidiOut::Init() {
+    auto names = capped(backend_->outputNames(), kMaxDevices);
+    std::lock_guard lock(mutex_);
+    devices_ = std::move(names);
+}
+
+void TMidiOut::Destroy() {
+    std::lock_guard lock(mutex_);
+    if (using_) close();
+    devices_.clear();
+}
+
+void TMidiOut::Reset() { Init(); }
+
+bool TMidiOut::Using() const {
+    std::lock_guard lock(mutex_);
+    return using_;
+}
+
+int TMidiOut::Port() const {
+    std::lock_guard lock(mutex_);
+    return port_;
+}
+
+int TMidiOut::NumDevs() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(devices_.size());
+}
+
+std::string TMidiOut::deviceName(int i) const {
+    std::lock_guard lock(mutex_);
+    return devices_.at(static_cast<std::size_t>(i));
+}
+
+std::uint32_t TMidiOut::openResult() const {
+    std::lock_guard lock(mutex_);
+    return openResult_;
+}
+
+std::uint32_t TMidiOut::closeResult() const {
+    std::lock_guard lock(mutex_);
+    return closeResult_;
+}
+
+void TMidiOut::open() {
+    if (port_ < 0 || port_ >= static_cast<int>(devices_.size())) {
+        openResult_ = kResultBadDeviceId;
+        return;
+    }
+    auto opened = backend_->openOutput(devices_[static_cast<std::size_t>(port_)]);
+    connection_ = std::move(opened.connection);
+    openResult_ = opened.result;
+}
+
+// The platform's close is retried while it reports a block still playing; a connection here only
+// closes once its last block has left, so one close is the whole loop.
+void TMidiOut::close() {
+    closeResult_ = connection_ ? kResultOk : kResultInvalidHandle;
+    connection_.reset();
+}
+
+void TMidiOut::SetUsing(bool v) {
+    std::lock_guard lock(mutex_);
+    if (v && !using_) open();
+    if (!v && using_) close();
+    using_ = v;
+}
+
+void TMidiOut::SetPort(int p) {
+    std::lock_guard lock(mutex_);
+    if (p >= static_cast<int>(devices_.size())) return;
+    if (!using_) {
+        port_ = p;
+        return;
+    }
+    close();
+    port_ = p;
+    open();
+}
+
+void TMidiOut::putShort(std::span<const std::uint8_t> message) {
+    std::lock_guard lock(mutex_);
+    if (using_ && connection_) connection_->sendShort(message);
+}
+
+void TMidiOut::Put1(std::uint8_t status) { putShort(std::array{status}); }
+
+void TMidiOut::Put2(std::uint8_t status, std::uint8_t first) { putShort(std::array{status, first}); }
+
+void TMidiOut::Put3(std::uint8_t status, std::uint8_t first, std::uint8_t second) {
+    putShort(std::array{status, first, second});
+}
+
+void TMidiOut::Put2Direct(std::uint32_t msg) {
+    const auto status = static_cast<std::uint8_t>(msg & 0xFF);
+    const auto first = static_cast<std::uint8_t>((msg >> 8) & 0xFF);
+    const auto second = static_cast<std::uint8_t>((msg >> 16) & 0xFF);
+    // A packed message carries as many data bytes as its status calls for.
+    const bool twoDataBytes = !(status >= 0xC0 && status <= 0xDF) && status != 0xF1 && status != 0xF3;
+    if (status >= 0xF4) {
+        putShort(std::array{status});
+    } else if (twoDataBytes) {
+        putShort(std::array{status, first, second});
+    } else {
+        putShort(std::array{status, first});
+    }
+}
+
+bool TMidiOut::SysEx(const std::uint8_t* data, std::size_t length) {
+    std::lock_guard lock(mutex_);
+    if (!using_ || length <= 2) return false;
+    if (!connection_) return false;  // the open failed: the platform ignores sends on such a handle
+    const auto deadline = std::chrono::steady_clock::now() + sysExWaitLimit(length);
+    return connection_->sendSysEx(std::span(data, length), deadline);
+}
+
+}  // namespace kaldo::midi

@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "RecordingUi.h"
+#include "Settings.h"
+#include "TempDir.h"
+
+namespace kaldo {
+namespace {
+
+std::string readAll(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream s;
+    s << file.rdbuf();
+    return s.str();
+}
+
+void writeAll(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+class SettingsTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    std::filesystem::path file = dir.path() / "kaldoUpdater.INI";
+    Settings settings{file};
+    test::RecordingUi ui;
+};
+
+TEST_F(SettingsTest, FirstRunTakesTheDefaultsAndWritesNothing) {
+    const StartupSettings s = settings.load();
+    EXPECT_EQ(s.version, -1);
+    EXPECT_TRUE(s.firstTime);
+    EXPECT_EQ(s.top, 100);
+    EXPECT_EQ(s.left, 100);
+    EXPECT_FALSE(s.firmwareFile);
+    EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+TEST_F(SettingsTest, CloseWritesInOrderWithoutFirstTimeOrFile) {
+    ASSERT_TRUE(settings.save({-1, 3, 122, 115, std::nullopt}, ui));
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(readAll(file),
+              "[INI_VERSION]\r\nVERSION=1\r\n[MIDI_SELECTION]\r\nMIDI_OutPort=-1\r\nMIDI_InPort=3\r\n"
+              "[START_POS]\r\nX=122\r\nY=115\r\n");
+}
+
+TEST_F(SettingsTest, PositionAndBackslashedPathComeBackAsSaved) {
+    ASSERT_TRUE(settings.save({0, 1, 300, 50, std::string("C:\\fw\\new.syx")}, ui));
+    EXPECT_NE(readAll(file).find("[FIRMWARE]\r\nFILE=C:\\fw\\new.syx\r\n"), std::string::npos);
+    const StartupSettings s = settings.load();
+    EXPECT_EQ(s.version, 1);
+    EXPECT_EQ(s.top, 300);  // X is the top edge
+    EXPECT_EQ(s.left, 50);  // Y is the left edge
+    EXPECT_EQ(s.firmwareFile, "C:\\fw\\new.syx");
+}
+
+TEST_F(SettingsTest, ClosingWithoutFirmwareDeletesTheRememberedFileOnly) {
+    writeAll(file, "[INI_VERSION]\r\nVERSION=1\r\n[FIRST_TIME]\r\nFT=0\r\n[FIRMWARE]\r\nFILE=/old.syx\r\n");
+    ASSERT_TRUE(settings.save({-1, -1, 10, 20, std::nullopt}, ui));
+    const StartupSettings s = settings.load();
+    EXPECT_FALSE(s.firmwareFile);
+    EXPECT_FALSE(s.firstTime);  // the close never writes FT
+    EXPECT_NE(readAll(file).find("[FIRMWARE]"), std::string::npos);
+}
+
+TEST_F(SettingsTest, NoFileSentinelMeansNoFirmware) {
+    writeAll(file, "[INI_VERSION]\nVERSION=1\n[FIRMWARE]\nFILE=no file\n");
+    EXPECT_FALSE(settings.load().firmwareFile);
+    writeAll(file, "[INI_VERSION]\nVERSION=1\n[FIRMWARE]\nFILE=no file.syx\n");
+    EXPECT_EQ(settings.load().firmwareFile, "no file.syx");
+}
+
+TEST_F(SettingsTest, StaleVersionErasesFirmwarePositionAndMidiButKeepsFirstTime) {
+    for (const std::string& version : {std::string("[INI_VERSION]\r\nVERSION=2\r\n"), std::string()}) {
+        SCOPED_TRACE(version);
+        writeAll(file, version +
+                           "[FIRST_TIME]\r\nFT=0\r\n[START_POS]\r\nX=300\r\nY=50\r\n[MIDI_SELECTION]\r\n"
+                           "MIDI_OutPort=2\r\n[FIRMWARE]\r\nFILE=C:\\fw\\new.syx\r\n[OTHER]\r\nk=v\r\n");
+        const StartupSettings s = settings.load();
+        EXPECT_FALSE(s.firstTime);
+        EXPECT_EQ(s.top, 100);
+        EXPECT_EQ(s.left, 100);
+        EXPECT_FALSE(s.firmwareFile);
+        EXPECT_EQ(readAll(file), version + "[FIRST_TIME]\r\nFT=0\r\n[OTHER]\r\nk=v\r\n");
+    }
+}
+
+TEST_F(SettingsTest, FirstTimeIsWrittenByItsTogglesAlone) {
+    ASSERT_TRUE(settings.writeFirstTime(false));
+    EXPECT_FALSE(settings.load().firstTime);
+    ASSERT_TRUE(settings.save({-1, -1, 1, 2, std::nullopt}, ui));
+    EXPECT_FALSE(settings.load().firstTime);
+    ASSERT_TRUE(settings.writeFirstTime(true));
+    EXPECT_TRUE(settings.load().firstTime);
+    EXPECT_EQ(settings.load().top, 1);
+}
+
+TEST_F(SettingsTest, FailedSaveSaysSoInTheIniBox) {
+    writeAll(dir.path() / "plain", "a file, not a folder");
+    Settings nowhere(dir.path() / "plain" / "kaldoUpdater.INI");
+    EXPECT_FALSE(nowhere.save({-1, -1, 100, 100, std::string("/fw.syx")}, ui));
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "Could not save program settings.");
+    EXPECT_EQ(ui.messages[0].caption, "ini");
+    EXPECT_EQ(ui.messages[0].buttons, Buttons::Ok);
+    EXPECT_FALSE(nowhere.writeFirstTime(false));
+}
+
+TEST(SettingsPath, IsTheExecutableWithTheExtensionIni) {
+    EXPECT_EQ(Settings::besideExecutable("/opt/kaldo/kaldoUpdater.exe"), "/opt/kaldo/kaldoUpdater.INI");
+    EXPECT_EQ(Settings::besideExecutable("/usr/bin/kaldo-updater"), "/usr/bin/kaldo-updater.INI");
+}
+
+class ConfigHome {
+public:
+    explicit ConfigHome(const std::filesystem::path& folder) {
+        if (const char* old = std::getenv("XDG_CONFIG_HOME")) old_ = old;
+        setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    }
+    ~ConfigHome() {
+        if (old_) {
+            setenv("XDG_CONFIG_HOME", old_->c_str(), 1);
+        } else {
+            unsetenv("XDG_CONFIG_HOME");
+        }
+    }
+
+private:
+    std::optional<std::string> old_;
+};
+
+TEST(SettingsPath, UnwritableProgramFolderFallsBackToTheUserConfigFolder) {
+    test::TempDir dir;
+    ConfigHome home(dir.path() / "config");
+
+    const auto writable = dir.path() / "bin" / "kaldo-updater";
+    std::filesystem::create_directories(writable.parent_path());
+    EXPECT_EQ(Settings::forExecutable(writable).path(), dir.path() / "bin" / "kaldo-updater.INI");
+
+    // A folder that cannot be written, whoever runs the test: one below a plain file.
+    writeAll(dir.path() / "plain", "x");
+    const Settings fallback = Settings::forExecutable(dir.path() / "plain" / "kaldo-updater");
+    EXPECT_EQ(fallback.path(), dir.path() / "config" / "KaldoUpdater" / "kaldo-updater.INI");
+
+    test::RecordingUi ui;
+    ASSERT_TRUE(fallback.save({-1, -1, 5, 6, std::nullopt}, ui));
+    EXPECT_EQ(fallback.load().top, 5);
+}
+
+}  // namespace
+}  // namespace kaldo

@@ -1,0 +1,53 @@
+#pragma once
+// A MIDI system in memory: named devices, devices that refuse to open, a record of what was sent,
+// and input injected by the test (from any thread, standing in for the MIDI thread).
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "MidiBackend.h"
+
+namespace kaldo::midi::testing {
+
+class FakeMidi : public MidiBackend {
+public:
+    std::vector<std::string> outputs;
+    std::vector<std::string> inputs;
+    std::set<std::string> refusing;  // devices whose open fails
+    bool sendsFail = false;
+
+    struct Sent {
+        std::string device;
+        std::vector<std::uint8_t> bytes;
+        bool sysEx;
+    };
+
+    std::vector<std::string> outputNames() override { return outputs; }
+    std::vector<std::string> inputNames() override { return inputs; }
+
+    Opened<MidiOutConnection> openOutput(const std::string& device) override;
+    Opened<MidiInConnection> openInput(const std::string& device, MidiReceiver receiver) override;
+
+    std::vector<Sent> sent() const;
+    std::vector<std::string> openInputs() const;
+    std::vector<std::string> openOutputs() const;
+    // Delivers bytes to the open input of that device; false when none is open.
+    bool inject(const std::string& device, std::vector<std::uint8_t> bytes);
+
+private:
+    friend class FakeOut;
+    friend class FakeIn;
+    mutable std::mutex mutex_;
+    std::vector<Sent> sent_;
+    std::vector<std::string> openOutputs_;
+    struct Input {
+        std::string device;
+        MidiReceiver receiver;
+        int id;
+    };
+    std::vector<Input> openInputs_;
+    int nextId_ = 0;
+};
+
+}  // namespace kaldo::midi::testing
