@@ -14,5 +14,6 @@ enum Exit : int {
 };
 
 void addInfoCommand(CLI::App& app, int& exitStatus);
+void addUploadCommand(CLI::App& app, int& exitStatus);
 
 }  // namespace kaldo::cli
