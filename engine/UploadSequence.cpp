@@ -148,12 +148,14 @@ UploadResult UploadSequence::handshake() {
     if (question && ui.messageBox(question, "", Buttons::OkCancel) != Answer::Ok) return declined();
 
     sendStarting(loader.packetCount - 1);
+    // Cleared before the header goes out, not after the pause that follows it: an amp that answers
+    // within those 200 ms would otherwise have its 7B wiped and the upload would time out.
+    replies.clearReplyCode();
     if (!u_.link_.sysEx(sendAddress(), FirmwareLoader::kHeaderLength)) return sendFailed();
     if (!pump()) return stopped();
     for (int ring = 0; ring < 3; ++ring) shows.lightOnly(ring, 0);
     if (!pause(200)) return stopped();
 
-    replies.clearReplyCode();
     u_.initTimeout(6000);
     ui.setStatus2(3, "Status -> Waiting for device ready to receive data.");
     while (replies.replyCode() != kReplyReady) {
