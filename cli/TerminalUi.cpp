@@ -28,21 +28,29 @@ bool blank(const std::string& text) {
     return std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isspace(c); });
 }
 
-// One line from stdin; empty on end of input, or once interrupted says so (Ctrl-C). Polls so that
-// a Ctrl-C taken by another thread still ends the wait.
-std::string readAnswer(const std::function<bool()>& interrupted) {
-    std::string answer;
+struct Reply {
+    std::string text;
+    bool ended = false;  // by Enter; else by the end of input or Ctrl-C
+};
+
+// One line from stdin. Polls so that a Ctrl-C taken by another thread still ends the wait.
+Reply readAnswer(const std::function<bool()>& interrupted) {
+    Reply reply;
     for (;;) {
-        if (interrupted && interrupted()) return "";
+        if (interrupted && interrupted()) return reply;
         pollfd in{STDIN_FILENO, POLLIN, 0};
         const int ready = poll(&in, 1, 100);
-        if (ready < 0 && errno != EINTR) return "";
+        if (ready < 0 && errno != EINTR) return reply;
         if (ready <= 0) continue;
         char c = 0;
         const ssize_t n = read(STDIN_FILENO, &c, 1);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0 || c == '\n') return answer;
-        answer += c;
+        if (n <= 0) return reply;
+        if (c == '\n') {
+            reply.ended = true;
+            return reply;
+        }
+        reply.text += c;
     }
 }
 
@@ -162,10 +170,10 @@ Answer TerminalUi::ask(const std::string& text) {
         // With --json stdout carries only JSON, so the question goes to the terminal's other stream.
         std::ostream& prompt = options_.json ? std::cerr : out_;
         prompt << text << " [ok/cancel] " << std::flush;
-        const std::string reply = readAnswer(interrupted);
-        if (reply.empty() && interrupted && interrupted()) prompt << std::endl;
+        const Reply reply = readAnswer(interrupted);
+        if (!reply.ended) prompt << std::endl;
         std::string word;
-        for (const char c : reply) {
+        for (const char c : reply.text) {
             if (!std::isspace(static_cast<unsigned char>(c))) word += static_cast<char>(std::tolower(c));
         }
         answer = word == "ok" || word == "o" || word == "y" || word == "yes" ? Answer::Ok : Answer::Cancel;
