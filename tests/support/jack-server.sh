@@ -20,8 +20,9 @@ case "$action" in
 start)
     stop  # a server left behind by an interrupted run
     mkdir -p "$dir"
-    # 48 kHz, 256-frame periods: 5.3 ms cycles.
-    jackd --no-realtime -n "$name" -d dummy -r 48000 -p 256 >"$dir/jackd-$name.log" 2>&1 &
+    # 48 kHz, 256-frame periods: 5.3 ms cycles. Synchronous, with a long client time-out: on a busy
+    # machine a late client then stretches a cycle instead of losing the MIDI it wrote in it.
+    jackd --no-realtime --sync --timeout 5000 -n "$name" -d dummy -r 48000 -p 256 >"$dir/jackd-$name.log" 2>&1 &
     echo $! >"$pidfile"
     for _ in $(seq 100); do
         if JACK_NO_START_SERVER=1 jack_lsp -s "$name" >/dev/null 2>&1; then exit 0; fi
