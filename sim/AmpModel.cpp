@@ -113,9 +113,9 @@ std::vector<TimedReply> AmpModel::header(std::span<const std::uint8_t> message) 
          " data bytes, version " + versionText(version));
     std::vector<TimedReply> out;
     if (silentFrom(Stage::Header)) return out;
-    status(out, plan_.replyDelayMs, kReplyReady);
+    status(out, plan_.readyDelayMs, kReplyReady);
     if (count == 0) {
-        auto rest = endOfUpload(plan_.replyDelayMs);
+        auto rest = endOfUpload(plan_.readyDelayMs);
         out.insert(out.end(), rest.begin(), rest.end());
     }
     return out;

@@ -11,7 +11,9 @@
 // reCheckForMidiDevices close both ports (they are counted for the tests), selectPorts opens them
 // again. A vanished amp has no ports: sends fail and pending replies are lost.
 //
-// sysEx may run on the sender thread while the window thread runs the clock. The clock must outlive
+// sysEx may run on the sender thread while the window thread runs the clock. A reply is due its delay
+// after the virtual time at which sysEx ran, so a send from a thread lands wherever the window thread's
+// clock happened to be; with the block sent inline, delivery times are exact. The clock must outlive
 // every run of it that could deliver this amp's replies.
 #include <array>
 #include <cstddef>

@@ -45,6 +45,9 @@ void describeOptions(CLI::App& app, SimOptions& options) {
     app.add_option("--reply-delay", plan.replyDelayMs, "Milliseconds before each answer")
         ->check(CLI::NonNegativeNumber)
         ->capture_default_str();
+    app.add_option("--ready-delay", plan.readyDelayMs, "Milliseconds from the header to 7B")
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
     app.add_option("--verify-delay", plan.verifyDelayMs, "Milliseconds from the last 7C to 7D or 7A")
         ->check(CLI::NonNegativeNumber)
         ->capture_default_str();

@@ -63,12 +63,15 @@ TEST(AmpModel, AnswersTheIdentityRequestWithItsRevision) {
 TEST(AmpModel, HandshakeUploadRepliesAtEachStepAndTakesTheNewRevision) {
     FaultPlan plan;
     plan.replyDelayMs = 7;
+    plan.readyDelayMs = 300;
     plan.verifyDelayMs = 900;
     plan.programmingDelayMs = 1500;
     AmpModel amp(kOld, plan);
     const auto replies = upload(amp, 3);
     EXPECT_EQ(codes(replies[0]), (std::vector<int>{kReplyReady}));
+    EXPECT_EQ(delays(replies[0]), (std::vector<int>{300}));
     EXPECT_EQ(codes(replies[1]), (std::vector<int>{kReplyPacketAccepted}));
+    EXPECT_EQ(delays(replies[1]), (std::vector<int>{7}));
     EXPECT_EQ(codes(replies[2]), (std::vector<int>{kReplyPacketAccepted}));
     EXPECT_EQ(codes(replies[3]), (std::vector<int>{kReplyPacketAccepted, kReplyVerified, kReplyProgrammed}));
     EXPECT_EQ(delays(replies[3]), (std::vector<int>{7, 907, 2407}));

@@ -90,6 +90,7 @@ public:
 FaultPlan immediate() {
     FaultPlan plan;
     plan.replyDelayMs = 0;
+    plan.readyDelayMs = 0;
     plan.verifyDelayMs = 0;
     plan.programmingDelayMs = 0;
     return plan;

@@ -39,6 +39,7 @@ TEST(InProcessAmp, RepliesArriveThroughTheSinkAtTheirVirtualTimes) {
     VirtualClock clock;
     FaultPlan plan;
     plan.replyDelayMs = 20;
+    plan.readyDelayMs = 300;
     plan.verifyDelayMs = 1000;
     plan.programmingDelayMs = 1500;
     InProcessAmp amp(clock, kOld, plan);
@@ -50,17 +51,20 @@ TEST(InProcessAmp, RepliesArriveThroughTheSinkAtTheirVirtualTimes) {
     EXPECT_EQ(clock.nowMs(), 20);
     EXPECT_EQ(replies.codes, (std::vector<int>{kReplyIdentity}));
 
+    // Paced as the updater paces a handshake upload.
     ASSERT_TRUE(send(amp, test::header(2, kDataLength, kNew)));
     clock.pause(200);
+    clock.waitForNotify(6000);
+    EXPECT_EQ(clock.nowMs(), 320);
     ASSERT_TRUE(send(amp, test::packet(kDataLength, 0)));
     clock.pause(600);
-    ASSERT_TRUE(send(amp, test::packet(kDataLength, 1)));  // at 820
+    ASSERT_TRUE(send(amp, test::packet(kDataLength, 1)));
     clock.pause(5000);
     EXPECT_EQ(replies.codes, (std::vector<int>{kReplyIdentity, kReplyReady, kReplyPacketAccepted,
                                                kReplyPacketAccepted, kReplyVerified, kReplyProgrammed}));
     std::vector<std::int64_t> times;
     for (const auto& d : amp.deliveries()) times.push_back(d.atMs);
-    EXPECT_EQ(times, (std::vector<std::int64_t>{20, 40, 240, 840, 1840, 3340}));
+    EXPECT_EQ(times, (std::vector<std::int64_t>{20, 320, 340, 940, 1940, 3440}));
     EXPECT_EQ(amp.revision(), kNew);
 }
 

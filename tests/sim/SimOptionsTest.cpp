@@ -32,7 +32,7 @@ TEST(SimOptions, RevisionsAsTheAmpAndTheWizardWriteThem) {
 TEST(SimOptions, FaultPlanFromTheCommandLine) {
     const auto o = parse({"--revision", "01.59", "--silent-at", "Packet", "--silent-packet", "4",
                           "--packet-error", "1", "--packet-error", "3", "--verify-fails", "--reply-delay",
-                          "20", "--programming-delay", "0", "--garbage", "--short-replies",
+                          "20", "--ready-delay", "250", "--programming-delay", "0", "--garbage", "--short-replies",
                           "--vanish-at-packet", "7", "--write-image", "out.syx", "--transcript", "--name",
                           "Bench Amp"});
     EXPECT_EQ(o.revision, 0x00010509u);
@@ -42,6 +42,7 @@ TEST(SimOptions, FaultPlanFromTheCommandLine) {
     EXPECT_FALSE(o.plan.allPacketsError);
     EXPECT_TRUE(o.plan.verifyFails);
     EXPECT_EQ(o.plan.replyDelayMs, 20);
+    EXPECT_EQ(o.plan.readyDelayMs, 250);
     EXPECT_EQ(o.plan.programmingDelayMs, 0);
     EXPECT_TRUE(o.plan.garbageReplies);
     EXPECT_TRUE(o.plan.shortReplies);
