@@ -50,6 +50,7 @@ done
 grep -q "kaldo-amp-sim ready" "$state/sim.log" || { echo "demo: the simulated amp did not start" >&2; exit 1; }
 head -n 1 "$state/sim.log"
 
+"$bin/kaldo-flash" info "$firmware"
 echo "demo: uploading $firmware (Ctrl-C cancels after the packet in flight)"
 status=0
 "$bin/kaldo-flash" upload "$firmware" --out "KALDO Amp Sim In" --in "KALDO Amp Sim Out" \
