@@ -45,6 +45,24 @@ std::optional<unsigned> portNumber(Port& port, const std::string& device) {
     return std::nullopt;
 }
 
+// Opens our port ourPort connected to the device's port. RtMidi opens by number, and on JACK the
+// numbers move whenever any program's port comes or goes, so the number is looked up again once the
+// port is open: when it moved in between, the open may have reached another program's port, and it is
+// tried again. Bad device id when the device is not there (any more).
+template <class Port>
+std::uint32_t openNamed(Port& port, const std::string& device, const char* ourPort) {
+    constexpr int kAttempts = 5;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const auto number = portNumber(port, device);
+        if (!number) return kResultBadDeviceId;
+        port.openPort(*number, ourPort);
+        if (!port.isPortOpen()) return kResultError;
+        if (portNumber(port, device) == number) return kResultOk;
+        port.closePort();
+    }
+    return kResultError;
+}
+
 // Largest piece one JACK message may carry: RtMidi's ring holds 16,384 bytes with a 4-byte length
 // before each message, and the port buffer must hold the piece with its event header. 16,000 bytes
 // are known to pass through every JACK we met; a server with smaller MIDI buffers gets smaller pieces.
@@ -102,8 +120,6 @@ public:
     std::uint32_t open(RtMidi::Api api, const std::string& clientName, const std::string& device) {
         port_ = std::make_unique<RtMidiIn>(api, clientName);
         port_->setErrorCallback(&ErrorFlag::callback, &error_);
-        const auto number = portNumber(*port_, device);
-        if (!number) return kResultBadDeviceId;
         // RtMidi drops SysEx input unless told otherwise; timing and active sensing stay out.
         port_->ignoreTypes(false, true, true);
         // The receive buffers of the input port, 16 of 16,000 bytes: only WinMM needs telling, and
@@ -111,9 +127,9 @@ public:
         port_->setBufferSize(16000, 16);
         // The callback goes in before the open so nothing waits in RtMidi's queue.
         port_->setCallback(&RtMidiInConnection::callback, this);
-        port_->openPort(*number, "in");
-        if (error_.take() || !port_->isPortOpen()) return kResultError;
-        return kResultOk;
+        const std::uint32_t result = openNamed(*port_, device, "in");
+        if (error_.take() && result == kResultOk) return kResultError;
+        return result;
     }
 
 private:
@@ -157,15 +173,14 @@ Opened<MidiOutConnection> RtMidiBackend::openOutput(const std::string& device) {
         auto error = std::make_unique<ErrorFlag>();
         auto port = std::make_unique<RtMidiOut>(api_, clientName_);
         port->setErrorCallback(&ErrorFlag::callback, error.get());
-        const auto number = portNumber(*port, device);
-        if (!number) return {nullptr, kResultBadDeviceId};
         std::unique_ptr<JackCycles> cycles;
         if (api_ == RtMidi::UNIX_JACK) {
             cycles = JackCycles::open();
             if (!cycles) return {nullptr, kResultError};
         }
-        port->openPort(*number, "out");
-        if (error->take() || !port->isPortOpen()) return {nullptr, kResultError};
+        const std::uint32_t result = openNamed(*port, device, "out");
+        if (result != kResultOk) return {nullptr, result};
+        if (error->take()) return {nullptr, kResultError};
         return {std::make_unique<RtMidiOutConnection>(std::move(port), std::move(error), std::move(cycles)), kResultOk};
     } catch (const RtMidiError&) {
         return {nullptr, kResultError};

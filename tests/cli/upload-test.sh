@@ -59,7 +59,8 @@ expect() {
 }
 
 expect_received() {
-    cmp -s "$1" "$work/received.syx" || fail "the amp did not receive $1 byte for byte"
+    cmp -s "$1" "$work/received.syx" ||
+        fail "the amp did not receive $1 byte for byte: $(cmp "$1" "$work/received.syx" 2>&1); $(cat "$work/sim.log")"
 }
 
 # Packets the amp received, from its transcript (the amp stopped first, so the transcript is whole).
