@@ -37,6 +37,8 @@ public:
     void event(const JsonObject& json, const std::string& text);
     // Whether the engine is at a point where Ctrl-C still terminates the upload (the cancel label).
     bool cancelOffered() const { return cancelOffered_; }
+    // Whether packets are still going out, so that a cancel request is looked at after one of them.
+    bool packetsRemain() const { return counting_ && countsPackets_ && done_ < gaugeMax_ + 1; }
     // Whether the engine ended in the port selection that the desktop program confirms from.
     bool confirmationAsked() const { return confirmationAsked_; }
     std::int64_t uploadStartMs() const { return uploadStartMs_; }

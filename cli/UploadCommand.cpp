@@ -329,7 +329,7 @@ void UploadRun::describeStart(UploadWay way) {
 
 // Ctrl-C, on the window thread: the cancel button while the upload offers it.
 void UploadRun::onCtrlC() {
-    if (ui_.cancelOffered()) {
+    if (ui_.cancelOffered() && ui_.packetsRemain()) {
         updater_.CancelMouseDown();
         updater_.CancelMouseUp();
         ui_.event(JsonObject().addString("event", "note").addString("text", "cancel requested"),

@@ -43,8 +43,10 @@ TEST(TerminalUi, PacketProgressCountsPacketsSentFromTheMaximumOn) {
     errors = 1;
     t.ui.setGaugeProgress(1);
     t.ui.setGaugeProgress(1);  // unchanged: no new step
+    EXPECT_TRUE(t.ui.packetsRemain());
     t.now += 1200;
     t.ui.setGaugeProgress(3);
+    EXPECT_FALSE(t.ui.packetsRemain());  // a cancel request now has no packet check left to end at
     EXPECT_EQ(lines(t.out),
               (std::vector<std::string>{
                   R"({"event":"progress","packet":0,"packets":4,"percent":0,"elapsedMs":0,"errors":0})",
