@@ -13,7 +13,8 @@ class CollectingUi : public UpdaterUi {
 public:
     std::array<std::string, 5> status1{"New Firmware"};
     std::array<std::string, 4> status2{};
-    // Texts of the message boxes, oldest first. Questions answer OK, as a user pressing Enter would.
+    // Texts of the message boxes and dialogs, oldest first. Boxes answer OK; the dialog's check box
+    // stays unticked.
     std::vector<std::string> messages;
 
     void setStatus1(int panel, const std::string& text) override { status1.at(static_cast<std::size_t>(panel)) = text; }

@@ -61,7 +61,7 @@ private:
     std::optional<Refusal> readFromDisk(const std::string& path);
     std::optional<std::string> checkImage() const;
     std::optional<std::string> checkPacketFormat() const;
-    void record(bool intermediate);
+    void record();
     void show(bool intermediate, const std::string& path);
     int refuse(const Refusal& refusal);
 

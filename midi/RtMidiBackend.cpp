@@ -63,12 +63,23 @@ std::uint32_t openNamed(Port& port, const std::string& device, const char* ourPo
     return kResultError;
 }
 
-// Largest piece one JACK message may carry: RtMidi's ring holds 16,384 bytes with a 4-byte length
-// before each message, and the port buffer must hold the piece with its event header. 16,000 bytes
-// are known to pass through every JACK we met; a server with smaller MIDI buffers gets smaller pieces.
+// RtMidi's JACK output (5.0.0) puts each message into a ring of 16,384 bytes, a 4-byte length before
+// it, that its process callback empties into the port once a cycle. A message that cannot fit in the
+// ring is dropped without a word, and while the ring lacks room sendMessage spins without any limit:
+// a stalled or vanished server would hang the sender. So a block leaves in pieces, and a piece is
+// only written into an empty ring: one piece per cycle, each small enough for the ring and for the
+// port buffer (which must hold the piece with its event header, else JACK drops it too).
 std::size_t jackPieceSize(std::size_t midiBufferSize) {
     constexpr std::size_t kLargest = 16000;
     return std::min(kLargest, midiBufferSize / 2);
+}
+
+// A new JACK connection takes part in the graph from a later cycle on; what is sent before then is
+// lost. An open returns once it carries data.
+constexpr std::chrono::seconds kConnectionLimit{2};
+
+void waitUntilConnected(const JackCycles& cycles) {
+    cycles.waitForDrain(std::chrono::steady_clock::now() + kConnectionLimit);
 }
 
 class RtMidiOutConnection : public MidiOutConnection {
@@ -77,11 +88,18 @@ public:
                         std::unique_ptr<JackCycles> cycles)
         : error_(std::move(error)), cycles_(std::move(cycles)), port_(std::move(port)) {}
 
-    ~RtMidiOutConnection() override { port_->closePort(); }
+    // RtMidi's close waits for its ring to empty, so what was sent still leaves. Its JACK client
+    // then frees the ring before closing the client, while a process callback that began before the
+    // close may still be reading it; after a whole cycle every callback sees the port closed.
+    ~RtMidiOutConnection() override {
+        port_->closePort();
+        if (cycles_) cycles_->waitForDrain(std::chrono::steady_clock::now() + kConnectionLimit);
+    }
 
     bool sendShort(std::span<const std::uint8_t> message) override {
         error_->take();
         port_->sendMessage(message.data(), message.size());
+        ringUsed_ = true;
         return !error_->take();
     }
 
@@ -92,9 +110,10 @@ public:
             port_->sendMessage(block.data(), block.size());
             return !error_->take();
         }
-        // JACK: one piece per drained ring, so neither the ring nor the port buffer ever overflows
-        // (either would drop the piece silently); the receiving RtMidi joins the pieces again.
-        // After the last piece the wait for one more drain means the block has left.
+        // JACK: one piece per drained ring (see jackPieceSize); the receiving RtMidi joins the pieces
+        // again. The drain after the last piece means the block has left.
+        if (ringUsed_ && !cycles_->waitForDrain(deadline)) return false;
+        ringUsed_ = false;
         for (const auto piece : sysExPieces(block, jackPieceSize(cycles_->midiBufferSize()))) {
             port_->sendMessage(piece.data(), piece.size());
             if (error_->take() || !cycles_->waitForDrain(deadline)) return false;
@@ -103,6 +122,8 @@ public:
     }
 
 private:
+    // Short messages may still wait in the ring: drain it before a piece that needs all of it.
+    bool ringUsed_ = false;
     std::unique_ptr<ErrorFlag> error_;
     std::unique_ptr<JackCycles> cycles_;
     std::unique_ptr<RtMidiOut> port_;  // last: goes first, before the flag its callback sets
@@ -128,8 +149,14 @@ public:
         // The callback goes in before the open so nothing waits in RtMidi's queue.
         port_->setCallback(&RtMidiInConnection::callback, this);
         const std::uint32_t result = openNamed(*port_, device, "in");
-        if (error_.take() && result == kResultOk) return kResultError;
-        return result;
+        if (result != kResultOk) return result;
+        if (error_.take()) return kResultError;
+        if (api == RtMidi::UNIX_JACK) {
+            const auto cycles = JackCycles::open();
+            if (!cycles) return kResultError;
+            waitUntilConnected(*cycles);
+        }
+        return kResultOk;
     }
 
 private:
@@ -181,6 +208,7 @@ Opened<MidiOutConnection> RtMidiBackend::openOutput(const std::string& device) {
         const std::uint32_t result = openNamed(*port, device, "out");
         if (result != kResultOk) return {nullptr, result};
         if (error->take()) return {nullptr, kResultError};
+        if (cycles) waitUntilConnected(*cycles);
         return {std::make_unique<RtMidiOutConnection>(std::move(port), std::move(error), std::move(cycles)), kResultOk};
     } catch (const RtMidiError&) {
         return {nullptr, kResultError};

@@ -48,9 +48,12 @@ std::shared_ptr<MidiBackend> systemMidi(const std::string& clientName) {
 }
 
 std::string systemMidiName() {
-    const RtMidi::Api api = chooseApi();
-    if (api == RtMidi::RTMIDI_DUMMY) return "none";
-    return RtMidi::getApiDisplayName(api);
+    switch (chooseApi()) {
+        case RtMidi::LINUX_ALSA: return "ALSA";
+        case RtMidi::UNIX_JACK: return "JACK";
+        case RtMidi::RTMIDI_DUMMY: return "none";
+        default: return "the platform's own";
+    }
 }
 
 }  // namespace kaldo::midi

@@ -196,8 +196,10 @@ TEST(TMidiIn, NothingIsDeliveredOnceClosingHasBegun) {
     std::thread midiThread([&] {
         while (!stop) midi->inject("In 0", {0xF0, 0x01, 0xF7});
     });
-    for (int i = 0; i < 200; ++i) {
-        in.SetUsing(false);
+    for (int i = 0; i < 50; ++i) {
+        const int before = calls;
+        while (calls == before) std::this_thread::yield();  // input is arriving ...
+        in.SetUsing(false);                                  // ... while the port closes
         closed = true;
         std::this_thread::yield();
         closed = false;
@@ -206,7 +208,6 @@ TEST(TMidiIn, NothingIsDeliveredOnceClosingHasBegun) {
     stop = true;
     midiThread.join();
     EXPECT_EQ(lateCalls, 0);
-    EXPECT_GT(calls, 0);
 }
 
 TEST(TMidiIn, FailedOpenAndPortRules) {

@@ -20,8 +20,8 @@ case "$action" in
 start)
     stop  # a server left behind by an interrupted run
     mkdir -p "$dir"
-    # 48 kHz, 256-frame periods: 5.3 ms cycles. Synchronous, with a long client time-out: on a busy
-    # machine a late client then stretches a cycle instead of losing the MIDI it wrote in it.
+    # 48 kHz, 256-frame periods: 5.3 ms cycles. Synchronous, so that on a loaded machine a late
+    # client makes the cycle late instead of missing that cycle's MIDI events.
     jackd --no-realtime --sync --timeout 5000 -n "$name" -d dummy -r 48000 -p 256 >"$dir/jackd-$name.log" 2>&1 &
     echo $! >"$pidfile"
     for _ in $(seq 100); do
