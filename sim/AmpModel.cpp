@@ -1,0 +1,213 @@
+#include "AmpModel.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "Messages.h"
+
+namespace kaldo::sim {
+namespace {
+
+constexpr std::size_t kHeaderLength = 37;
+constexpr std::uint8_t kFormatSingleBlock = 0x16;
+constexpr std::uint8_t kFormatPacket = 0x19;
+// Another maker's message (the non-commercial ID 7D) whose offset 6 holds a code no wait looks for.
+const std::vector<std::uint8_t> kGarbage{0xF0, 0x7D, 0x01, 0x02, 0x03, 0x04, 0x55, 0x00, 0xF7};
+
+bool isIdentityRequest(std::span<const std::uint8_t> m) {
+    return m.size() == 6 && m[0] == 0xF0 && m[1] == 0x7E && m[3] == 0x06 && m[4] == 0x01 && m[5] == 0xF7;
+}
+
+// F0, the manufacturer ID, the model byte, and F7 at the end: a message meant for this amp.
+bool isOurs(std::span<const std::uint8_t> m) {
+    return m.size() >= 8 && m[0] == 0xF0 && m[1] == 0x00 && m[2] == 0x00 && m[3] == 0x5A && m[4] == 0x12 &&
+           m.back() == 0xF7;
+}
+
+// Eight bytes of four bits each, least significant first; nothing when a byte holds more.
+bool nibbleValue(std::span<const std::uint8_t> m, std::size_t offset, std::uint32_t& value) {
+    value = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        if (m[offset + i] > 0x0F) return false;
+        value |= static_cast<std::uint32_t>(m[offset + i]) << (4 * i);
+    }
+    return true;
+}
+
+std::string hex(std::span<const std::uint8_t> m) {
+    constexpr std::size_t kShown = 12;
+    std::string text;
+    char byte[4];
+    for (std::size_t i = 0; i < std::min(m.size(), kShown); ++i) {
+        std::snprintf(byte, sizeof byte, "%s%02X", i ? " " : "", m[i]);
+        text += byte;
+    }
+    if (m.size() > kShown) text += " ...";
+    return text;
+}
+
+std::string codeName(int code) {
+    switch (code) {
+        case kReplyReady: return "7B ready";
+        case kReplyPacketAccepted: return "7C packet accepted";
+        case kReplyPacketError: return "74 packet error";
+        case kReplyVerified: return "7D verified";
+        case kReplyVerifyFailed: return "7A verify failed";
+        case kReplyProgrammed: return "71 programming complete";
+        default: return "code " + std::to_string(code);
+    }
+}
+
+}  // namespace
+
+AmpModel::AmpModel(PackedVersion revision, FaultPlan plan) : revision_(revision), plan_(std::move(plan)) {}
+
+std::vector<TimedReply> AmpModel::receive(std::span<const std::uint8_t> message) {
+    if (vanished_) return {};
+    received_.emplace_back(message.begin(), message.end());
+    if (isIdentityRequest(message)) {
+        note("<- identity request");
+        return identity();
+    }
+    const bool isHeader = isOurs(message) && message.size() == kHeaderLength && message[6] == kFormatPacket;
+    const bool packetsExpected = uploading_ && upload_.packetsReceived < upload_.packetCount;
+    // A header arriving where a packet is due starts the upload over (the updater tried again), unless
+    // packets are as long as headers and it may be a packet after all.
+    if (packetsExpected && !(isHeader && upload_.packetDataLength != 0)) return packet(message);
+    if (isHeader) return header(message);
+    if (isOurs(message) && message[6] == kFormatSingleBlock) return singleBlock(message);
+    if (message.size() == 2 && (message[0] & 0xF0) == 0xC0) {
+        note("<- program change " + std::to_string(message[1]) + " on channel " + std::to_string((message[0] & 0x0F) + 1));
+        return {};
+    }
+    note("<- unexpected message (" + std::to_string(message.size()) + " bytes): " + hex(message) + ", ignored");
+    return {};
+}
+
+std::vector<TimedReply> AmpModel::identity() {
+    std::vector<TimedReply> out;
+    if (silentFrom(Stage::Identity)) return out;
+    const auto full = makeIdentityReply(revision_);
+    std::vector<std::uint8_t> bytes(full.begin(), full.end());
+    if (plan_.shortReplies) bytes = {0xF0, 0x7E, 0x7F, 0x06, 0x02, 0x00, 0x00, 0x5A, 0xF7};
+    reply(out, plan_.replyDelayMs, std::move(bytes), "identity reply " + versionText(revision_));
+    return out;
+}
+
+std::vector<TimedReply> AmpModel::header(std::span<const std::uint8_t> message) {
+    std::uint32_t count = 0;
+    std::uint32_t dataLength = 0;
+    std::uint32_t ignored = 0;
+    if (!nibbleValue(message, 7, count) || !nibbleValue(message, 15, dataLength) ||
+        !nibbleValue(message, 23, ignored)) {
+        note("<- header with a field out of range: " + hex(message) + ", ignored");
+        return {};
+    }
+    PackedVersion version = 0;
+    for (std::size_t i = 31; i < 35; ++i) version = (version << 8) | (message[i] & 0x0F);
+    upload_ = Upload{count, dataLength, version, 0};
+    uploading_ = true;
+    image_.assign(message.begin(), message.end());
+    note("<- header: " + std::to_string(count) + " packets of " + std::to_string(dataLength) +
+         " data bytes, version " + versionText(version));
+    std::vector<TimedReply> out;
+    if (silentFrom(Stage::Header)) return out;
+    status(out, plan_.readyDelayMs, kReplyReady);
+    if (count == 0) {
+        auto rest = endOfUpload(plan_.readyDelayMs);
+        out.insert(out.end(), rest.begin(), rest.end());
+    }
+    return out;
+}
+
+std::vector<TimedReply> AmpModel::packet(std::span<const std::uint8_t> message) {
+    const std::uint32_t k = upload_.packetsReceived++;
+    image_.insert(image_.end(), message.begin(), message.end());
+    const std::string which =
+        "packet " + std::to_string(k + 1) + " of " + std::to_string(upload_.packetCount) + " (" +
+        std::to_string(message.size()) + " bytes)";
+    if (plan_.vanishAtPacket >= 0 && k == static_cast<std::uint32_t>(plan_.vanishAtPacket)) {
+        vanished_ = true;
+        uploading_ = false;
+        ++uploadsEnded_;
+        note("<- " + which + "; the amp vanishes");
+        return {};
+    }
+    const bool wellFormed = message.size() == static_cast<std::size_t>(upload_.packetDataLength) + kHeaderLength &&
+                            message.front() == 0xF0 && message.back() == 0xF7;
+    note("<- " + which + (wellFormed ? "" : ", malformed"));
+    std::vector<TimedReply> out;
+    if (silentFrom(Stage::Packet, static_cast<int>(k))) return out;
+    const bool planned = plan_.allPacketsError || plan_.packetErrors.contains(static_cast<int>(k));
+    const int code = wellFormed && !planned ? kReplyPacketAccepted : kReplyPacketError;
+    status(out, plan_.replyDelayMs, code);
+    if (upload_.packetsReceived == upload_.packetCount) {
+        auto rest = endOfUpload(plan_.replyDelayMs);
+        out.insert(out.end(), rest.begin(), rest.end());
+    }
+    return out;
+}
+
+std::vector<TimedReply> AmpModel::singleBlock(std::span<const std::uint8_t> message) {
+    uploading_ = false;
+    image_.assign(message.begin(), message.end());
+    revision_ = kSingleBlockRevision;
+    ++uploadsEnded_;
+    note("<- single-block image (" + std::to_string(message.size()) + " bytes), accepted silently; now " +
+         versionText(revision_));
+    return {};
+}
+
+std::vector<TimedReply> AmpModel::endOfUpload(int afterMs) {
+    uploading_ = false;
+    ++uploadsEnded_;
+    std::vector<TimedReply> out;
+    if (silentFrom(Stage::Verify)) return out;
+    const int verifiedAt = afterMs + plan_.verifyDelayMs;
+    if (plan_.verifyFails) {
+        status(out, verifiedAt, kReplyVerifyFailed);
+        return out;
+    }
+    status(out, verifiedAt, kReplyVerified);
+    if (silentFrom(Stage::Program)) return out;
+    revision_ = upload_.version;
+    status(out, verifiedAt + plan_.programmingDelayMs, kReplyProgrammed, ", now " + versionText(revision_));
+    return out;
+}
+
+bool AmpModel::silentFrom(Stage stage, int packet) {
+    if (!silent_ && plan_.silentAt != Stage::None && stage >= plan_.silentAt) {
+        silent_ = stage != Stage::Packet || plan_.silentAt != Stage::Packet ||
+                  packet >= std::max(0, plan_.silentPacket);
+        if (silent_) note("-- silent from here on (fault plan)");
+    }
+    return silent_;
+}
+
+void AmpModel::reply(std::vector<TimedReply>& out, int delayMs, std::vector<std::uint8_t> bytes,
+                     const std::string& what) {
+    if (plan_.garbageReplies) {
+        out.push_back({delayMs, kGarbage});
+        note("-> garbage " + hex(kGarbage) + " (after " + std::to_string(delayMs) + " ms)");
+    }
+    note("-> " + what + ": " + hex(bytes) + " (after " + std::to_string(delayMs) + " ms)");
+    out.push_back({delayMs, std::move(bytes)});
+}
+
+void AmpModel::status(std::vector<TimedReply>& out, int delayMs, int code, const std::string& more) {
+    const auto full = makeStatusReply(code);
+    std::vector<std::uint8_t> bytes(full.begin(), full.end());
+    if (plan_.shortReplies) bytes = {0xF0, 0x00, 0x00, 0x5A, 0x12, 0xF7};
+    reply(out, delayMs, std::move(bytes), codeName(code) + more);
+}
+
+void AmpModel::note(std::string line) { transcript_.push_back(std::move(line)); }
+
+std::string AmpModel::transcript() const {
+    std::string text;
+    for (const auto& line : transcript_) text += line + '\n';
+    return text;
+}
+
+}  // namespace kaldo::sim

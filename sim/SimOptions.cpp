@@ -1,0 +1,75 @@
+#include "SimOptions.h"
+
+#include <CLI/CLI.hpp>
+#include <map>
+#include <memory>
+
+namespace kaldo::sim {
+
+std::optional<PackedVersion> parseRevision(std::string_view text) {
+    if (text.size() == 4) return parseRevision("0" + std::string(text));
+    if (text.size() != 5 || text[2] != '.') return std::nullopt;
+    PackedVersion version = 0;
+    for (const char c : {text[0], text[1], text[3], text[4]}) {
+        if (c < '0' || c > '9') return std::nullopt;
+        version = (version << 8) | static_cast<PackedVersion>(c - '0');
+    }
+    return version;
+}
+
+void describeOptions(CLI::App& app, SimOptions& options) {
+    app.description(
+        "A simulated KALDO amplifier on virtual MIDI ports: answers the Identity Request and an upload as "
+        "the amp does, misbehaving as its fault plan says.");
+    auto revision = std::make_shared<std::string>(versionText(options.revision));
+    app.add_option("--revision", *revision, "Firmware revision the amp reports, such as 02.83")
+        ->capture_default_str();
+    app.add_option("--name", options.name, "Name of the MIDI ports")->capture_default_str();
+
+    const std::map<std::string, Stage> stages{{"identity", Stage::Identity},
+                                              {"header", Stage::Header},
+                                              {"packet", Stage::Packet},
+                                              {"verify", Stage::Verify},
+                                              {"program", Stage::Program}};
+    auto& plan = options.plan;
+    app.add_option("--silent-at", plan.silentAt, "Say nothing from this stage on")
+        ->transform(CLI::CheckedTransformer(stages, CLI::ignore_case));
+    auto* silentPacket = app.add_option("--silent-packet", plan.silentPacket,
+                                        "With --silent-at packet: silent from this packet (0-based) on")
+                             ->check(CLI::NonNegativeNumber);
+    app.add_option("--packet-error", plan.packetErrors, "Answer this packet (0-based) with 74; repeatable")
+        ->check(CLI::NonNegativeNumber)
+        ->allow_extra_args(false);
+    app.add_flag("--all-packets-error", plan.allPacketsError, "Answer every packet with 74");
+    app.add_flag("--verify-fails", plan.verifyFails, "Answer the last packet with 7A instead of 7D");
+    app.add_option("--reply-delay", plan.replyDelayMs, "Milliseconds before each answer")
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
+    app.add_option("--ready-delay", plan.readyDelayMs, "Milliseconds from the header to 7B")
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
+    app.add_option("--verify-delay", plan.verifyDelayMs, "Milliseconds from the last 7C to 7D or 7A")
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
+    app.add_option("--programming-delay", plan.programmingDelayMs, "Milliseconds from 7D to 71")
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
+    app.add_flag("--garbage", plan.garbageReplies, "Send an unrelated SysEx before every answer");
+    app.add_flag("--short-replies", plan.shortReplies, "Answers too short to carry a code or revision");
+    app.add_option("--vanish-at-packet", plan.vanishAtPacket,
+                   "Close the ports on receiving this packet (0-based)")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--write-image", options.writeImage, "Write the received image here when an upload ends");
+    app.add_flag("--transcript", options.transcript, "Print every message received and every answer");
+
+    app.callback([&options, revision, silentPacket] {
+        const auto parsed = parseRevision(*revision);
+        if (!parsed) throw CLI::ValidationError("--revision", "'" + *revision + "' is not a revision like 02.83");
+        options.revision = *parsed;
+        if (silentPacket->count() > 0 && options.plan.silentAt != Stage::Packet) {
+            throw CLI::ValidationError("--silent-packet", "needs --silent-at packet");
+        }
+    });
+}
+
+}  // namespace kaldo::sim

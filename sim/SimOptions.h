@@ -1,0 +1,31 @@
+#pragma once
+// The command line of kaldo-amp-sim: the amp's revision, its fault plan, its port name, and what it
+// records.
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "AmpModel.h"
+#include "Version.h"
+
+namespace CLI {
+class App;
+}
+
+namespace kaldo::sim {
+
+struct SimOptions {
+    PackedVersion revision = 0x00020803;  // 02.83
+    FaultPlan plan;
+    std::string name = "KALDO Amp Sim";
+    std::string writeImage;
+    bool transcript = false;
+};
+
+// "02.83" as the amp shows it, or "2.83" as the wizard writes it; nothing for anything else.
+std::optional<PackedVersion> parseRevision(std::string_view text);
+
+// Declares the options on app; options is filled in when app parses, which throws on a bad value.
+void describeOptions(CLI::App& app, SimOptions& options);
+
+}  // namespace kaldo::sim

@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include <CLI/CLI.hpp>
+#include <string>
+#include <vector>
+
+#include "SimOptions.h"
+
+using namespace kaldo::sim;
+
+namespace {
+
+SimOptions parse(std::vector<std::string> args) {
+    CLI::App app;
+    SimOptions options;
+    describeOptions(app, options);
+    std::reverse(args.begin(), args.end());  // CLI11 takes the arguments last first
+    app.parse(args);
+    return options;
+}
+
+}  // namespace
+
+TEST(SimOptions, RevisionsAsTheAmpAndTheWizardWriteThem) {
+    EXPECT_EQ(parseRevision("02.83"), 0x00020803u);
+    EXPECT_EQ(parseRevision("1.02"), 0x00010002u);
+    for (const char* bad : {"", "2.8", "0283", "02,83", "02.8x", "102.83", "-1.02"}) {
+        EXPECT_FALSE(parseRevision(bad)) << bad;
+    }
+}
+
+TEST(SimOptions, FaultPlanFromTheCommandLine) {
+    const auto o = parse({"--revision", "01.59", "--silent-at", "Packet", "--silent-packet", "4",
+                          "--packet-error", "1", "--packet-error", "3", "--verify-fails", "--reply-delay",
+                          "20", "--ready-delay", "250", "--programming-delay", "0", "--garbage", "--short-replies",
+                          "--vanish-at-packet", "7", "--write-image", "out.syx", "--transcript", "--name",
+                          "Bench Amp"});
+    EXPECT_EQ(o.revision, 0x00010509u);
+    EXPECT_EQ(o.plan.silentAt, Stage::Packet);
+    EXPECT_EQ(o.plan.silentPacket, 4);
+    EXPECT_EQ(o.plan.packetErrors, (std::set<int>{1, 3}));
+    EXPECT_FALSE(o.plan.allPacketsError);
+    EXPECT_TRUE(o.plan.verifyFails);
+    EXPECT_EQ(o.plan.replyDelayMs, 20);
+    EXPECT_EQ(o.plan.readyDelayMs, 250);
+    EXPECT_EQ(o.plan.programmingDelayMs, 0);
+    EXPECT_TRUE(o.plan.garbageReplies);
+    EXPECT_TRUE(o.plan.shortReplies);
+    EXPECT_EQ(o.plan.vanishAtPacket, 7);
+    EXPECT_EQ(o.writeImage, "out.syx");
+    EXPECT_TRUE(o.transcript);
+    EXPECT_EQ(o.name, "Bench Amp");
+
+    const auto defaults = parse({});
+    EXPECT_EQ(defaults.revision, 0x00020803u);
+    EXPECT_EQ(defaults.name, "KALDO Amp Sim");
+    EXPECT_EQ(defaults.plan.silentAt, Stage::None);
+}
+
+TEST(SimOptions, RefusesWhatCannotBeMeant) {
+    EXPECT_THROW(parse({"--revision", "2.8x"}), CLI::ValidationError);
+    EXPECT_THROW(parse({"--silent-packet", "2"}), CLI::ValidationError);
+    EXPECT_THROW(parse({"--silent-at", "header", "--silent-packet", "2"}), CLI::ValidationError);
+    EXPECT_THROW(parse({"--silent-at", "later"}), CLI::ValidationError);
+    EXPECT_THROW(parse({"--packet-error", "-1"}), CLI::ValidationError);
+}
