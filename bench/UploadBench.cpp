@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "DeviceChoice.h"
+#include "DeviceLookup.h"
 #include "Messages.h"
 #include "MidiSelection.h"
 #include "SelectedMidiLink.h"
@@ -66,8 +66,8 @@ private:
 int pick(const std::vector<midi::MidiMenuItem>& items, const std::string& wanted) {
     std::vector<std::string> names;
     for (std::size_t i = 1; i < items.size(); ++i) names.push_back(items[i].caption);
-    const int index = cli::chooseDevice(names, wanted).index;
-    return index < 0 ? -1 : index + 1;
+    const auto found = midi::lookUpDevice(names, wanted);
+    return found.device ? *found.device + 1 : -1;
 }
 
 }  // namespace

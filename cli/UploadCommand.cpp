@@ -11,7 +11,7 @@
 #include <optional>
 
 #include "Commands.h"
-#include "DeviceChoice.h"
+#include "DeviceLookup.h"
 #include "Interrupt.h"
 #include "Json.h"
 #include "Messages.h"
@@ -273,12 +273,12 @@ bool UploadRun::openNamed(bool quiet) {
     auto pick = [&](const std::vector<midi::MidiMenuItem>& items, const std::string& wanted, const char* what) {
         std::vector<std::string> names;
         for (std::size_t i = 1; i < items.size(); ++i) names.push_back(items[i].caption);
-        const DeviceChoice choice = chooseDevice(names, wanted);
-        if (choice.index < 0 && !quiet) {
-            throw UsageError{std::string(what) + " " + choice.error + " (see kaldo-flash list; MIDI system: " +
+        const midi::DeviceLookup found = midi::lookUpDevice(names, wanted);
+        if (!found.device && !quiet) {
+            throw UsageError{std::string(what) + " " + found.problem + " (see kaldo-flash list; MIDI system: " +
                              midi::systemMidiName() + ")"};
         }
-        return choice.index < 0 ? -1 : choice.index + 1;
+        return found.device ? *found.device + 1 : -1;
     };
     selection_.populateMidiSelect();
     const int outItem = pick(selection_.outItems(), options_.out, "--out:");

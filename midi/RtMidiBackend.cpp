@@ -4,6 +4,7 @@
 #include <atomic>
 #include <optional>
 
+#include "AlsaSysExSender.h"
 #include "JackCycles.h"
 #include "SysExPieces.h"
 
@@ -85,8 +86,8 @@ void waitUntilConnected(const JackCycles& cycles) {
 class RtMidiOutConnection : public MidiOutConnection {
 public:
     RtMidiOutConnection(std::unique_ptr<RtMidiOut> port, std::unique_ptr<ErrorFlag> error,
-                        std::unique_ptr<JackCycles> cycles)
-        : error_(std::move(error)), cycles_(std::move(cycles)), port_(std::move(port)) {}
+                        std::unique_ptr<JackCycles> cycles, std::unique_ptr<AlsaSysExSender> alsa)
+        : error_(std::move(error)), cycles_(std::move(cycles)), alsa_(std::move(alsa)), port_(std::move(port)) {}
 
     // RtMidi's close waits for its ring to empty, so what was sent still leaves. Its JACK client
     // then frees the ring before closing the client, while a process callback that began before the
@@ -105,8 +106,9 @@ public:
 
     bool sendSysEx(std::span<const std::uint8_t> block, std::chrono::steady_clock::time_point deadline) override {
         error_->take();
+        if (alsa_) return alsa_->send(block, deadline);
         if (!cycles_) {
-            // The other APIs take a whole block and return once the system has it.
+            // WinMM and CoreMIDI take a whole block and return once the system has it.
             port_->sendMessage(block.data(), block.size());
             return !error_->take();
         }
@@ -126,6 +128,7 @@ private:
     bool ringUsed_ = false;
     std::unique_ptr<ErrorFlag> error_;
     std::unique_ptr<JackCycles> cycles_;
+    std::unique_ptr<AlsaSysExSender> alsa_;
     std::unique_ptr<RtMidiOut> port_;  // last: goes first, before the flag its callback sets
 };
 
@@ -205,11 +208,18 @@ Opened<MidiOutConnection> RtMidiBackend::openOutput(const std::string& device) {
             cycles = JackCycles::open();
             if (!cycles) return {nullptr, kResultError};
         }
+        if (!portNumber(*port, device)) return {nullptr, kResultBadDeviceId};
+        std::unique_ptr<AlsaSysExSender> alsa;
+        if (api_ == RtMidi::LINUX_ALSA) {
+            alsa = AlsaSysExSender::open(clientName_, device);
+            if (!alsa) return {nullptr, kResultError};
+        }
         const std::uint32_t result = openNamed(*port, device, "out");
         if (result != kResultOk) return {nullptr, result};
         if (error->take()) return {nullptr, kResultError};
         if (cycles) waitUntilConnected(*cycles);
-        return {std::make_unique<RtMidiOutConnection>(std::move(port), std::move(error), std::move(cycles)), kResultOk};
+        return {std::make_unique<RtMidiOutConnection>(std::move(port), std::move(error), std::move(cycles), std::move(alsa)),
+                kResultOk};
     } catch (const RtMidiError&) {
         return {nullptr, kResultError};
     }

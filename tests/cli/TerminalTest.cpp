@@ -1,12 +1,11 @@
 // kaldo-flash's terminal ports of the engine: the --json events a script reads, the progress the
-// gauge calls mean, the answers to the version questions, and the choice of a device by name.
+// gauge calls mean and the answers to the version questions.
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "DeviceChoice.h"
 #include "TerminalUi.h"
 
 namespace kaldo::cli {
@@ -145,22 +144,6 @@ TEST(TerminalUi, HumanFormHasNoJsonAndKeepsTheFinalBar) {
     EXPECT_NE(text.find("packet 1 of 2  50%  1:01 elapsed  1:01 left  0 packet errors"), std::string::npos);
     EXPECT_NE(text.find("Status -> Waiting for code Verify.\n"), std::string::npos);
     EXPECT_EQ(text.back(), '\n');
-}
-
-TEST(DeviceChoice, ByNumberWholeNameOrOnePartOfAName) {
-    const std::vector<std::string> names{"Midi Through:Port-0", "KALDO Amp Sim In:in", "KALDO Amp Sim Out:out",
-                                         "7"};
-    EXPECT_EQ(chooseDevice(names, "1").index, 1);
-    EXPECT_EQ(chooseDevice(names, "7").index, 3);  // a whole name wins over a number
-    EXPECT_EQ(chooseDevice(names, "kaldo amp sim in").index, 1);
-    EXPECT_EQ(chooseDevice(names, "KALDO Amp Sim Out:out").index, 2);
-
-    const DeviceChoice ambiguous = chooseDevice(names, "KALDO");
-    EXPECT_EQ(ambiguous.index, -1);
-    EXPECT_NE(ambiguous.error.find("more than one"), std::string::npos);
-    EXPECT_EQ(chooseDevice(names, "9").index, -1);
-    EXPECT_EQ(chooseDevice(names, "USB Audio Device").index, -1);
-    EXPECT_EQ(chooseDevice({}, "0").index, -1);
 }
 
 }  // namespace

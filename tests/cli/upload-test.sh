@@ -208,7 +208,7 @@ usage)
     refused "single-block files" "$work/fw.syx" --out "$out_port" --mode single
     refused "packet files" "$work/single.syx" --out "$out_port" --mode blind
     refused "needs --in" "$work/fw.syx" --out "$out_port" --confirm
-    refused "no device is called" "$work/fw.syx" --out "no such amp"
+    refused "no device name contains" "$work/fw.syx" --out "no such amp"
     refused "not a firmware file" "$work/broken.syx" --out "$out_port"
     expect 'any(.[]; .event == "message" and .text == "Not a valid KALDO code file")'
     stop_sim
