@@ -174,11 +174,15 @@ void IniFile::deleteKey(std::string_view section, std::string_view key) {
 }
 
 bool IniFile::eraseSection(std::string_view section) {
-    const auto range = findSection(section);
-    if (!range) return false;
-    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(range->header),
-                 lines_.begin() + static_cast<std::ptrdiff_t>(range->end));
-    return true;
+    // Every section of that name: a hand-edited file may repeat one, and a stale value must not
+    // come back from the second copy.
+    bool erased = false;
+    while (const auto range = findSection(section)) {
+        lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(range->header),
+                     lines_.begin() + static_cast<std::ptrdiff_t>(range->end));
+        erased = true;
+    }
+    return erased;
 }
 
 }  // namespace kaldo

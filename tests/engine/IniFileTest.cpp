@@ -88,6 +88,16 @@ TEST_F(IniFileTest, WritesKeepTheRestOfTheFileInPlace) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
+TEST_F(IniFileTest, ErasingASectionErasesEveryCopyOfIt) {
+    writeAll(file, "[START_POS]\nX=1\n[FT]\nFT=0\n[ start_pos ]\nX=2\n");
+    IniFile ini;
+    ASSERT_TRUE(ini.load(file));
+    EXPECT_EQ(ini.readInt("START_POS", "X", 100), 1);  // the first copy is the one read
+    EXPECT_TRUE(ini.eraseSection("START_POS"));
+    EXPECT_EQ(ini.readInt("START_POS", "X", 100), 100);
+    EXPECT_EQ(ini.lines(), (std::vector<std::string>{"[FT]", "FT=0"}));
+}
+
 TEST_F(IniFileTest, MissingFileReadsEmptyAndFailedSaveLeavesNothing) {
     IniFile ini;
     EXPECT_TRUE(ini.load(dir.path() / "none.INI"));
