@@ -159,6 +159,17 @@ TEST_F(HandshakeUpload, APacketErrorOnEveryPacketIsCountedAndTheUploadGoesOn) {
     EXPECT_EQ(counts.back().what, "status2 2 Packet Error Count " + std::to_string(kPackets));
 }
 
+TEST_F(HandshakeUpload, AVerifyReplyRightBehindTheLastAcceptanceIsNotLost) {
+    sim::FaultPlan quick;
+    quick.verifyDelayMs = 0;  // 7C and 7D arrive together, before the wait looks
+    UploadRig fast(test::kRev0160, quick);
+    fast.identify();
+    fast.loadPackets(test::kRev0200, 3);
+    const UploadResult result = fast.updater.Button2Click();
+    EXPECT_EQ(result.outcome, UploadOutcome::Completed);
+    EXPECT_TRUE(fast.ui.boxes().empty());
+}
+
 TEST(HandshakeVersionCheck, SameRevisionAsksAndCancelSendsNothing) {
     UploadRig rig(test::kRev0200);
     rig.identify();
