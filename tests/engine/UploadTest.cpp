@@ -218,6 +218,16 @@ TEST(BlindUpload, WithoutAKnownAmpVersionANewerFileIsSentBlindAndOffersUsb) {
     EXPECT_FALSE(rig.ui.saw("dialog Plug in usb cable"));
 }
 
+TEST(BlindUpload, InTheWizardAnOldFileEndsWithTheDisplayReset) {
+    UploadRig rig;
+    rig.updater.flags.wizardActive = true;
+    rig.loadPackets(test::kRev0159, 2);
+    EXPECT_EQ(rig.updater.Button2Click().outcome, UploadOutcome::Completed);
+    EXPECT_TRUE(rig.ui.saw("wizard front"));
+    EXPECT_FALSE(rig.ui.warningBlink);
+    for (const auto& lamp : rig.panel.lamps) EXPECT_FALSE(lamp->isOn()) << lamp->name;
+}
+
 TEST(BlindUpload, InTheWizardStillOffersUsb) {
     UploadRig rig;
     rig.updater.flags.wizardActive = true;
