@@ -24,7 +24,8 @@ void BM_PlainRead(benchmark::State& state) {
         benchmark::DoNotOptimize(file.gcount());
         benchmark::DoNotOptimize(buffer.data());
     }
-    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(std::filesystem::file_size(gPath)));
+    state.SetBytesProcessed(state.iterations() *
+                            static_cast<std::int64_t>(std::filesystem::file_size(gPath)));
 }
 
 void BM_ReadFile(benchmark::State& state) {
@@ -35,7 +36,8 @@ void BM_ReadFile(benchmark::State& state) {
         if (loader.ReadFile(gPath) != kaldo::kPacketFormat) state.SkipWithError("the file was refused");
         benchmark::DoNotOptimize(loader.image());
     }
-    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(std::filesystem::file_size(gPath)));
+    state.SetBytesProcessed(state.iterations() *
+                            static_cast<std::int64_t>(std::filesystem::file_size(gPath)));
 }
 
 BENCHMARK(BM_PlainRead)->Unit(benchmark::kMicrosecond)->Repetitions(15)->ReportAggregatesOnly(true);

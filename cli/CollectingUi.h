@@ -17,8 +17,12 @@ public:
     // stays unticked.
     std::vector<std::string> messages;
 
-    void setStatus1(int panel, const std::string& text) override { status1.at(static_cast<std::size_t>(panel)) = text; }
-    void setStatus2(int panel, const std::string& text) override { status2.at(static_cast<std::size_t>(panel)) = text; }
+    void setStatus1(int panel, const std::string& text) override {
+        status1.at(static_cast<std::size_t>(panel)) = text;
+    }
+    void setStatus2(int panel, const std::string& text) override {
+        status2.at(static_cast<std::size_t>(panel)) = text;
+    }
     Answer messageBox(const std::string& text, const std::string&, Buttons) override {
         messages.push_back(text);
         return Answer::Ok;

@@ -14,5 +14,9 @@ enum Exit : int {
 };
 
 void addInfoCommand(CLI::App& app, int& exitStatus);
+void addListCommand(CLI::App& app, int& exitStatus);
+void addIdentifyCommand(CLI::App& app, int& exitStatus);
+void addSendCommand(CLI::App& app, int& exitStatus);
+void addUploadCommand(CLI::App& app, int& exitStatus);
 
 }  // namespace kaldo::cli

@@ -60,7 +60,8 @@ int runInfo(const InfoOptions& options) {
     if (result == kPacketFormat) {
         json.addInt("packetCount", loader.packetCount)
             .addInt("packetDataLength", loader.packetDataLength)
-            .addInt("packetLength", loader.packetDataLength + static_cast<int>(FirmwareLoader::kHeaderLength));
+            .addInt("packetLength",
+                    loader.packetDataLength + static_cast<int>(FirmwareLoader::kHeaderLength));
     }
 
     if (options.json) {
@@ -68,7 +69,8 @@ int runInfo(const InfoOptions& options) {
     } else {
         std::cout << "file: " << (options.internal ? "Internal" : options.file) << "\n";
         std::cout << "valid: " << (valid ? "yes" : "no") << "\n";
-        if (!valid) std::cout << "error: " << (ui.messages.empty() ? "not loaded" : ui.messages.back()) << "\n";
+        if (!valid)
+            std::cout << "error: " << (ui.messages.empty() ? "not loaded" : ui.messages.back()) << "\n";
         if (valid) {
             std::cout << "format: " << (result == kPacketFormat ? "packet" : "single-block") << "\n"
                       << "version: " << loader.versionText << "\n"
@@ -90,9 +92,11 @@ int runInfo(const InfoOptions& options) {
 
 void addInfoCommand(CLI::App& app, int& exitStatus) {
     auto options = std::make_shared<InfoOptions>();
-    CLI::App* info = app.add_subcommand("info", "Check a firmware file and describe it; exit 2 when it is not valid");
+    CLI::App* info =
+        app.add_subcommand("info", "Check a firmware file and describe it; exit 2 when it is not valid");
     auto* file = info->add_option("file", options->file, "Firmware file (.syx)");
-    auto* internal = info->add_flag("--internal", options->internal, "The intermediate image the program carries");
+    auto* internal =
+        info->add_flag("--internal", options->internal, "The intermediate image the program carries");
     info->add_flag("--json", options->json, "One JSON object on stdout");
     file->excludes(internal);
     info->callback([options, &exitStatus] {

@@ -9,24 +9,23 @@
 namespace kaldo::cli {
 
 inline std::string jsonQuoted(std::string_view text) {
+    // Control characters with a short escape, and the letters of those escapes.
+    constexpr std::string_view kShortControls = "\b\f\n\r\t";
+    constexpr std::string_view kShortLetters = "bfnrt";
     std::string out = "\"";
     for (const char c : text) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\b': out += "\\b"; break;
-            case '\f': out += "\\f"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-                    out += escaped;
-                } else {
-                    out += c;
-                }
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (const auto at = kShortControls.find(c); at != std::string_view::npos) {
+            out += '\\';
+            out += kShortLetters[at];
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+            out += escaped;
+        } else {
+            out += c;
         }
     }
     return out + "\"";
@@ -36,7 +35,9 @@ class JsonObject {
 public:
     JsonObject& addBool(std::string_view key, bool value) { return add(key, value ? "true" : "false"); }
     JsonObject& addInt(std::string_view key, std::int64_t value) { return add(key, std::to_string(value)); }
-    JsonObject& addString(std::string_view key, std::string_view value) { return add(key, jsonQuoted(value)); }
+    JsonObject& addString(std::string_view key, std::string_view value) {
+        return add(key, jsonQuoted(value));
+    }
 
     std::string str() const { return "{" + body_ + "}"; }
 

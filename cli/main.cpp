@@ -8,6 +8,10 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     int exitStatus = kaldo::cli::kExitOk;
     kaldo::cli::addInfoCommand(app, exitStatus);
+    kaldo::cli::addListCommand(app, exitStatus);
+    kaldo::cli::addIdentifyCommand(app, exitStatus);
+    kaldo::cli::addSendCommand(app, exitStatus);
+    kaldo::cli::addUploadCommand(app, exitStatus);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -20,7 +20,8 @@ constexpr std::size_t kPacketFlagOffset = 35;
 // The single-block flag must be a data byte of the message, so its F7 comes after it.
 constexpr std::size_t kSingleBlockMinimum = kSingleBlockFlagOffset + 2;
 
-const char* const kFileOperationText = "Can't perform one of the following file operations: Open, Seek, Read, Close.";
+const char* const kFileOperationText =
+    "Can't perform one of the following file operations: Open, Seek, Read, Close.";
 const char* const kNotKaldoText = "Not a valid KALDO code file";
 const char* const kFileErrorCaption = "File Error";
 
@@ -39,8 +40,8 @@ std::uint32_t nibbleValue(const std::uint8_t* p) {
 
 // Empty when message is one System Exclusive message (F0, seven-bit data bytes, F7); otherwise what
 // is wrong with it, naming its offset in the file.
-std::optional<std::string> framingFault(const std::uint8_t* message, std::size_t length, std::size_t fileOffset,
-                                        const std::string& what) {
+std::optional<std::string> framingFault(const std::uint8_t* message, std::size_t length,
+                                        std::size_t fileOffset, const std::string& what) {
     const auto fault = [&](std::size_t i) {
         return "The file is damaged: " + what + " is not a complete System Exclusive message (byte " +
                std::to_string(fileOffset + i) + " is " + hexByte(message[i]) + ").";
@@ -103,8 +104,8 @@ std::optional<FirmwareLoader::Refusal> FirmwareLoader::readFromDisk(const std::s
     loadedPath = path;
     // Checked before reading: nothing may be written past the buffer.
     if (static_cast<std::uintmax_t>(size) > kImageBufferSize) {
-        return Refusal{"The file is too large to be KALDO firmware (" + std::to_string(size) + " bytes; at most " +
-                       std::to_string(kImageBufferSize) + ")."};
+        return Refusal{"The file is too large to be KALDO firmware (" + std::to_string(size) +
+                       " bytes; at most " + std::to_string(kImageBufferSize) + ")."};
     }
     file.read(reinterpret_cast<char*>(imageBuffer_->data()), size);
     if (!file || file.gcount() != size) return fileOperation;
@@ -148,12 +149,13 @@ std::optional<std::string> FirmwareLoader::checkPacketFormat() const {
     const std::uint64_t needed = kHeaderLength + count * length;
     if (needed > size) {
         return "The file is incomplete: its header announces " + std::to_string(count) + " packets of " +
-               std::to_string(length) + " bytes (" + std::to_string(needed) + " bytes in all), but the file holds " +
-               std::to_string(size) + ".";
+               std::to_string(length) + " bytes (" + std::to_string(needed) +
+               " bytes in all), but the file holds " + std::to_string(size) + ".";
     }
     for (std::uint64_t k = 0; k < count; ++k) {
         const std::size_t offset = kHeaderLength + k * length;
-        if (auto fault = framingFault(image_ + offset, length, offset, "packet " + std::to_string(k))) return fault;
+        if (auto fault = framingFault(image_ + offset, length, offset, "packet " + std::to_string(k)))
+            return fault;
     }
     return std::nullopt;
 }
@@ -163,7 +165,8 @@ void FirmwareLoader::record() {
         const std::uint8_t* v = image_ + kVersionOffset;
         fileVersion = PackedVersion{v[0] & 0x0Fu} << 24 | PackedVersion{v[1] & 0x0Fu} << 16 |
                       PackedVersion{v[2] & 0x0Fu} << 8 | PackedVersion{v[3] & 0x0Fu};
-        fileVersionUnmasked = PackedVersion{v[0]} << 24 | PackedVersion{v[1]} << 16 | PackedVersion{v[2]} << 8 | v[3];
+        fileVersionUnmasked =
+            PackedVersion{v[0]} << 24 | PackedVersion{v[1]} << 16 | PackedVersion{v[2]} << 8 | v[3];
         versionText = kaldo::versionText(fileVersion);
         encryptionFlag = image_[kPacketFlagOffset];
         // Both fit an int: the file holding them all is at most 1 MiB.

@@ -43,7 +43,8 @@ std::string_view keyOf(std::string_view line) {
 
 std::string_view valueOf(std::string_view line) {
     std::string_view value = trim(line.substr(line.find('=') + 1));
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
         value = value.substr(1, value.size() - 2);
     }
     return value;
@@ -118,7 +119,8 @@ std::optional<std::string> IniFile::readString(std::string_view section, std::st
     return std::string(valueOf(lines_[*line]));
 }
 
-std::string IniFile::readString(std::string_view section, std::string_view key, std::string_view fallback) const {
+std::string IniFile::readString(std::string_view section, std::string_view key,
+                                std::string_view fallback) const {
     return readString(section, key).value_or(std::string(fallback));
 }
 
@@ -170,15 +172,20 @@ void IniFile::writeBool(std::string_view section, std::string_view key, bool val
 void IniFile::deleteKey(std::string_view section, std::string_view key) {
     const auto range = findSection(section);
     if (!range) return;
-    if (const auto line = findKey(*range, key)) lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*line));
+    if (const auto line = findKey(*range, key))
+        lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*line));
 }
 
 bool IniFile::eraseSection(std::string_view section) {
-    const auto range = findSection(section);
-    if (!range) return false;
-    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(range->header),
-                 lines_.begin() + static_cast<std::ptrdiff_t>(range->end));
-    return true;
+    // Every section of that name: a hand-edited file may repeat one, and a stale value must not
+    // come back from the second copy.
+    bool erased = false;
+    while (const auto range = findSection(section)) {
+        lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(range->header),
+                     lines_.begin() + static_cast<std::ptrdiff_t>(range->end));
+        erased = true;
+    }
+    return erased;
 }
 
 }  // namespace kaldo

@@ -31,7 +31,8 @@ public:
     void writeInt(std::string_view section, std::string_view key, int value);
     void writeBool(std::string_view section, std::string_view key, bool value);
     void deleteKey(std::string_view section, std::string_view key);
-    // Removes the section's line and all its keys; false when there was no such section.
+    // Removes the section's line and all its keys (of every section so named); false when there was
+    // no such section.
     bool eraseSection(std::string_view section);
 
     const std::vector<std::string>& lines() const { return lines_; }

@@ -26,6 +26,8 @@ constexpr std::array<std::uint8_t, kIntermediateImageSize> kImage = makeImage();
 
 }  // namespace
 
-std::span<const std::uint8_t, kIntermediateImageSize> intermediateImage() { return kImage; }
+std::span<const std::uint8_t, kIntermediateImageSize> intermediateImage() {
+    return kImage;
+}
 
 }  // namespace kaldo

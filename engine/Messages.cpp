@@ -7,7 +7,8 @@ std::span<const std::uint8_t> headerMessage(std::span<const std::uint8_t> image)
     return image.first(kHeaderMessageLength);
 }
 
-std::span<const std::uint8_t> packetMessage(std::span<const std::uint8_t> image, int packetDataLength, int k) {
+std::span<const std::uint8_t> packetMessage(std::span<const std::uint8_t> image, int packetDataLength,
+                                            int k) {
     if (packetDataLength < 0 || k < 0) return {};
     const std::uint64_t length = static_cast<std::uint64_t>(packetDataLength) + kHeaderMessageLength;
     const std::uint64_t start = kHeaderMessageLength + static_cast<std::uint64_t>(k) * length;

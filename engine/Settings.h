@@ -13,10 +13,10 @@ class UpdaterUi;
 
 // What the main window takes at start.
 struct StartupSettings {
-    int version = -1;        // INI_VERSION/VERSION as found
-    bool firstTime = true;   // FIRST_TIME/FT: open the wizard
-    int top = 100;           // START_POS/X
-    int left = 100;          // START_POS/Y
+    int version = -1;                         // INI_VERSION/VERSION as found
+    bool firstTime = true;                    // FIRST_TIME/FT: open the wizard
+    int top = 100;                            // START_POS/X
+    int left = 100;                           // START_POS/Y
     std::optional<std::string> firmwareFile;  // FIRMWARE/FILE; none for the text "no file"
 };
 

@@ -51,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         requireMessage(image);
     } else {
         requireMessage(kaldo::headerMessage(image));
-        for (int k = 0; k < loader.packetCount; ++k) requireMessage(kaldo::packetMessage(image, loader.packetDataLength, k));
+        for (int k = 0; k < loader.packetCount; ++k)
+            requireMessage(kaldo::packetMessage(image, loader.packetDataLength, k));
     }
     return 0;
 }

@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const int k = data[1];
         const auto image = message.subspan(2);
         for (const auto part : {kaldo::headerMessage(image), kaldo::packetMessage(image, dataLength, k)}) {
-            if (!part.empty() && (part.data() < image.data() || part.data() + part.size() > image.data() + image.size())) {
+            if (!part.empty() &&
+                (part.data() < image.data() || part.data() + part.size() > image.data() + image.size())) {
                 std::abort();
             }
         }

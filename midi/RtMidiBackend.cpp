@@ -4,6 +4,7 @@
 #include <atomic>
 #include <optional>
 
+#include "AlsaSysExSender.h"
 #include "JackCycles.h"
 #include "SysExPieces.h"
 
@@ -45,6 +46,24 @@ std::optional<unsigned> portNumber(Port& port, const std::string& device) {
     return std::nullopt;
 }
 
+// Opens our port ourPort connected to the device's port. RtMidi opens by number, and on JACK the
+// numbers move whenever any program's port comes or goes, so the number is looked up again once the
+// port is open: when it moved in between, the open may have reached another program's port, and it is
+// tried again. Bad device id when the device is not there (any more).
+template <class Port>
+std::uint32_t openNamed(Port& port, const std::string& device, const char* ourPort) {
+    constexpr int kAttempts = 5;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const auto number = portNumber(port, device);
+        if (!number) return kResultBadDeviceId;
+        port.openPort(*number, ourPort);
+        if (!port.isPortOpen()) return kResultError;
+        if (portNumber(port, device) == number) return kResultOk;
+        port.closePort();
+    }
+    return kResultError;
+}
+
 // RtMidi's JACK output (5.0.0) puts each message into a ring of 16,384 bytes, a 4-byte length before
 // it, that its process callback empties into the port once a cycle. A message that cannot fit in the
 // ring is dropped without a word, and while the ring lacks room sendMessage spins without any limit:
@@ -67,8 +86,8 @@ void waitUntilConnected(const JackCycles& cycles) {
 class RtMidiOutConnection : public MidiOutConnection {
 public:
     RtMidiOutConnection(std::unique_ptr<RtMidiOut> port, std::unique_ptr<ErrorFlag> error,
-                        std::unique_ptr<JackCycles> cycles)
-        : error_(std::move(error)), cycles_(std::move(cycles)), port_(std::move(port)) {}
+                        std::unique_ptr<JackCycles> cycles, std::unique_ptr<AlsaSysExSender> alsa)
+        : error_(std::move(error)), cycles_(std::move(cycles)), alsa_(std::move(alsa)), port_(std::move(port)) {}
 
     // RtMidi's close waits for its ring to empty, so what was sent still leaves. Its JACK client
     // then frees the ring before closing the client, while a process callback that began before the
@@ -87,8 +106,9 @@ public:
 
     bool sendSysEx(std::span<const std::uint8_t> block, std::chrono::steady_clock::time_point deadline) override {
         error_->take();
+        if (alsa_) return alsa_->send(block, deadline);
         if (!cycles_) {
-            // The other APIs take a whole block and return once the system has it.
+            // WinMM and CoreMIDI take a whole block and return once the system has it.
             port_->sendMessage(block.data(), block.size());
             return !error_->take();
         }
@@ -108,6 +128,7 @@ private:
     bool ringUsed_ = false;
     std::unique_ptr<ErrorFlag> error_;
     std::unique_ptr<JackCycles> cycles_;
+    std::unique_ptr<AlsaSysExSender> alsa_;
     std::unique_ptr<RtMidiOut> port_;  // last: goes first, before the flag its callback sets
 };
 
@@ -123,8 +144,6 @@ public:
     std::uint32_t open(RtMidi::Api api, const std::string& clientName, const std::string& device) {
         port_ = std::make_unique<RtMidiIn>(api, clientName);
         port_->setErrorCallback(&ErrorFlag::callback, &error_);
-        const auto number = portNumber(*port_, device);
-        if (!number) return kResultBadDeviceId;
         // RtMidi drops SysEx input unless told otherwise; timing and active sensing stay out.
         port_->ignoreTypes(false, true, true);
         // The receive buffers of the input port, 16 of 16,000 bytes: only WinMM needs telling, and
@@ -132,8 +151,9 @@ public:
         port_->setBufferSize(16000, 16);
         // The callback goes in before the open so nothing waits in RtMidi's queue.
         port_->setCallback(&RtMidiInConnection::callback, this);
-        port_->openPort(*number, "in");
-        if (error_.take() || !port_->isPortOpen()) return kResultError;
+        const std::uint32_t result = openNamed(*port_, device, "in");
+        if (result != kResultOk) return result;
+        if (error_.take()) return kResultError;
         if (api == RtMidi::UNIX_JACK) {
             const auto cycles = JackCycles::open();
             if (!cycles) return kResultError;
@@ -183,17 +203,23 @@ Opened<MidiOutConnection> RtMidiBackend::openOutput(const std::string& device) {
         auto error = std::make_unique<ErrorFlag>();
         auto port = std::make_unique<RtMidiOut>(api_, clientName_);
         port->setErrorCallback(&ErrorFlag::callback, error.get());
-        const auto number = portNumber(*port, device);
-        if (!number) return {nullptr, kResultBadDeviceId};
         std::unique_ptr<JackCycles> cycles;
         if (api_ == RtMidi::UNIX_JACK) {
             cycles = JackCycles::open();
             if (!cycles) return {nullptr, kResultError};
         }
-        port->openPort(*number, "out");
-        if (error->take() || !port->isPortOpen()) return {nullptr, kResultError};
+        if (!portNumber(*port, device)) return {nullptr, kResultBadDeviceId};
+        std::unique_ptr<AlsaSysExSender> alsa;
+        if (api_ == RtMidi::LINUX_ALSA) {
+            alsa = AlsaSysExSender::open(clientName_, device);
+            if (!alsa) return {nullptr, kResultError};
+        }
+        const std::uint32_t result = openNamed(*port, device, "out");
+        if (result != kResultOk) return {nullptr, result};
+        if (error->take()) return {nullptr, kResultError};
         if (cycles) waitUntilConnected(*cycles);
-        return {std::make_unique<RtMidiOutConnection>(std::move(port), std::move(error), std::move(cycles)), kResultOk};
+        return {std::make_unique<RtMidiOutConnection>(std::move(port), std::move(error), std::move(cycles), std::move(alsa)),
+                kResultOk};
     } catch (const RtMidiError&) {
         return {nullptr, kResultError};
     }

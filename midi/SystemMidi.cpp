@@ -4,6 +4,8 @@
 #include <jack/jack.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 #include "RtMidiBackend.h"
 
 namespace kaldo::midi {
@@ -22,8 +24,14 @@ public:
 
 bool alsaSequencerPresent() { return access("/dev/snd/seq", R_OK | W_OK) == 0; }
 
+void ignoreJackMessage(const char*) {}
+void printJackError(const char* text) { std::fprintf(stderr, "JACK: %s\n", text); }
+
+// Without a server libjack explains at length on stderr why it cannot connect: not news here.
 bool jackServerRunning() {
+    jack_set_error_function(&ignoreJackMessage);
     jack_client_t* client = jack_client_open("kaldo-probe", JackNoStartServer, nullptr);
+    jack_set_error_function(&printJackError);
     if (!client) return false;
     jack_client_close(client);
     return true;

@@ -20,54 +20,57 @@ TMidiOut::~TMidiOut() { Destroy(); }
 
 void TMidiOut::Init() {
     auto names = capped(backend_->outputNames(), kMaxDevices);
-    std::lock_guard lock(mutex_);
+    std::lock_guard port(portMutex_);
+    std::lock_guard state(stateMutex_);
     devices_ = std::move(names);
 }
 
 void TMidiOut::Destroy() {
-    std::lock_guard lock(mutex_);
+    std::lock_guard port(portMutex_);
     if (using_) close();
+    std::lock_guard state(stateMutex_);
     devices_.clear();
 }
 
 void TMidiOut::Reset() { Init(); }
 
 bool TMidiOut::Using() const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard state(stateMutex_);
     return using_;
 }
 
 int TMidiOut::Port() const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard state(stateMutex_);
     return port_;
 }
 
 int TMidiOut::NumDevs() const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard state(stateMutex_);
     return static_cast<int>(devices_.size());
 }
 
 std::string TMidiOut::deviceName(int i) const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard state(stateMutex_);
     return devices_.at(static_cast<std::size_t>(i));
 }
 
 std::uint32_t TMidiOut::openResult() const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard state(stateMutex_);
     return openResult_;
 }
 
 std::uint32_t TMidiOut::closeResult() const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard state(stateMutex_);
     return closeResult_;
 }
 
+// open and close run with portMutex_ held.
 void TMidiOut::open() {
-    if (port_ < 0 || port_ >= static_cast<int>(devices_.size())) {
-        openResult_ = kResultBadDeviceId;
-        return;
+    Opened<MidiOutConnection> opened{nullptr, kResultBadDeviceId};
+    if (port_ >= 0 && port_ < static_cast<int>(devices_.size())) {
+        opened = backend_->openOutput(devices_[static_cast<std::size_t>(port_)]);
     }
-    auto opened = backend_->openOutput(devices_[static_cast<std::size_t>(port_)]);
+    std::lock_guard state(stateMutex_);
     connection_ = std::move(opened.connection);
     openResult_ = opened.result;
 }
@@ -75,31 +78,33 @@ void TMidiOut::open() {
 // The platform's close is retried while it reports a block still playing; a connection here only
 // closes once its last block has left, so one close is the whole loop.
 void TMidiOut::close() {
-    closeResult_ = connection_ ? kResultOk : kResultInvalidHandle;
+    const std::uint32_t result = connection_ ? kResultOk : kResultInvalidHandle;
     connection_.reset();
+    std::lock_guard state(stateMutex_);
+    closeResult_ = result;
 }
 
 void TMidiOut::SetUsing(bool v) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard port(portMutex_);
     if (v && !using_) open();
     if (!v && using_) close();
+    std::lock_guard state(stateMutex_);
     using_ = v;
 }
 
 void TMidiOut::SetPort(int p) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard port(portMutex_);
     if (p >= static_cast<int>(devices_.size())) return;
-    if (!using_) {
+    if (using_) close();
+    {
+        std::lock_guard state(stateMutex_);
         port_ = p;
-        return;
     }
-    close();
-    port_ = p;
-    open();
+    if (using_) open();
 }
 
 void TMidiOut::putShort(std::span<const std::uint8_t> message) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard port(portMutex_);
     if (using_ && connection_) connection_->sendShort(message);
 }
 
@@ -127,7 +132,7 @@ void TMidiOut::Put2Direct(std::uint32_t msg) {
 }
 
 bool TMidiOut::SysEx(const std::uint8_t* data, std::size_t length) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard port(portMutex_);
     if (!using_ || length <= 2) return false;
     if (!connection_) return false;  // the open failed: the platform ignores sends on such a handle
     const auto deadline = std::chrono::steady_clock::now() + sysExWaitLimit(length);

@@ -64,8 +64,12 @@ private:
     void putShort(std::span<const std::uint8_t> message);
 
     std::shared_ptr<MidiBackend> backend_;
-    // Guards everything below: a send holds it for its whole length.
-    mutable std::mutex mutex_;
+    // Held by a send for its whole length and by whatever changes the fields below, so a close waits
+    // for a send in progress.
+    std::mutex portMutex_;
+    // Held briefly for every change of the fields below and by readers without portMutex_, so that
+    // the window thread can look at the component while the sender thread sends a long block.
+    mutable std::mutex stateMutex_;
     bool using_ = false;
     int port_ = 0;
     std::vector<std::string> devices_;  // the device table

@@ -49,13 +49,20 @@ std::string hex(std::span<const std::uint8_t> m) {
 
 std::string codeName(int code) {
     switch (code) {
-        case kReplyReady: return "7B ready";
-        case kReplyPacketAccepted: return "7C packet accepted";
-        case kReplyPacketError: return "74 packet error";
-        case kReplyVerified: return "7D verified";
-        case kReplyVerifyFailed: return "7A verify failed";
-        case kReplyProgrammed: return "71 programming complete";
-        default: return "code " + std::to_string(code);
+        case kReplyReady:
+            return "7B ready";
+        case kReplyPacketAccepted:
+            return "7C packet accepted";
+        case kReplyPacketError:
+            return "74 packet error";
+        case kReplyVerified:
+            return "7D verified";
+        case kReplyVerifyFailed:
+            return "7A verify failed";
+        case kReplyProgrammed:
+            return "71 programming complete";
+        default:
+            return "code " + std::to_string(code);
     }
 }
 
@@ -78,10 +85,12 @@ std::vector<TimedReply> AmpModel::receive(std::span<const std::uint8_t> message)
     if (isHeader) return header(message);
     if (isOurs(message) && message[6] == kFormatSingleBlock) return singleBlock(message);
     if (message.size() == 2 && (message[0] & 0xF0) == 0xC0) {
-        note("<- program change " + std::to_string(message[1]) + " on channel " + std::to_string((message[0] & 0x0F) + 1));
+        note("<- program change " + std::to_string(message[1]) + " on channel " +
+             std::to_string((message[0] & 0x0F) + 1));
         return {};
     }
-    note("<- unexpected message (" + std::to_string(message.size()) + " bytes): " + hex(message) + ", ignored");
+    note("<- unexpected message (" + std::to_string(message.size()) + " bytes): " + hex(message) +
+         ", ignored");
     return {};
 }
 
@@ -124,9 +133,9 @@ std::vector<TimedReply> AmpModel::header(std::span<const std::uint8_t> message) 
 std::vector<TimedReply> AmpModel::packet(std::span<const std::uint8_t> message) {
     const std::uint32_t k = upload_.packetsReceived++;
     image_.insert(image_.end(), message.begin(), message.end());
-    const std::string which =
-        "packet " + std::to_string(k + 1) + " of " + std::to_string(upload_.packetCount) + " (" +
-        std::to_string(message.size()) + " bytes)";
+    const std::string which = "packet " + std::to_string(k + 1) + " of " +
+                              std::to_string(upload_.packetCount) + " (" + std::to_string(message.size()) +
+                              " bytes)";
     if (plan_.vanishAtPacket >= 0 && k == static_cast<std::uint32_t>(plan_.vanishAtPacket)) {
         vanished_ = true;
         uploading_ = false;
@@ -134,8 +143,9 @@ std::vector<TimedReply> AmpModel::packet(std::span<const std::uint8_t> message) 
         note("<- " + which + "; the amp vanishes");
         return {};
     }
-    const bool wellFormed = message.size() == static_cast<std::size_t>(upload_.packetDataLength) + kHeaderLength &&
-                            message.front() == 0xF0 && message.back() == 0xF7;
+    const bool wellFormed =
+        message.size() == static_cast<std::size_t>(upload_.packetDataLength) + kHeaderLength &&
+        message.front() == 0xF0 && message.back() == 0xF7;
     note("<- " + which + (wellFormed ? "" : ", malformed"));
     std::vector<TimedReply> out;
     if (silentFrom(Stage::Packet, static_cast<int>(k))) return out;
@@ -202,7 +212,9 @@ void AmpModel::status(std::vector<TimedReply>& out, int delayMs, int code, const
     reply(out, delayMs, std::move(bytes), codeName(code) + more);
 }
 
-void AmpModel::note(std::string line) { transcript_.push_back(std::move(line)); }
+void AmpModel::note(std::string line) {
+    transcript_.push_back(std::move(line));
+}
 
 std::string AmpModel::transcript() const {
     std::string text;

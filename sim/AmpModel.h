@@ -18,12 +18,12 @@ namespace kaldo::sim {
 enum class Stage { None, Identity, Header, Packet, Verify, Program };
 
 struct FaultPlan {
-    Stage silentAt = Stage::None;    // from this stage on the amp says nothing, to anything
-    int silentPacket = -1;           // with Stage::Packet: silent from this packet (0-based) on; -1 = 0
-    std::set<int> packetErrors;      // packets answered with 74
+    Stage silentAt = Stage::None;  // from this stage on the amp says nothing, to anything
+    int silentPacket = -1;         // with Stage::Packet: silent from this packet (0-based) on; -1 = 0
+    std::set<int> packetErrors;    // packets answered with 74
     bool allPacketsError = false;
-    bool verifyFails = false;        // 7A instead of 7D after the last packet
-    int replyDelayMs = 5;            // between a message and its answer, where no delay below applies
+    bool verifyFails = false;  // 7A instead of 7D after the last packet
+    int replyDelayMs = 5;      // between a message and its answer, where no delay below applies
     // Between the header and 7B: the amp gets its memory ready first. The updater pauses 200 ms after
     // the header before it starts looking, and a 7B sooner than that may be missed.
     int readyDelayMs = 500;
@@ -31,10 +31,10 @@ struct FaultPlan {
     // packet before it looks for 7C and keeps only the latest code, so a verify reply sooner than that
     // would hide the 7C it waits for: a real amp takes this long to check the image.
     int verifyDelayMs = 1000;
-    int programmingDelayMs = 1500;   // between 7D and 71
-    bool garbageReplies = false;     // an unrelated SysEx before every reply
-    bool shortReplies = false;       // replies too short to carry a code or a revision
-    int vanishAtPacket = -1;         // the amp disappears (closes its ports) on receiving this packet
+    int programmingDelayMs = 1500;  // between 7D and 71
+    bool garbageReplies = false;    // an unrelated SysEx before every reply
+    bool shortReplies = false;      // replies too short to carry a code or a revision
+    int vanishAtPacket = -1;        // the amp disappears (closes its ports) on receiving this packet
 };
 
 struct TimedReply {
@@ -84,7 +84,8 @@ private:
 
     // True once stage has been reached by a plan that silences it; stays true.
     bool silentFrom(Stage stage, int packet = 0);
-    void reply(std::vector<TimedReply>& out, int delayMs, std::vector<std::uint8_t> bytes, const std::string& what);
+    void reply(std::vector<TimedReply>& out, int delayMs, std::vector<std::uint8_t> bytes,
+               const std::string& what);
     void status(std::vector<TimedReply>& out, int delayMs, int code, const std::string& more = "");
     void note(std::string line);
 

@@ -58,7 +58,9 @@ AmpPorts::AmpPorts(const std::string& name, Receive receive) : receive_(std::mov
     }
 }
 
-AmpPorts::~AmpPorts() { close(); }
+AmpPorts::~AmpPorts() {
+    close();
+}
 
 void AmpPorts::onInput(double, std::vector<unsigned char>* message, void* self) {
     static_cast<AmpPorts*>(self)->receive_(std::span(message->data(), message->size()));

@@ -57,7 +57,8 @@ void AmpSimulator::run(const Send& send, const std::function<void()>& closePorts
                 return workWaiting(steady_clock::now()) || pending_.begin()->first.first < next;
             });
         }
-        if (stopping_) return;
+        // What came in before the stop is still shown, written and answered if due.
+        const bool stopping = stopping_;
 
         std::vector<std::vector<std::uint8_t>> due;
         const auto now = steady_clock::now();
@@ -95,6 +96,7 @@ void AmpSimulator::run(const Send& send, const std::function<void()>& closePorts
             log_ << "kaldo-amp-sim vanished: ports closed\n";
         }
         log_.flush();
+        if (stopping) return;
         lock.lock();
     }
 }
@@ -104,7 +106,8 @@ void AmpSimulator::writeImage(const std::vector<std::uint8_t>& image) {
     file.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
     file.close();
     if (file) {
-        log_ << "kaldo-amp-sim: received image written to " << imagePath_ << " (" << image.size() << " bytes)\n";
+        log_ << "kaldo-amp-sim: received image written to " << imagePath_ << " (" << image.size()
+             << " bytes)\n";
     } else {
         log_ << "kaldo-amp-sim: could not write the received image to " << imagePath_ << '\n';
     }

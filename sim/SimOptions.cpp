@@ -64,7 +64,8 @@ void describeOptions(CLI::App& app, SimOptions& options) {
 
     app.callback([&options, revision, silentPacket] {
         const auto parsed = parseRevision(*revision);
-        if (!parsed) throw CLI::ValidationError("--revision", "'" + *revision + "' is not a revision like 02.83");
+        if (!parsed)
+            throw CLI::ValidationError("--revision", "'" + *revision + "' is not a revision like 02.83");
         options.revision = *parsed;
         if (silentPacket->count() > 0 && options.plan.silentAt != Stage::Packet) {
             throw CLI::ValidationError("--silent-packet", "needs --silent-at packet");

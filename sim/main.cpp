@@ -1,8 +1,8 @@
 // kaldo-amp-sim: a simulated KALDO amplifier on virtual MIDI ports.
-#include <CLI/CLI.hpp>
 #include <pthread.h>
 #include <signal.h>
 
+#include <CLI/CLI.hpp>
 #include <exception>
 #include <iostream>
 #include <memory>
@@ -46,8 +46,8 @@ int main(int argc, char** argv) {
         sigwait(&stopSignals, &signal);
         simulator.stop();
     });
-    std::cout << "kaldo-amp-sim ready: ports '" << options.name << "' on " << ports->apiName() << ", revision "
-              << kaldo::versionText(options.revision) << std::endl;
+    std::cout << "kaldo-amp-sim ready: ports '" << options.name << "' on " << ports->apiName()
+              << ", revision " << kaldo::versionText(options.revision) << std::endl;
 
     simulator.run([&ports](std::span<const std::uint8_t> reply) { return ports->send(reply); },
                   [&ports] { ports->close(); });

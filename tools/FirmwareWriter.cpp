@@ -33,7 +33,8 @@ void appendMessage(std::vector<std::uint8_t>& out, std::uint8_t type, std::size_
 }  // namespace
 
 void putNibbles(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint32_t value) {
-    for (std::size_t i = 0; i < 8; ++i) bytes.at(offset + i) = static_cast<std::uint8_t>((value >> (4 * i)) & 0x0F);
+    for (std::size_t i = 0; i < 8; ++i)
+        bytes.at(offset + i) = static_cast<std::uint8_t>((value >> (4 * i)) & 0x0F);
 }
 
 std::vector<std::uint8_t> makeFirmware(const FirmwareSpec& spec) {

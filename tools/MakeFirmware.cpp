@@ -44,14 +44,17 @@ int main(int argc, char** argv) {
     app.add_option("--data-length", spec.packetDataLength, "Data bytes per packet (a packet is 37 more)")
         ->capture_default_str();
     app.add_option("--length", spec.blockLength, "Length of a single-block file")->capture_default_str();
-    app.add_option("--flag", spec.encryptionFlag, "Encryption flag byte (1 = encrypted)")->capture_default_str();
+    app.add_option("--flag", spec.encryptionFlag, "Encryption flag byte (1 = encrypted)")
+        ->capture_default_str();
     app.add_option("--shown-size", shownSize, "Size the header shows (default: packets x data length)");
     app.add_option("--seed", spec.seed, "Seed of the data bytes")->capture_default_str();
-    app.add_option("--set", sets, "Break the file: set byte OFFSET to HEX (OFFSET:HEX, negative from the end)");
+    app.add_option("--set", sets,
+                   "Break the file: set byte OFFSET to HEX (OFFSET:HEX, negative from the end)");
     app.add_option("--truncate", truncate, "Break the file: drop this many bytes from its end");
     CLI11_PARSE(app, argc, argv);
 
-    spec.format = format == "packet" ? kaldo::tools::FirmwareFormat::Packet : kaldo::tools::FirmwareFormat::SingleBlock;
+    spec.format =
+        format == "packet" ? kaldo::tools::FirmwareFormat::Packet : kaldo::tools::FirmwareFormat::SingleBlock;
     const auto packed = kaldo::tools::parseVersionText(version);
     if (!packed) {
         std::cerr << "kaldo-make-firmware: version must look like 02.83\n";

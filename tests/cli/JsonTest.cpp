@@ -18,7 +18,10 @@ TEST(Json, StringsAreEscapedAsJsonRequires) {
 TEST(Json, ObjectKeepsKeyOrderAndValueTypes) {
     JsonObject json;
     EXPECT_EQ(json.str(), "{}");
-    json.addBool("valid", false).addString("error", "bad \"file\"").addInt("fileVersion", 0x00020803).addInt("n", -4294967296);
+    json.addBool("valid", false)
+        .addString("error", "bad \"file\"")
+        .addInt("fileVersion", 0x00020803)
+        .addInt("n", -4294967296);
     EXPECT_EQ(json.str(), R"({"valid":false,"error":"bad \"file\"","fileVersion":133123,"n":-4294967296})");
 }
 

@@ -109,10 +109,11 @@ TEST_F(FirmwareLoaderTest, EncryptionFlagIsItsLowFourBitsEqualToOne) {
         std::uint8_t flag;
         const char* panel4;
     };
-    for (const Case c : {Case{FirmwareFormat::Packet, 0x01, "Encrypted"}, Case{FirmwareFormat::Packet, 0x11, "Encrypted"},
-                         Case{FirmwareFormat::Packet, 0x02, " "}, Case{FirmwareFormat::Packet, 0x00, " "},
-                         Case{FirmwareFormat::SingleBlock, 0x01, "Encrypted"},
-                         Case{FirmwareFormat::SingleBlock, 0x03, " "}}) {
+    for (const Case c :
+         {Case{FirmwareFormat::Packet, 0x01, "Encrypted"}, Case{FirmwareFormat::Packet, 0x11, "Encrypted"},
+          Case{FirmwareFormat::Packet, 0x02, " "}, Case{FirmwareFormat::Packet, 0x00, " "},
+          Case{FirmwareFormat::SingleBlock, 0x01, "Encrypted"},
+          Case{FirmwareFormat::SingleBlock, 0x03, " "}}) {
         FirmwareSpec spec;
         spec.format = c.format;
         spec.encryptionFlag = c.flag;
@@ -196,8 +197,9 @@ TEST(IntermediateImage, IsOneSevenBitSingleBlockMessageWithTheKaldoHeader) {
     EXPECT_EQ(image.back(), 0xF7);
     EXPECT_TRUE(std::all_of(image.begin() + 1, image.end() - 1, [](std::uint8_t b) { return b < 0x80; }));
     // Not a constant fill: the data must look like data.
-    EXPECT_GT(std::count_if(image.begin() + 16, image.end() - 1, [&](std::uint8_t b) { return b != image[16]; }),
-              50000);
+    EXPECT_GT(
+        std::count_if(image.begin() + 16, image.end() - 1, [&](std::uint8_t b) { return b != image[16]; }),
+        50000);
 }
 
 TEST_F(FirmwareLoaderTest, FailedFileOperationsAskOkCancelAndBlankTheDetails) {
@@ -245,24 +247,32 @@ std::function<std::vector<std::uint8_t>()> edited(std::vector<std::uint8_t> (*ma
 constexpr std::size_t kPacket3 = 37 + 3 * 137;
 
 const Refusal kRefusals[] = {
-    {"model byte not 12", edited(goodPacketFile, [](auto& b) { b[4] = 0x13; }), "Not a valid KALDO code file"},
+    {"model byte not 12", edited(goodPacketFile, [](auto& b) { b[4] = 0x13; }),
+     "Not a valid KALDO code file"},
     {"manufacturer not 00 00 5A", edited(goodSingleBlock, [](auto& b) { b[3] = 0x5B; }),
      "Not a valid KALDO code file"},
     {"wrong header and unknown type", edited(goodPacketFile, [](auto& b) { b[0] = 0xF1, b[6] = 0x20; }),
      "Not a valid KALDO code file"},
-    {"three bytes of text", [] { return std::vector<std::uint8_t>{'a', 'b', 'c'}; }, "Not a valid KALDO code file"},
+    {"three bytes of text",
+     [] {
+         return std::vector<std::uint8_t>{'a', 'b', 'c'};
+     },
+     "Not a valid KALDO code file"},
     {"empty", [] { return std::vector<std::uint8_t>{}; }, "too short"},
-    {"no format type", [] { return std::vector<std::uint8_t>{0xF0, 0x00, 0x00, 0x5A, 0x12, 0x01}; }, "too short"},
+    {"no format type", [] { return std::vector<std::uint8_t>{0xF0, 0x00, 0x00, 0x5A, 0x12, 0x01}; },
+     "too short"},
     {"packet header cut", edited(goodPacketFile, [](auto& b) { b.resize(36); }), "too short"},
     {"single block ending at its flag", edited(goodSingleBlock, [](auto& b) { b.resize(16), b[15] = 0xF7; }),
      "too short"},
-    {"format type 17", edited(goodPacketFile, [](auto& b) { b[6] = 0x17; }), "format type is 17, neither 16 nor 19"},
+    {"format type 17", edited(goodPacketFile, [](auto& b) { b[6] = 0x17; }),
+     "format type is 17, neither 16 nor 19"},
     {"format type 00", edited(goodSingleBlock, [](auto& b) { b[6] = 0x00; }), "neither 16 nor 19"},
-    {"last packet cut short", edited(goodPacketFile, [](auto& b) { b.pop_back(); }), "announces 5 packets of 137 bytes"},
+    {"last packet cut short", edited(goodPacketFile, [](auto& b) { b.pop_back(); }),
+     "announces 5 packets of 137 bytes"},
     {"count beyond the file", edited(goodPacketFile, [](auto& b) { tools::putNibbles(b, 7, 0xFFFFFFFF); }),
      "incomplete"},
-    {"data length beyond the file", edited(goodPacketFile, [](auto& b) { tools::putNibbles(b, 15, 0x0FFFFFFF); }),
-     "incomplete"},
+    {"data length beyond the file",
+     edited(goodPacketFile, [](auto& b) { tools::putNibbles(b, 15, 0x0FFFFFFF); }), "incomplete"},
     {"no packets", edited(goodPacketFile, [](auto& b) { tools::putNibbles(b, 7, 0); }), "no packets"},
     {"count nibble 10", edited(goodPacketFile, [](auto& b) { b[9] = 0x10; }), "byte 9 is 10"},
     {"shown size nibble 7F", edited(goodPacketFile, [](auto& b) { b[30] = 0x7F; }), "byte 30 is 7F"},
@@ -276,7 +286,8 @@ const Refusal kRefusals[] = {
     {"last packet ending in F0", edited(goodPacketFile, [](auto& b) { b.back() = 0xF0; }), "packet 4"},
     {"single block with a status byte inside", edited(goodSingleBlock, [](auto& b) { b[200] = 0xF7; }),
      "the firmware block is not a complete System Exclusive message (byte 200 is F7)"},
-    {"single block without its F7", edited(goodSingleBlock, [](auto& b) { b.back() = 0x7F; }), "the firmware block"},
+    {"single block without its F7", edited(goodSingleBlock, [](auto& b) { b.back() = 0x7F; }),
+     "the firmware block"},
     {"one byte over the buffer",
      [] {
          FirmwareSpec spec;

@@ -57,9 +57,11 @@ TEST_F(IniFileTest, IntegersReadLikeThePrivateProfileFunctions) {
 }
 
 TEST_F(IniFileTest, BackslashesAndOtherBytesRoundTripUnchanged) {
-    const std::string paths[] = {"C:\\fw\\new.syx", "\\\\server\\share\\a b\\x.syx", "C:\\n\\t\\\"odd\\", "/home/ü/fw;1.syx"};
+    const std::string paths[] = {"C:\\fw\\new.syx", "\\\\server\\share\\a b\\x.syx", "C:\\n\\t\\\"odd\\",
+                                 "/home/ü/fw;1.syx"};
     IniFile ini;
-    for (std::size_t i = 0; i < std::size(paths); ++i) ini.writeString("FIRMWARE", "FILE" + std::to_string(i), paths[i]);
+    for (std::size_t i = 0; i < std::size(paths); ++i)
+        ini.writeString("FIRMWARE", "FILE" + std::to_string(i), paths[i]);
     ASSERT_TRUE(ini.save(file));
     EXPECT_NE(readAll(file).find("FILE0=C:\\fw\\new.syx\r\n"), std::string::npos);
 
@@ -74,18 +76,29 @@ TEST_F(IniFileTest, WritesKeepTheRestOfTheFileInPlace) {
     writeAll(file, "[A]\nk1=1\n\n[B]\n; note\nx=1\n\n[C]\ny=2\n");
     IniFile ini;
     ASSERT_TRUE(ini.load(file));
-    ini.writeInt("a", "K1", 5);   // replaced in place, under the name written
-    ini.writeInt("A", "k2", 6);   // added after the section's last key, before the blank line
+    ini.writeInt("a", "K1", 5);      // replaced in place, under the name written
+    ini.writeInt("A", "k2", 6);      // added after the section's last key, before the blank line
     ini.writeBool("D", "FT", true);  // new section at the end
     ini.deleteKey("B", "x");
     ini.deleteKey("B", "missing");
     EXPECT_TRUE(ini.eraseSection("c"));
     EXPECT_FALSE(ini.eraseSection("c"));
-    EXPECT_EQ(ini.lines(), (std::vector<std::string>{"[A]", "K1=5", "k2=6", "", "[B]", "; note", "", "[D]", "FT=1"}));
+    EXPECT_EQ(ini.lines(),
+              (std::vector<std::string>{"[A]", "K1=5", "k2=6", "", "[B]", "; note", "", "[D]", "FT=1"}));
 
     ASSERT_TRUE(ini.save(file));
     EXPECT_EQ(readAll(file), "[A]\r\nK1=5\r\nk2=6\r\n\r\n[B]\r\n; note\r\n\r\n[D]\r\nFT=1\r\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST_F(IniFileTest, ErasingASectionErasesEveryCopyOfIt) {
+    writeAll(file, "[START_POS]\nX=1\n[FT]\nFT=0\n[ start_pos ]\nX=2\n");
+    IniFile ini;
+    ASSERT_TRUE(ini.load(file));
+    EXPECT_EQ(ini.readInt("START_POS", "X", 100), 1);  // the first copy is the one read
+    EXPECT_TRUE(ini.eraseSection("START_POS"));
+    EXPECT_EQ(ini.readInt("START_POS", "X", 100), 100);
+    EXPECT_EQ(ini.lines(), (std::vector<std::string>{"[FT]", "FT=0"}));
 }
 
 TEST_F(IniFileTest, MissingFileReadsEmptyAndFailedSaveLeavesNothing) {

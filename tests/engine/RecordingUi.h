@@ -20,8 +20,12 @@ public:
     std::array<std::string, 4> status2{};
     std::vector<ShownMessage> messages;
 
-    void setStatus1(int panel, const std::string& text) override { status1.at(static_cast<std::size_t>(panel)) = text; }
-    void setStatus2(int panel, const std::string& text) override { status2.at(static_cast<std::size_t>(panel)) = text; }
+    void setStatus1(int panel, const std::string& text) override {
+        status1.at(static_cast<std::size_t>(panel)) = text;
+    }
+    void setStatus2(int panel, const std::string& text) override {
+        status2.at(static_cast<std::size_t>(panel)) = text;
+    }
     Answer messageBox(const std::string& text, const std::string& caption, Buttons buttons) override {
         messages.push_back({text, caption, buttons});
         return Answer::Ok;

@@ -14,6 +14,12 @@ public:
     }
     bool sendShort(std::span<const std::uint8_t> message) override { return record(message, false); }
     bool sendSysEx(std::span<const std::uint8_t> block, std::chrono::steady_clock::time_point) override {
+        {
+            std::unique_lock lock(midi_.mutex_);
+            midi_.waiting_ = midi_.held_;
+            midi_.released_.wait(lock, [this] { return !midi_.held_; });
+            midi_.waiting_ = false;
+        }
         return record(block, true);
     }
 
@@ -56,6 +62,22 @@ Opened<MidiInConnection> FakeMidi::openInput(const std::string& device, MidiRece
     const int id = nextId_++;
     openInputs_.push_back({device, std::move(receiver), id});
     return {std::make_unique<FakeIn>(*this, id), kResultOk};
+}
+
+void FakeMidi::holdSysEx() {
+    std::lock_guard lock(mutex_);
+    held_ = true;
+}
+
+void FakeMidi::release() {
+    std::lock_guard lock(mutex_);
+    held_ = false;
+    released_.notify_all();
+}
+
+bool FakeMidi::sysExWaiting() const {
+    std::lock_guard lock(mutex_);
+    return waiting_;
 }
 
 std::vector<FakeMidi::Sent> FakeMidi::sent() const {

@@ -1,6 +1,7 @@
 #pragma once
 // A MIDI system in memory: named devices, devices that refuse to open, a record of what was sent,
 // and input injected by the test (from any thread, standing in for the MIDI thread).
+#include <condition_variable>
 #include <mutex>
 #include <set>
 #include <string>
@@ -16,6 +17,11 @@ public:
     std::vector<std::string> inputs;
     std::set<std::string> refusing;  // devices whose open fails
     bool sendsFail = false;
+
+    // While held, a SysEx send waits (on the sender's thread) until release().
+    void holdSysEx();
+    void release();
+    bool sysExWaiting() const;
 
     struct Sent {
         std::string device;
@@ -39,6 +45,9 @@ private:
     friend class FakeOut;
     friend class FakeIn;
     mutable std::mutex mutex_;
+    std::condition_variable released_;
+    bool held_ = false;
+    bool waiting_ = false;
     std::vector<Sent> sent_;
     std::vector<std::string> openOutputs_;
     struct Input {

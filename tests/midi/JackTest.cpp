@@ -167,14 +167,15 @@ TEST(JackMidi, IdentityExchange) {
 }
 
 TEST(JackMidi, ThirteenPortsGiveTwelveDevices) {
-    std::vector<std::unique_ptr<JackPeer>> peers;
-    for (int i = 0; i < 13; ++i) peers.push_back(std::make_unique<JackPeer>("kaldo-peer-" + std::to_string(i)));
+    std::vector<std::unique_ptr<RtMidiIn>> ports;
+    for (int i = 0; i < 13; ++i) {
+        ports.push_back(std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, "kaldo-peer-" + std::to_string(i)));
+        ports.back()->openVirtualPort("in");
+    }
     auto backend = jack("kaldo-updater");
     TMidiOut out(backend);
-    TMidiIn in(backend);
     EXPECT_EQ(backend->outputNames().size(), 13u);
     EXPECT_EQ(out.NumDevs(), 12);
-    EXPECT_EQ(in.NumDevs(), 12);
     EXPECT_EQ(out.deviceName(0), "kaldo-peer-0:in");  // in device order
     EXPECT_EQ(out.deviceName(11), "kaldo-peer-11:in");
 }

@@ -100,6 +100,28 @@ TEST(TMidiOut, SendsShortMessagesAndSysExOnlyWhenOpenAndLongEnough) {
     EXPECT_FALSE(out.SysEx(block, sizeof block));
 }
 
+TEST(TMidiOut, CanBeLookedAtWhileTheSenderThreadSendsAndClosesAfterTheSend) {
+    auto midi = thirteenDevices();
+    TMidiOut out(midi);
+    out.SetUsing(true);
+    midi->holdSysEx();
+    const std::vector<std::uint8_t> block{0xF0, 0x01, 0x02, 0xF7};
+    std::atomic<bool> sent{false};
+    std::thread sender([&] { sent = out.SysEx(block.data(), block.size()); });
+    while (!midi->sysExWaiting()) std::this_thread::yield();
+    // The window thread, meanwhile, renders its menus: nothing here may wait for the send.
+    EXPECT_TRUE(out.Using());
+    EXPECT_EQ(out.NumDevs(), 12);
+    EXPECT_EQ(out.openResult(), 0u);
+    std::thread closer([&] { out.SetUsing(false); });  // a close waits for the block ...
+    midi->release();
+    sender.join();
+    closer.join();
+    EXPECT_TRUE(sent);  // ... which left whole
+    EXPECT_FALSE(out.Using());
+    EXPECT_EQ(midi->sent().size(), 1u);
+}
+
 TEST(TMidiOut, DestroyAndInitReEnumerateWithoutChangingUsing) {
     auto midi = std::make_shared<FakeMidi>();
     midi->outputs = {"A", "B"};

@@ -37,7 +37,8 @@ std::optional<PackedVersion> identify(AmpModel& amp) {
 }
 
 // Header and packets 0..count-1; the replies to each message, in order.
-std::vector<std::vector<TimedReply>> upload(AmpModel& amp, std::uint32_t count, PackedVersion version = kNew) {
+std::vector<std::vector<TimedReply>> upload(AmpModel& amp, std::uint32_t count,
+                                            PackedVersion version = kNew) {
     std::vector<std::vector<TimedReply>> replies;
     replies.push_back(amp.receive(test::header(count, kDataLength, version)));
     for (std::uint32_t k = 0; k < count; ++k) replies.push_back(amp.receive(test::packet(kDataLength, k)));
@@ -265,8 +266,9 @@ TEST(AmpModel, TranscriptTellsWhatHappened) {
     amp.receive(kIdentityRequest);
     upload(amp, 1);
     const std::string t = amp.transcript();
-    for (const char* line : {"<- identity request", "-> identity reply 02.83", "<- header: 1 packets of 64 data bytes, version 02.84",
-                             "-> 7B ready", "<- packet 1 of 1 (101 bytes)", "-> 74 packet error", "-> 7D verified",
+    for (const char* line : {"<- identity request", "-> identity reply 02.83",
+                             "<- header: 1 packets of 64 data bytes, version 02.84", "-> 7B ready",
+                             "<- packet 1 of 1 (101 bytes)", "-> 74 packet error", "-> 7D verified",
                              "-> 71 programming complete, now 02.84"}) {
         EXPECT_NE(t.find(line), std::string::npos) << line;
     }

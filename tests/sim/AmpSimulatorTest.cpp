@@ -69,8 +69,7 @@ private:
 class Running {
 public:
     Running(FaultPlan plan, std::string imagePath = "")
-        : simulator(AmpModel(kOld, std::move(plan)), log, true, std::move(imagePath)),
-          loop([this] {
+        : simulator(AmpModel(kOld, std::move(plan)), log, true, std::move(imagePath)), loop([this] {
               simulator.run([this](std::span<const std::uint8_t> m) { return ports.send(m); },
                             [this] { ports.close(); });
           }) {}
@@ -96,7 +95,9 @@ FaultPlan immediate() {
     return plan;
 }
 
-int codeOf(const Bytes& m) { return replyCodeOf(m).value_or(-1); }
+int codeOf(const Bytes& m) {
+    return replyCodeOf(m).value_or(-1);
+}
 
 }  // namespace
 
@@ -150,7 +151,7 @@ TEST(AmpSimulator, ReplyDueSoonerOvertakesOneDueLater) {
 
 TEST(AmpSimulator, VanishingClosesThePortsOnceAndDropsPendingReplies) {
     FaultPlan plan = immediate();
-    plan.replyDelayMs = 3600 * 1000;
+    plan.readyDelayMs = 3600 * 1000;  // 7B still pending when the amp vanishes
     plan.vanishAtPacket = 0;
     Running sim(plan);
     sim.receive(test::header(2, 10, kNew));

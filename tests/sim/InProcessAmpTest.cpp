@@ -31,7 +31,9 @@ struct Replies {
     std::atomic<int> count = 0;
 };
 
-bool send(InProcessAmp& amp, const std::vector<std::uint8_t>& m) { return amp.sysEx(m.data(), m.size()); }
+bool send(InProcessAmp& amp, const std::vector<std::uint8_t>& m) {
+    return amp.sysEx(m.data(), m.size());
+}
 
 }  // namespace
 

@@ -30,10 +30,31 @@ TEST(SimOptions, RevisionsAsTheAmpAndTheWizardWriteThem) {
 }
 
 TEST(SimOptions, FaultPlanFromTheCommandLine) {
-    const auto o = parse({"--revision", "01.59", "--silent-at", "Packet", "--silent-packet", "4",
-                          "--packet-error", "1", "--packet-error", "3", "--verify-fails", "--reply-delay",
-                          "20", "--ready-delay", "250", "--programming-delay", "0", "--garbage", "--short-replies",
-                          "--vanish-at-packet", "7", "--write-image", "out.syx", "--transcript", "--name",
+    const auto o = parse({"--revision",
+                          "01.59",
+                          "--silent-at",
+                          "Packet",
+                          "--silent-packet",
+                          "4",
+                          "--packet-error",
+                          "1",
+                          "--packet-error",
+                          "3",
+                          "--verify-fails",
+                          "--reply-delay",
+                          "20",
+                          "--ready-delay",
+                          "250",
+                          "--programming-delay",
+                          "0",
+                          "--garbage",
+                          "--short-replies",
+                          "--vanish-at-packet",
+                          "7",
+                          "--write-image",
+                          "out.syx",
+                          "--transcript",
+                          "--name",
                           "Bench Amp"});
     EXPECT_EQ(o.revision, 0x00010509u);
     EXPECT_EQ(o.plan.silentAt, Stage::Packet);

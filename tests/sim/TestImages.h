@@ -22,7 +22,8 @@ inline std::vector<std::uint8_t> header(std::uint32_t packetCount, std::uint32_t
     putNibbles(m, 7, packetCount);
     putNibbles(m, 15, packetDataLength);
     putNibbles(m, 23, packetCount * (packetDataLength + 37) + 37);
-    for (std::size_t i = 0; i < 4; ++i) m[31 + i] = static_cast<std::uint8_t>((version >> (24 - 8 * i)) & 0x0F);
+    for (std::size_t i = 0; i < 4; ++i)
+        m[31 + i] = static_cast<std::uint8_t>((version >> (24 - 8 * i)) & 0x0F);
     m[36] = 0xF7;
     return m;
 }

@@ -1,0 +1,223 @@
+#!/usr/bin/env bash
+# kaldo-flash upload over real MIDI against kaldo-amp-sim running as a process of its own. One case a
+# run, so the cases run side by side, each with its own simulated amp (ports named after the case):
+#   upload-test.sh CASE FLASH SIM MAKE_FIRMWARE WRITE_INTERMEDIATE JQ
+# The MIDI system is whatever the environment offers (the test run's private JACK server).
+set -uo pipefail
+case_name="$1" flash="$2" sim="$3" make_fw="$4" write_intermediate="$5" jq="$6"
+work="$(mktemp -d)"
+sim_pid=""
+failures=0
+
+stop_sim() {
+    if [ -n "$sim_pid" ]; then
+        kill "$sim_pid" 2>/dev/null
+        wait "$sim_pid" 2>/dev/null
+        sim_pid=""
+    fi
+}
+trap 'stop_sim; rm -rf "$work"' EXIT
+
+fail() {
+    echo "FAIL: $case_name: $*" >&2
+    failures=$((failures + 1))
+}
+
+name="KALDO Sim $case_name $$"
+out_port="$name In"
+in_port="$name Out"
+
+# start_sim OPTIONS...: the amp with short delays (the updater's own pauses still apply), its
+# transcript and the image it receives kept in the work folder.
+start_sim() {
+    "$sim" --name "$name" --transcript --write-image "$work/received.syx" \
+        --reply-delay 5 --verify-delay 700 --programming-delay 100 "$@" >"$work/sim.log" 2>&1 &
+    sim_pid=$!
+    for _ in $(seq 100); do
+        grep -q "kaldo-amp-sim ready" "$work/sim.log" && return 0
+        kill -0 "$sim_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    echo "FAIL: $case_name: the simulated amp did not start:" >&2
+    cat "$work/sim.log" >&2
+    exit 1
+}
+
+# upload ARGS...: kaldo-flash upload --json, no keyboard; sets status, output in out.json.
+upload() {
+    "$flash" upload "$@" --json >"$work/out.json" 2>"$work/err.txt" </dev/null
+    status=$?
+}
+
+expect_status() {
+    [ "$status" -eq "$1" ] || fail "exit $status, expected $1; output: $(cat "$work/out.json" "$work/err.txt")"
+}
+
+# expect FILTER: jq filter over all events (slurped) that must yield true.
+expect() {
+    "$jq" -se "$1" "$work/out.json" >/dev/null || fail "$1 does not hold for: $(cat "$work/out.json")"
+}
+
+expect_received() {
+    cmp -s "$1" "$work/received.syx" ||
+        fail "the amp did not receive $1 byte for byte: $(cmp "$1" "$work/received.syx" 2>&1); $(cat "$work/sim.log")"
+}
+
+# Packets the amp received, from its transcript (the amp stopped first, so the transcript is whole).
+packets_received() { grep -c -- "<- packet" "$work/sim.log"; }
+
+result='(map(select(.event == "result")) | last)'
+
+case "$case_name" in
+handshake)
+    # Every packet in order, byte for byte, each after the amp's reply; then the confirmation.
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 4 --data-length 100
+    start_sim --revision 02.80
+    upload "$work/fw.syx" --out "$out_port" --in "$out_port" --mode handshake --confirm 2>/dev/null
+    # --in named the amp's input: not an input device, so nothing fits and nothing is sent.
+    expect_status 2
+    upload "$work/fw.syx" --out "$out_port" --in "$in_port" --mode handshake --confirm
+    expect_status 0
+    expect "$result | .outcome == \"completed\" and .way == \"handshake\" and .errors == 0 and .packets == 4
+            and .confirmed and .ampVersion == \"02.83\" and .exit == 0"
+    expect '[.[] | select(.event == "progress") | .packet] == [0, 1, 2, 3, 4]'
+    expect '[.[] | select(.event == "status" and .panel == 3) | .text | select(startswith("Status -> Sending"))]
+            == ["Status -> Sending packet number 1 of 4", "Status -> Sending packet number 2 of 4",
+                "Status -> Sending packet number 3 of 4", "Status -> Sending packet number 4 of 4"]'
+    expect 'any(.[]; .event == "message" and .text == "Success, new code rev is confirmed. Rock On!")'
+    expect_received "$work/fw.syx"
+    ;;
+blind)
+    # A file of 01.59 or lower goes out blind even with an input port and a known amp version.
+    "$make_fw" -o "$work/fw.syx" --version 01.59 --packets 3 --data-length 100
+    start_sim --revision 01.02
+    upload "$work/fw.syx" --out "$out_port" --in "$in_port"
+    expect_status 0
+    expect "$result | .outcome == \"completed\" and .way == \"blind\" and .packets == 3"
+    expect 'any(.[]; .event == "amp" and .version == "01.02")'
+    expect '[.[] | select(.event == "progress") | .packet] == [0, 1, 2, 3]'
+    # No USB offer for such an old file.
+    expect 'all(.[]; .event != "question")'
+    expect_received "$work/fw.syx"
+    ;;
+intermediate)
+    # The carried 52,576-byte image as one System Exclusive block.
+    "$write_intermediate" "$work/intermediate.syx" || fail "cannot write the carried image"
+    start_sim
+    upload --internal --out "$out_port"
+    expect_status 0
+    expect "$result | .outcome == \"completed\" and .way == \"single\""
+    expect 'any(.[]; .event == "file" and .format == "single-block" and .size == 52576)'
+    expect_received "$work/intermediate.syx"
+    ;;
+packet-errors)
+    # 74 is counted and shown; the next packet follows and nothing is sent again.
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 4 --data-length 100
+    start_sim --revision 02.80 --packet-error 1 --packet-error 3
+    upload "$work/fw.syx" --out "$out_port" --in "$in_port"
+    expect_status 0
+    expect "$result | .outcome == \"completed\" and .way == \"handshake\" and .errors == 2"
+    expect '[.[] | select(.event == "status" and .panel == 2) | .text]
+            == ["Packet Error Count 1", "Packet Error Count 2"]'
+    expect '(map(select(.event == "progress")) | last | .errors) == 2'
+    expect_received "$work/fw.syx"
+    stop_sim
+    [ "$(packets_received)" -eq 4 ] || fail "the amp received $(packets_received) packets, not 4"
+    ;;
+silent-after-header)
+    # The amp takes the header and says nothing: the wait for 7B times out and no packet follows.
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 3 --data-length 100
+    start_sim --revision 02.80 --silent-at header
+    upload "$work/fw.syx" --out "$out_port" --in "$in_port"
+    expect_status 1
+    expect "$result | .outcome == \"failed\" and .failure == \"timed-out\" and .way == \"handshake\""
+    expect '[.[] | select(.event == "message") | .text]
+            == ["Error. Device not responding. Power cycle amp and try again.", "An Error occurred. Try again."]'
+    expect '[.[] | select(.event == "status" and .panel == 3) | .text] | last
+            == "Status -> Waiting for device ready to receive data."'
+    stop_sim
+    grep -q -- "<- header" "$work/sim.log" || fail "the amp did not receive the header"
+    [ "$(packets_received)" -eq 0 ] || fail "packets were sent to a silent amp"
+    ;;
+verify-failed)
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 3 --data-length 100
+    start_sim --revision 02.80 --verify-fails
+    upload "$work/fw.syx" --out "$out_port" --in "$in_port"
+    expect_status 1
+    expect "$result | .outcome == \"failed\" and .failure == \"verify-failed\""
+    expect 'any(.[]; .event == "message" and (.text | contains("failed its verify check")))'
+    expect 'all(.[]; .event != "message" or (.text | startswith("Looks good") | not))'
+    ;;
+ctrl-c)
+    # Ctrl-C (SIGINT) mid-upload: the packet in flight finishes, nothing more is sent, exit 3.
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 12 --data-length 100
+    start_sim --revision 02.80
+    "$flash" upload "$work/fw.syx" --out "$out_port" --in "$in_port" --json >"$work/out.json" 2>"$work/err.txt" \
+        </dev/null &
+    flash_pid=$!
+    for _ in $(seq 300); do
+        grep -q '"event":"progress","packet":2,' "$work/out.json" && break
+        sleep 0.05
+    done
+    kill -INT "$flash_pid"
+    wait "$flash_pid"
+    status=$?
+    expect_status 3
+    expect "$result | .outcome == \"terminated\" and .failure == \"user-cancel\" and .exit == 3"
+    expect 'any(.[]; .event == "message" and .text == "User terminated code upload. Power cycle amp.")'
+    expect 'any(.[]; .event == "status" and .text == "Status -> Upload Terminated.")'
+    sent="$("$jq" -s '[.[] | select(.event == "progress") | .packet] | last' "$work/out.json")"
+    stop_sim
+    [ "$sent" -ge 2 ] && [ "$sent" -lt 12 ] || fail "stopped after packet $sent"
+    [ "$(packets_received)" -eq "$sent" ] || fail "the amp received $(packets_received) packets, the upload sent $sent"
+    ;;
+declined)
+    # Same revision, no keyboard, no --yes: the question answers Cancel and nothing is sent.
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 3 --data-length 100
+    start_sim --revision 02.83
+    upload "$work/fw.syx" --out "$out_port" --in "$in_port"
+    expect_status 4
+    expect "$result | .outcome == \"declined\" and .exit == 4"
+    expect '[.[] | select(.event == "question")] | length == 1 and .[0].answer == "cancel"
+            and .[0].text == "You are trying to load code that is the same as the current revision, Continue?"'
+    # An older file with --yes goes ahead.
+    "$make_fw" -o "$work/old.syx" --version 02.81 --packets 3 --data-length 100
+    upload "$work/old.syx" --out "$out_port" --in "$in_port" --yes
+    expect_status 0
+    expect 'any(.[]; .event == "question" and .answer == "ok" and (.text | contains("older")))'
+    stop_sim
+    [ "$(grep -c -- "<- header" "$work/sim.log")" -eq 1 ] || fail "the declined upload sent its header"
+    ;;
+usage)
+    # Forced modes stay honest; bad files and unknown devices are refused before anything is sent.
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 3 --data-length 100
+    "$make_fw" -o "$work/v159.syx" --version 01.59 --packets 3 --data-length 100
+    "$make_fw" -o "$work/single.syx" --format single-block --length 3000
+    "$make_fw" -o "$work/broken.syx" --packets 3 --data-length 100 --set 4:13
+    start_sim
+    refused() {
+        local why="$1"
+        shift
+        upload "$@"
+        expect_status 2
+        expect "$result | .outcome == \"failed\" and .failure == \"usage\" and (.error | contains(\"$why\"))"
+    }
+    refused "needs --in" "$work/fw.syx" --out "$out_port" --mode handshake
+    refused "blind mode only" "$work/v159.syx" --out "$out_port" --in "$in_port" --mode handshake
+    refused "leave out --in" "$work/fw.syx" --out "$out_port" --in "$in_port" --mode blind
+    refused "single-block files" "$work/fw.syx" --out "$out_port" --mode single
+    refused "packet files" "$work/single.syx" --out "$out_port" --mode blind
+    refused "needs --in" "$work/fw.syx" --out "$out_port" --confirm
+    refused "no device name contains" "$work/fw.syx" --out "no such amp"
+    refused "not a firmware file" "$work/broken.syx" --out "$out_port"
+    expect 'any(.[]; .event == "message" and .text == "Not a valid KALDO code file")'
+    stop_sim
+    ! grep -q -- "<- " "$work/sim.log" || fail "a refused upload sent something: $(grep -- "<- " "$work/sim.log")"
+    ;;
+*)
+    fail "no such case"
+    ;;
+esac
+
+[ "$failures" -eq 0 ] || exit 1
+echo "upload-test $case_name: ok"
