@@ -47,11 +47,11 @@ BENCHMARK(BM_ReadFile)->Unit(benchmark::kMicrosecond)->Repetitions(15)->ReportAg
 
 int main(int argc, char** argv) {
     // 256 packets of 4095 bytes after the header: 1,048,357 bytes, just under the image buffer.
-    kaldo::tools::FirmwareSpec spec;
-    spec.packetCount = 256;
-    spec.packetDataLength = 4058;
+    kaldo::tools::FirmwareOptions options;
+    options.packetCount = 256;
+    options.packetDataLength = 4058;
     gPath = (std::filesystem::temp_directory_path() / "kaldo-bench-1mib.syx").string();
-    if (!kaldo::tools::writeFile(gPath, kaldo::tools::makeFirmware(spec))) return 1;
+    if (!kaldo::tools::writeFile(gPath, kaldo::tools::makeFirmware(options))) return 1;
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

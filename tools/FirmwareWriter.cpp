@@ -37,30 +37,32 @@ void putNibbles(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint3
         bytes.at(offset + i) = static_cast<std::uint8_t>((value >> (4 * i)) & 0x0F);
 }
 
-std::vector<std::uint8_t> makeFirmware(const FirmwareSpec& spec) {
-    DataBytes data(spec.seed);
+std::vector<std::uint8_t> makeFirmware(const FirmwareOptions& options) {
+    DataBytes data(options.seed);
     std::vector<std::uint8_t> out;
-    if (spec.format == FirmwareFormat::SingleBlock) {
-        appendMessage(out, 0x16, spec.blockLength, data);
-        if (out.size() > 15) out[15] = spec.encryptionFlag;
+    if (options.format == FirmwareFormat::SingleBlock) {
+        appendMessage(out, 0x16, options.blockLength, data);
+        if (out.size() > 15) out[15] = options.encryptionFlag;
         return out;
     }
-    out.reserve(packetOffset(spec, spec.packetCount));
+    out.reserve(packetOffset(options, options.packetCount));
     appendMessage(out, 0x19, kHeaderLength, data);
-    putNibbles(out, 7, spec.packetCount);
-    putNibbles(out, 15, spec.packetDataLength);
-    putNibbles(out, 23, spec.shownSize.value_or(spec.packetCount * spec.packetDataLength));
-    for (std::size_t i = 0; i < 4; ++i) out[31 + i] = static_cast<std::uint8_t>(spec.version >> (24 - 8 * i));
-    out[35] = spec.encryptionFlag;
-    for (std::uint32_t k = 0; k < spec.packetCount; ++k) {
+    putNibbles(out, 7, options.packetCount);
+    putNibbles(out, 15, options.packetDataLength);
+    putNibbles(out, 23, options.shownSize.value_or(options.packetCount * options.packetDataLength));
+    for (std::size_t i = 0; i < 4; ++i)
+        out[31 + i] = static_cast<std::uint8_t>(options.version >> (24 - 8 * i));
+    out[35] = options.encryptionFlag;
+    for (std::uint32_t k = 0; k < options.packetCount; ++k) {
         // Each packet carries its number (seven bits) where the header carries the format type.
-        appendMessage(out, static_cast<std::uint8_t>(k & 0x7F), spec.packetDataLength + kHeaderLength, data);
+        appendMessage(out, static_cast<std::uint8_t>(k & 0x7F), options.packetDataLength + kHeaderLength,
+                      data);
     }
     return out;
 }
 
-std::size_t packetOffset(const FirmwareSpec& spec, std::uint32_t k) {
-    return kHeaderLength + static_cast<std::size_t>(k) * (spec.packetDataLength + kHeaderLength);
+std::size_t packetOffset(const FirmwareOptions& options, std::uint32_t k) {
+    return kHeaderLength + static_cast<std::size_t>(k) * (options.packetDataLength + kHeaderLength);
 }
 
 std::optional<PackedVersion> parseVersionText(std::string_view text) {

@@ -16,7 +16,7 @@ namespace kaldo::tools {
 
 enum class FirmwareFormat { SingleBlock, Packet };
 
-struct FirmwareSpec {
+struct FirmwareOptions {
     FirmwareFormat format = FirmwareFormat::Packet;
     // Packet format: the four version bytes, d1 in the most significant byte (0x00020803 is 02.83).
     PackedVersion version = 0x00020803;
@@ -31,10 +31,10 @@ struct FirmwareSpec {
     std::uint32_t seed = 1;
 };
 
-std::vector<std::uint8_t> makeFirmware(const FirmwareSpec& spec);
+std::vector<std::uint8_t> makeFirmware(const FirmwareOptions& options);
 
-// Offset of the first byte of packet k of a packet-format file made from spec.
-std::size_t packetOffset(const FirmwareSpec& spec, std::uint32_t k);
+// Offset of the first byte of packet k of a packet-format file made from options.
+std::size_t packetOffset(const FirmwareOptions& options, std::uint32_t k);
 
 // Stores value as eight four-bit groups, least significant first, as the packet header holds it.
 void putNibbles(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint32_t value);

@@ -28,7 +28,7 @@ bool applySet(std::vector<std::uint8_t>& bytes, const std::string& edit) {
 
 int main(int argc, char** argv) {
     CLI::App app{"kaldo-make-firmware: write a KALDO firmware (.syx) file for tests and demos"};
-    kaldo::tools::FirmwareSpec spec;
+    kaldo::tools::FirmwareOptions options;
     std::string output;
     std::string format = "packet";
     std::string version = "02.83";
@@ -40,30 +40,30 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({"single-block", "packet"}))
         ->capture_default_str();
     app.add_option("--version", version, "Version of a packet file, as 02.83")->capture_default_str();
-    app.add_option("--packets", spec.packetCount, "Packet count")->capture_default_str();
-    app.add_option("--data-length", spec.packetDataLength, "Data bytes per packet (a packet is 37 more)")
+    app.add_option("--packets", options.packetCount, "Packet count")->capture_default_str();
+    app.add_option("--data-length", options.packetDataLength, "Data bytes per packet (a packet is 37 more)")
         ->capture_default_str();
-    app.add_option("--length", spec.blockLength, "Length of a single-block file")->capture_default_str();
-    app.add_option("--flag", spec.encryptionFlag, "Encryption flag byte (1 = encrypted)")
+    app.add_option("--length", options.blockLength, "Length of a single-block file")->capture_default_str();
+    app.add_option("--flag", options.encryptionFlag, "Encryption flag byte (1 = encrypted)")
         ->capture_default_str();
     app.add_option("--shown-size", shownSize, "Size the header shows (default: packets x data length)");
-    app.add_option("--seed", spec.seed, "Seed of the data bytes")->capture_default_str();
+    app.add_option("--seed", options.seed, "Seed of the data bytes")->capture_default_str();
     app.add_option("--set", sets,
                    "Break the file: set byte OFFSET to HEX (OFFSET:HEX, negative from the end)");
     app.add_option("--truncate", truncate, "Break the file: drop this many bytes from its end");
     CLI11_PARSE(app, argc, argv);
 
-    spec.format =
+    options.format =
         format == "packet" ? kaldo::tools::FirmwareFormat::Packet : kaldo::tools::FirmwareFormat::SingleBlock;
     const auto packed = kaldo::tools::parseVersionText(version);
     if (!packed) {
         std::cerr << "kaldo-make-firmware: version must look like 02.83\n";
         return 2;
     }
-    spec.version = *packed;
-    if (app.count("--shown-size")) spec.shownSize = shownSize;
+    options.version = *packed;
+    if (app.count("--shown-size")) options.shownSize = shownSize;
 
-    std::vector<std::uint8_t> bytes = kaldo::tools::makeFirmware(spec);
+    std::vector<std::uint8_t> bytes = kaldo::tools::makeFirmware(options);
     for (const auto& edit : sets) {
         if (!applySet(bytes, edit)) {
             std::cerr << "kaldo-make-firmware: cannot apply --set " << edit << "\n";

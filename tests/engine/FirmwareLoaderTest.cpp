@@ -18,7 +18,7 @@ namespace {
 
 using test::RecordingUi;
 using tools::FirmwareFormat;
-using tools::FirmwareSpec;
+using tools::FirmwareOptions;
 using tools::makeFirmware;
 
 const std::string kFileOperationText =
@@ -31,13 +31,13 @@ protected:
         EXPECT_TRUE(tools::writeFile(path, bytes));
         return path.string();
     }
-    std::string write(const FirmwareSpec& spec, const std::string& name = "fw.syx") {
-        return write(makeFirmware(spec), name);
+    std::string write(const FirmwareOptions& options, const std::string& name = "fw.syx") {
+        return write(makeFirmware(options), name);
     }
 
     // A good packet file first, so that a refusal has something to replace.
     void loadGoodFile() {
-        ASSERT_EQ(loader.ReadFile(write(FirmwareSpec{}, "good.syx")), kPacketFormat);
+        ASSERT_EQ(loader.ReadFile(write(FirmwareOptions{}, "good.syx")), kPacketFormat);
         ASSERT_NE(ui.status1[1], " ");
         ui.messages.clear();
     }
@@ -59,12 +59,12 @@ protected:
 };
 
 TEST_F(FirmwareLoaderTest, PacketFileRecordsItsHeaderAndShowsItsDetails) {
-    FirmwareSpec spec;
-    spec.version = 0x00010509;
-    spec.packetCount = 7;
-    spec.packetDataLength = 300;
-    spec.shownSize = 123456;
-    const auto bytes = makeFirmware(spec);
+    FirmwareOptions options;
+    options.version = 0x00010509;
+    options.packetCount = 7;
+    options.packetDataLength = 300;
+    options.shownSize = 123456;
+    const auto bytes = makeFirmware(options);
     const std::string path = write(bytes, "amp-01.59.syx");
 
     EXPECT_EQ(loader.ReadFile(path), kPacketFormat);
@@ -88,7 +88,7 @@ TEST_F(FirmwareLoaderTest, PacketFileRecordsItsHeaderAndShowsItsDetails) {
 }
 
 TEST_F(FirmwareLoaderTest, HeaderFieldsDecodeAsNibblesAndMaskedDigits) {
-    auto bytes = makeFirmware(FirmwareSpec{});
+    auto bytes = makeFirmware(FirmwareOptions{});
     const std::uint8_t shown[] = {0x08, 0x04, 0x0D, 0x0C, 0x00, 0x00, 0x00, 0x00};
     std::copy(std::begin(shown), std::end(shown), bytes.begin() + 23);
     // Version bytes with high bits in the upper nibble: only the low four count for fileVersion.
@@ -114,22 +114,22 @@ TEST_F(FirmwareLoaderTest, EncryptionFlagIsItsLowFourBitsEqualToOne) {
           Case{FirmwareFormat::Packet, 0x02, " "}, Case{FirmwareFormat::Packet, 0x00, " "},
           Case{FirmwareFormat::SingleBlock, 0x01, "Encrypted"},
           Case{FirmwareFormat::SingleBlock, 0x03, " "}}) {
-        FirmwareSpec spec;
-        spec.format = c.format;
-        spec.encryptionFlag = c.flag;
-        ASSERT_NE(loader.ReadFile(write(spec)), kNotLoaded);
+        FirmwareOptions options;
+        options.format = c.format;
+        options.encryptionFlag = c.flag;
+        ASSERT_NE(loader.ReadFile(write(options)), kNotLoaded);
         EXPECT_EQ(loader.encryptionFlag, c.flag);
         EXPECT_EQ(ui.status1[4], c.panel4) << "flag " << int(c.flag);
     }
 }
 
 TEST_F(FirmwareLoaderTest, SingleBlockFileIsOldAndShowsItsOwnSize) {
-    FirmwareSpec packet;
+    FirmwareOptions packet;
     packet.packetCount = 3;
     packet.packetDataLength = 50;
     ASSERT_EQ(loader.ReadFile(write(packet, "first.syx")), kPacketFormat);
 
-    FirmwareSpec single;
+    FirmwareOptions single;
     single.format = FirmwareFormat::SingleBlock;
     single.blockLength = 5000;
     EXPECT_EQ(loader.ReadFile(write(single, "old.syx")), kSingleBlock);
@@ -145,11 +145,11 @@ TEST_F(FirmwareLoaderTest, SingleBlockFileIsOldAndShowsItsOwnSize) {
 }
 
 TEST_F(FirmwareLoaderTest, LargestFileThatFitsTheBufferLoads) {
-    FirmwareSpec spec;  // 37 + 3 x 349513 = 1048576
-    spec.packetCount = 3;
-    spec.packetDataLength = 349476;
-    ASSERT_EQ(makeFirmware(spec).size(), FirmwareLoader::kImageBufferSize);
-    EXPECT_EQ(loader.ReadFile(write(spec)), kPacketFormat);
+    FirmwareOptions options;  // 37 + 3 x 349513 = 1048576
+    options.packetCount = 3;
+    options.packetDataLength = 349476;
+    ASSERT_EQ(makeFirmware(options).size(), FirmwareLoader::kImageBufferSize);
+    EXPECT_EQ(loader.ReadFile(write(options)), kPacketFormat);
 }
 
 TEST_F(FirmwareLoaderTest, PathsLongerThan255CharactersLoadWhole) {
@@ -158,7 +158,7 @@ TEST_F(FirmwareLoaderTest, PathsLongerThan255CharactersLoadWhole) {
     std::filesystem::create_directories(deep);
     const auto path = (deep / "firmware with spaces.syx").string();
     ASSERT_GT(path.size(), 300u);
-    ASSERT_TRUE(tools::writeFile(path, makeFirmware(FirmwareSpec{})));
+    ASSERT_TRUE(tools::writeFile(path, makeFirmware(FirmwareOptions{})));
 
     EXPECT_EQ(loader.ReadFile(path), kPacketFormat);
     EXPECT_EQ(loader.loadedPath, path);
@@ -222,17 +222,17 @@ struct Refusal {
 };
 
 std::vector<std::uint8_t> goodPacketFile() {
-    FirmwareSpec spec;
-    spec.packetCount = 5;
-    spec.packetDataLength = 100;
-    return makeFirmware(spec);
+    FirmwareOptions options;
+    options.packetCount = 5;
+    options.packetDataLength = 100;
+    return makeFirmware(options);
 }
 
 std::vector<std::uint8_t> goodSingleBlock() {
-    FirmwareSpec spec;
-    spec.format = FirmwareFormat::SingleBlock;
-    spec.blockLength = 400;
-    return makeFirmware(spec);
+    FirmwareOptions options;
+    options.format = FirmwareFormat::SingleBlock;
+    options.blockLength = 400;
+    return makeFirmware(options);
 }
 
 std::function<std::vector<std::uint8_t>()> edited(std::vector<std::uint8_t> (*make)(),
@@ -290,10 +290,10 @@ const Refusal kRefusals[] = {
      "the firmware block"},
     {"one byte over the buffer",
      [] {
-         FirmwareSpec spec;
-         spec.packetCount = 1;
-         spec.packetDataLength = FirmwareLoader::kImageBufferSize - 73;
-         return makeFirmware(spec);
+         FirmwareOptions options;
+         options.packetCount = 1;
+         options.packetDataLength = FirmwareLoader::kImageBufferSize - 73;
+         return makeFirmware(options);
      },
      "too large to be KALDO firmware (1048577 bytes; at most 1048576)"},
 };

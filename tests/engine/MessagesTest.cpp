@@ -19,11 +19,11 @@ TEST(SentMessages, IdentityRequestAndProgramChangeAreTheMidiStandardOnes) {
 }
 
 TEST(SentMessages, HeaderAndPacketsAreCutFromTheImageInPlace) {
-    tools::FirmwareSpec spec;
-    spec.packetCount = 4;
-    spec.packetDataLength = 20;
-    spec.encryptionFlag = 1;
-    const auto image = tools::makeFirmware(spec);
+    tools::FirmwareOptions options;
+    options.packetCount = 4;
+    options.packetDataLength = 20;
+    options.encryptionFlag = 1;
+    const auto image = tools::makeFirmware(options);
 
     const auto header = headerMessage(image);
     EXPECT_EQ(header.data(), image.data());
@@ -32,7 +32,7 @@ TEST(SentMessages, HeaderAndPacketsAreCutFromTheImageInPlace) {
     for (int k = 0; k < 4; ++k) {
         const auto packet = packetMessage(image, 20, k);
         ASSERT_EQ(packet.size(), 57u);
-        EXPECT_EQ(packet.data(), image.data() + tools::packetOffset(spec, static_cast<std::uint32_t>(k)));
+        EXPECT_EQ(packet.data(), image.data() + tools::packetOffset(options, static_cast<std::uint32_t>(k)));
         EXPECT_EQ(packet.front(), 0xF0);
         EXPECT_EQ(packet.back(), 0xF7);
     }
@@ -41,10 +41,10 @@ TEST(SentMessages, HeaderAndPacketsAreCutFromTheImageInPlace) {
 }
 
 TEST(SentMessages, MessagesBeyondTheImageAreEmptyNotOutOfBounds) {
-    tools::FirmwareSpec spec;
-    spec.packetCount = 2;
-    spec.packetDataLength = 10;
-    const auto image = tools::makeFirmware(spec);
+    tools::FirmwareOptions options;
+    options.packetCount = 2;
+    options.packetDataLength = 10;
+    const auto image = tools::makeFirmware(options);
     EXPECT_TRUE(packetMessage(image, 10, 2).empty());
     EXPECT_TRUE(packetMessage(image, 11, 1).empty());
     EXPECT_TRUE(packetMessage(image, 10, -1).empty());
