@@ -24,9 +24,9 @@ struct FaultPlan {
     bool allPacketsError = false;
     bool verifyFails = false;  // 7A instead of 7D after the last packet
     int replyDelayMs = 5;      // between a message and its answer, where no delay below applies
-    // Between the header and 7B: the amp gets its memory ready first. The updater pauses 200 ms after
-    // the header before it starts looking, and a 7B sooner than that may be missed.
-    int readyDelayMs = 500;
+    // Between the header and 7B, while the amp gets its memory ready. A 7B that comes within the 200 ms
+    // the updater pauses after the header must not be lost; a longer delay shows the wait for it.
+    int readyDelayMs = 5;
     // Between the last packet's 7C and the verify reply. The updater pauses 600 ms after starting a
     // packet before it looks for 7C and keeps only the latest code, so a verify reply sooner than that
     // would hide the 7C it waits for: a real amp takes this long to check the image.
