@@ -222,19 +222,19 @@ struct UploadRig {
     }
 
     void loadPackets(PackedVersion version, int packets, int dataLength = 64) {
-        tools::FirmwareSpec spec;
-        spec.version = version;
-        spec.packetCount = static_cast<std::uint32_t>(packets);
-        spec.packetDataLength = static_cast<std::uint32_t>(dataLength);
-        image = tools::makeFirmware(spec);
+        tools::FirmwareSpec firmware;
+        firmware.version = version;
+        firmware.packetCount = static_cast<std::uint32_t>(packets);
+        firmware.packetDataLength = static_cast<std::uint32_t>(dataLength);
+        image = tools::makeFirmware(firmware);
         ASSERT_EQ(updater.ReadFile(writeFirmware(image, "packets.syx")), kPacketFormat);
     }
 
     void loadSingleBlock(std::size_t length) {
-        tools::FirmwareSpec spec;
-        spec.format = tools::FirmwareFormat::SingleBlock;
-        spec.blockLength = length;
-        image = tools::makeFirmware(spec);
+        tools::FirmwareSpec firmware;
+        firmware.format = tools::FirmwareFormat::SingleBlock;
+        firmware.blockLength = length;
+        image = tools::makeFirmware(firmware);
         ASSERT_EQ(updater.ReadFile(writeFirmware(image, "block.syx")), kSingleBlock);
     }
 

@@ -71,12 +71,12 @@ private:
 // The window's children: the panel picture (Tag 1, no lamp) and the 36 lamps.
 struct FrontPanel {
     FrontPanel() {
-        struct Spec {
+        struct Place {
             const char* name;
             int left, top, ring;
         };
         // In the window's child order.
-        static constexpr Spec kChildren[] = {
+        static constexpr Place kChildren[] = {
             {"sLED1", 127, 171, 0},       {"LEDImage1", 105, 159, 0},   {"LEDImage3", 93, 137, 0},
             {"LEDImage4", 92, 112, 0},    {"LEDImage5", 105, 90, 0},    {"LEDImage6", 127, 78, 0},
             {"LEDImage7", 153, 172, 0},   {"LEDImage8", 175, 160, 0},   {"LEDImage9", 188, 138, 0},
@@ -92,7 +92,7 @@ struct FrontPanel {
         };
         picture = std::make_unique<FakeControl>("Image1", "TImage", 0, 0, 1);
         children.push_back(picture.get());
-        for (const Spec& s : kChildren) {
+        for (const Place& s : kChildren) {
             lamps.push_back(std::make_unique<FakeLamp>(s.name, s.left, s.top, s.ring, &changes));
             children.push_back(lamps.back().get());
         }
