@@ -77,18 +77,18 @@ int main(int argc, char** argv) {
 
     struct Run {
         const char* name;
-        kaldo::tools::FirmwareSpec spec;
+        kaldo::tools::FirmwareOptions firmware;
     };
-    kaldo::tools::FirmwareSpec packetSpec;
-    packetSpec.packetCount = packets;
-    packetSpec.packetDataLength = 2048;
-    kaldo::tools::FirmwareSpec blockSpec;
-    blockSpec.format = kaldo::tools::FirmwareFormat::SingleBlock;
-    blockSpec.blockLength = 60000;
+    kaldo::tools::FirmwareOptions packetOptions;
+    packetOptions.packetCount = packets;
+    packetOptions.packetDataLength = 2048;
+    kaldo::tools::FirmwareOptions blockOptions;
+    blockOptions.format = kaldo::tools::FirmwareFormat::SingleBlock;
+    blockOptions.blockLength = 60000;
     int worst = 0;
-    for (const Run& run : {Run{"handshake", packetSpec}, Run{"single block", blockSpec}}) {
+    for (const Run& run : {Run{"handshake", packetOptions}, Run{"single block", blockOptions}}) {
         const std::string path = (dir.path() + "/fw.syx").toStdString();
-        kaldo::tools::writeFile(path, kaldo::tools::makeFirmware(run.spec));
+        kaldo::tools::writeFile(path, kaldo::tools::makeFirmware(run.firmware));
         form.updater->ReadFile(path);
         clock.resetStallMeasure();
         const std::int64_t start = clock.nowMs();

@@ -80,14 +80,14 @@ class UploadFromMenuTest : public QObject {
     std::unique_ptr<InlineSenders> senders;
     std::vector<std::uint8_t> image;
 
-    TForm1& startWithAmp(tools::FirmwareSpec spec) {
+    TForm1& startWithAmp(tools::FirmwareOptions firmware) {
         rig->midi->outputs = {"Port A"};
         amp = std::make_unique<sim::InProcessAmp>(rig->clock, 0x00020500);
         TForm1& form = rig->start(amp.get(), senders.get());
         amp->setReplySink([&form](std::span<const std::uint8_t> bytes) {
             form.updater->MidiIn1SysEx(bytes.data(), bytes.size());
         });
-        image = tools::makeFirmware(spec);
+        image = tools::makeFirmware(firmware);
         const std::string path = (std::filesystem::path(rig->dir.path().toStdString()) / "fw.syx").string();
         tools::writeFile(path, image);
         form.updater->ReadFile(path);
@@ -99,16 +99,16 @@ class UploadFromMenuTest : public QObject {
         rig->clock.pause(100);
     }
 
-    static tools::FirmwareSpec packets() {
-        tools::FirmwareSpec spec;
-        spec.packetCount = kPackets;
-        return spec;
+    static tools::FirmwareOptions packets() {
+        tools::FirmwareOptions firmware;
+        firmware.packetCount = kPackets;
+        return firmware;
     }
-    static tools::FirmwareSpec singleBlock(std::size_t length) {
-        tools::FirmwareSpec spec;
-        spec.format = tools::FirmwareFormat::SingleBlock;
-        spec.blockLength = length;
-        return spec;
+    static tools::FirmwareOptions singleBlock(std::size_t length) {
+        tools::FirmwareOptions firmware;
+        firmware.format = tools::FirmwareFormat::SingleBlock;
+        firmware.blockLength = length;
+        return firmware;
     }
 
     Snapshot snapshot() {

@@ -222,7 +222,7 @@ struct UploadRig {
     }
 
     void loadPackets(PackedVersion version, int packets, int dataLength = 64) {
-        tools::FirmwareSpec firmware;
+        tools::FirmwareOptions firmware;
         firmware.version = version;
         firmware.packetCount = static_cast<std::uint32_t>(packets);
         firmware.packetDataLength = static_cast<std::uint32_t>(dataLength);
@@ -231,7 +231,7 @@ struct UploadRig {
     }
 
     void loadSingleBlock(std::size_t length) {
-        tools::FirmwareSpec firmware;
+        tools::FirmwareOptions firmware;
         firmware.format = tools::FirmwareFormat::SingleBlock;
         firmware.blockLength = length;
         image = tools::makeFirmware(firmware);

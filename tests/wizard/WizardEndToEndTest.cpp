@@ -145,11 +145,11 @@ private:
 
 struct Rig {
     explicit Rig(const std::string& fileName) : amp(clock, kRev0102), shows(clock), updater(clock, ui, amp, shows, senders) {
-        tools::FirmwareSpec spec;
-        spec.version = kRev0283;
-        spec.packetCount = 6;
-        spec.packetDataLength = 256;
-        image = tools::makeFirmware(spec);
+        tools::FirmwareOptions firmware;
+        firmware.version = kRev0283;
+        firmware.packetCount = 6;
+        firmware.packetDataLength = 256;
+        image = tools::makeFirmware(firmware);
         path = (std::filesystem::temp_directory_path() / fileName).string();
         tools::writeFile(path, image);
         shows.init_leds(panel.children);  // the shows pace their waits by their lamps
