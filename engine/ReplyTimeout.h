@@ -21,8 +21,6 @@ public:
     // True once the time-out has expired; then reports it and releases the MIDI ports.
     bool timeoutCheck();
 
-    bool timedOut() const { return timedOut_; }
-
 private:
     Clock& clock_;
     UpdaterUi& ui_;

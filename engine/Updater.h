@@ -76,8 +76,6 @@ public:
     // State of the last or running upload.
     std::size_t imageStart() const { return imageStart_; }
     int errorCount() const { return errorCount_; }
-    // The progress clock (Timer1) of a single-block upload.
-    const ProgressClock& progressClock() const { return progressClock_; }
 
 private:
     friend class UploadSequence;
@@ -88,7 +86,7 @@ private:
     PanelShows& shows_;
     BlockSenderFactory& senders_;
     ReplyTimeout timeout_;
-    ProgressClock progressClock_;
+    ProgressClock progressClock_;  // Timer1, the progress clock of a single-block upload
 
     std::atomic<bool> cancelRequested_{false};
     std::atomic<bool> stopRequested_{false};

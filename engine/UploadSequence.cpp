@@ -283,36 +283,37 @@ UploadResult UploadSequence::blind() {
             "back on.");
     }
     u_.link_.deSelectCurrentMidi();
-    if (loader.fileVersion > kLastBlindOnlyVersion) usbOffer();
-    return {UploadOutcome::Completed, way_, UploadFailure::None, 0};
+    if (loader.fileVersion > kLastBlindOnlyVersion && !usbOffer()) {
+        return {UploadOutcome::Completed, way_, UploadFailure::None, 0};
+    }
+    return completed();
 }
 
-// Leaves the display as it stands when the wait for the new device expires (reset already ran);
-// every other way ends with the reset.
-void UploadSequence::usbOffer() {
+// False when the wait for the new device expired: the display then stays as the offer's own reset
+// left it, with the time-out's messages on top.
+bool UploadSequence::usbOffer() {
     UpdaterUi& ui = u_.ui_;
     MidiLink& link = u_.link_;
-    if (ui.dialogQuestion("Do you want to setup the KALDO USB MIDI interface?")) {
-        int count = link.platformOutputCount();
-        if (!pause(1000)) return u_.resetCodeUpload();
-        u_.resetCodeUpload();
-        ui.dialogMessage("Plug in usb cable and allow the Windows Driver installation complete.");
-        ui.setStatus2(3, kWaitingForUsb);
-        u_.initTimeout(5000);
-        while (link.platformOutputCount() != count) {
-            count = link.platformOutputCount();
-            u_.memo.addLine(std::to_string(count));
-            if (!pause(200)) return u_.resetCodeUpload();
-            if (u_.timeoutCheck()) {
-                ui.messageBox(kTryAgain, "Status", Buttons::Ok);
-                return;
-            }
-        }
-        link.reCheckForMidiDevices();
-        ui.dialogPortSelection(
-            "Now select the MIDI devices. This will be called, \"USB Audio Device\" for both in and out.", true);
-    }
+    if (!ui.dialogQuestion("Do you want to setup the KALDO USB MIDI interface?")) return true;
+    int count = link.platformOutputCount();
+    if (!pause(1000)) return true;
     u_.resetCodeUpload();
+    ui.dialogMessage("Plug in usb cable and allow the Windows Driver installation complete.");
+    ui.setStatus2(3, kWaitingForUsb);
+    u_.initTimeout(5000);
+    while (link.platformOutputCount() != count) {
+        count = link.platformOutputCount();
+        u_.memo.addLine(std::to_string(count));
+        if (!pause(200)) return true;
+        if (u_.timeoutCheck()) {
+            ui.messageBox(kTryAgain, "Status", Buttons::Ok);
+            return false;
+        }
+    }
+    link.reCheckForMidiDevices();
+    ui.dialogPortSelection(
+        "Now select the MIDI devices. This will be called, \"USB Audio Device\" for both in and out.", true);
+    return true;
 }
 
 UploadResult UploadSequence::completed() {

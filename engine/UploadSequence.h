@@ -19,7 +19,7 @@ private:
     UploadResult singleBlock();
     UploadResult handshake();
     UploadResult blind();
-    void usbOffer();
+    bool usbOffer();
 
     // The ends of a run.
     UploadResult completed();

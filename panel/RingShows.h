@@ -38,11 +38,6 @@ public:
     // One twelfth of a frame's time on a MIDI line at 0.32 ms a byte, in whole milliseconds.
     static int stepPauseMs(int frameLength);
 
-    // The upload display state.
-    int spinnerIndex() const { return s_; }
-    int ring1Index() const { return q_; }
-    int lastShown(int ring) const { return lastShown_[static_cast<std::size_t>(ring)]; }
-
 private:
     // lightOnly on ring r unless it already shows index.
     void showIndex(int r, int index);

@@ -159,6 +159,17 @@ TEST_F(HandshakeUpload, APacketErrorOnEveryPacketIsCountedAndTheUploadGoesOn) {
     EXPECT_EQ(counts.back().what, "status2 2 Packet Error Count " + std::to_string(kPackets));
 }
 
+TEST_F(HandshakeUpload, AVerifyReplyRightBehindTheLastAcceptanceIsNotLost) {
+    sim::FaultPlan quick;
+    quick.verifyDelayMs = 0;  // 7C and 7D arrive together, before the wait looks
+    UploadRig fast(test::kRev0160, quick);
+    fast.identify();
+    fast.loadPackets(test::kRev0200, 3);
+    const UploadResult result = fast.updater.Button2Click();
+    EXPECT_EQ(result.outcome, UploadOutcome::Completed);
+    EXPECT_TRUE(fast.ui.boxes().empty());
+}
+
 TEST(HandshakeVersionCheck, SameRevisionAsksAndCancelSendsNothing) {
     UploadRig rig(test::kRev0200);
     rig.identify();
@@ -205,6 +216,16 @@ TEST(BlindUpload, WithoutAKnownAmpVersionANewerFileIsSentBlindAndOffersUsb) {
     EXPECT_EQ(result.outcome, UploadOutcome::Completed);
     EXPECT_TRUE(rig.ui.saw(kUsbQuestion));
     EXPECT_FALSE(rig.ui.saw("dialog Plug in usb cable"));
+}
+
+TEST(BlindUpload, InTheWizardAnOldFileEndsWithTheDisplayReset) {
+    UploadRig rig;
+    rig.updater.flags.wizardActive = true;
+    rig.loadPackets(test::kRev0159, 2);
+    EXPECT_EQ(rig.updater.Button2Click().outcome, UploadOutcome::Completed);
+    EXPECT_TRUE(rig.ui.saw("wizard front"));
+    EXPECT_FALSE(rig.ui.warningBlink);
+    for (const auto& lamp : rig.panel.lamps) EXPECT_FALSE(lamp->isOn()) << lamp->name;
 }
 
 TEST(BlindUpload, InTheWizardStillOffersUsb) {
