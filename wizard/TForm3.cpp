@@ -4,6 +4,8 @@
 #include <QShortcut>
 #include <QStringList>
 
+#include <functional>
+
 #include "Look.h"
 
 namespace kaldo {
@@ -149,7 +151,7 @@ TForm3::TForm3(WizardHost& host, QWidget* mainWindow)
     ResetStartup->setGeometry(292, 427, 75, 25);
     ResetStartup->hide();
 
-    connect(Button1, &QPushButton::clicked, this, [this] { (this->*currentStep_)(); });
+    connect(Button1, &QPushButton::clicked, this, &TForm3::runCurrentStep);
     connect(Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
     connect(ResetStartup, &QPushButton::clicked, this, &TForm3::ResetStartupClick);
     connect(SpeedButton1, &QToolButton::clicked, this, &TForm3::Button1Next10Click);
@@ -212,6 +214,8 @@ void TForm3::showAmpVersion(const QString& versionText) {
         },
         Qt::AutoConnection);
 }
+
+void TForm3::runCurrentStep() { std::invoke(currentStep_, *this); }
 
 void TForm3::moveNextGroup(int dx) {
     for (QWidget* part : std::initializer_list<QWidget*>{Shape1, Image2, Image3}) part->move(part->x() + dx, part->y());

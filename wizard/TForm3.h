@@ -114,6 +114,7 @@ private:
     std::array<QLabel*, 6> images() const;
     std::array<EditableList*, 6> combos() const;
     void bind(Step step) { currentStep_ = step; }
+    void runCurrentStep();
     void moveNextGroup(int dx);
     void fillDeviceLists();
     void clearDeviceLists();
