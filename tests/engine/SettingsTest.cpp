@@ -11,16 +11,8 @@
 namespace kaldo {
 namespace {
 
-std::string readAll(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream s;
-    s << file.rdbuf();
-    return s.str();
-}
-
-void writeAll(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
+using test::readAll;
+using test::writeAll;
 
 class SettingsTest : public ::testing::Test {
 protected:

@@ -1,7 +1,9 @@
 #pragma once
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
 #include <filesystem>
+#include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 
 namespace kaldo::test {
@@ -26,5 +28,17 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// A whole file as bytes, and the other way round.
+inline std::string readAll(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream s;
+    s << file.rdbuf();
+    return s.str();
+}
+
+inline void writeAll(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
 
 }  // namespace kaldo::test

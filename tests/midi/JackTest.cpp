@@ -18,7 +18,7 @@
 #include "SystemMidi.h"
 #include "TMidiIn.h"
 #include "TMidiOut.h"
-#include "UpdaterUi.h"
+#include "RecordingUi.h"
 
 namespace kaldo::midi {
 namespace {
@@ -180,36 +180,12 @@ TEST(JackMidi, ThirteenPortsGiveTwelveDevices) {
     EXPECT_EQ(out.deviceName(11), "kaldo-peer-11:in");
 }
 
-struct QuietUi : UpdaterUi {
-    std::vector<std::string> shown;
-    Answer messageBox(const std::string& text, const std::string&, Buttons) override {
-        shown.push_back(text);
-        return Answer::Ok;
-    }
-    void setStatus1(int, const std::string&) override {}
-    void setStatus2(int, const std::string&) override {}
-    void setGaugeVisible(bool) override {}
-    void setGaugeMax(int) override {}
-    void setGaugeProgress(int) override {}
-    void setWarningVisible(bool) override {}
-    void setWarningBlink(bool) override {}
-    void setCancelLabelVisible(bool) override {}
-    void setCancelPictureVisible(bool) override {}
-    void dialogMessage(const std::string&) override {}
-    bool dialogQuestion(const std::string&) override { return false; }
-    void dialogPortSelection(const std::string&, bool) override {}
-    void wizardToFront() override {}
-    void wizardResetStartup() override {}
-    void showAmpVersion(const std::string&, bool) override {}
-    void logChanged() override {}
-};
-
 TEST(JackMidi, ADeviceGoneSinceTheListIsNotReadyAndTheChangeIsLogged) {
     auto peer = std::make_unique<JackPeer>("kaldo-peer-gone");
     auto backend = jack("kaldo-updater");
     TMidiOut out(backend);
     TMidiIn in(backend);
-    QuietUi ui;
+    test::RecordingUi ui;
     Memo memo;
     MidiSelection selection(*backend, out, in, ui, memo);
     selection.populateMidiSelect();
@@ -219,7 +195,8 @@ TEST(JackMidi, ADeviceGoneSinceTheListIsNotReadyAndTheChangeIsLogged) {
     EXPECT_TRUE(selection.pollDeviceChanges());
     EXPECT_EQ(memo.lines().back(), "0007");
     selection.Dev1Click(1);
-    EXPECT_EQ(ui.shown, std::vector<std::string>{"That port is not ready."});
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "That port is not ready.");
     EXPECT_NE(out.openResult(), 0u);
     EXPECT_FALSE(out.Using());
     EXPECT_FALSE(selection.outPortReady);

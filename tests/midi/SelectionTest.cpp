@@ -5,42 +5,18 @@
 #include "Memo.h"
 #include "MidiSelection.h"
 #include "SelectedMidiLink.h"
-#include "UpdaterUi.h"
+#include "RecordingUi.h"
 
 namespace kaldo::midi {
 namespace {
 
 using testing::FakeMidi;
 
-struct MessageBoxes : UpdaterUi {
-    std::vector<std::pair<std::string, std::string>> shown;
-    Answer messageBox(const std::string& text, const std::string& caption, Buttons) override {
-        shown.emplace_back(text, caption);
-        return Answer::Ok;
-    }
-    void setStatus1(int, const std::string&) override {}
-    void setStatus2(int, const std::string&) override {}
-    void setGaugeVisible(bool) override {}
-    void setGaugeMax(int) override {}
-    void setGaugeProgress(int) override {}
-    void setWarningVisible(bool) override {}
-    void setWarningBlink(bool) override {}
-    void setCancelLabelVisible(bool) override {}
-    void setCancelPictureVisible(bool) override {}
-    void dialogMessage(const std::string&) override {}
-    bool dialogQuestion(const std::string&) override { return false; }
-    void dialogPortSelection(const std::string&, bool) override {}
-    void wizardToFront() override {}
-    void wizardResetStartup() override {}
-    void showAmpVersion(const std::string&, bool) override {}
-    void logChanged() override {}
-};
-
 struct Window {
     std::shared_ptr<FakeMidi> midi = std::make_shared<FakeMidi>();
     std::unique_ptr<TMidiOut> out;
     std::unique_ptr<TMidiIn> in;
-    MessageBoxes ui;
+    test::RecordingUi ui;
     Memo memo;
     std::unique_ptr<MidiSelection> selection;
     int changes = 0;
@@ -104,16 +80,16 @@ TEST(MidiSelection, PickingDevicesAndNone) {
     EXPECT_EQ(w.selection->selectedOutPort, -1);
     EXPECT_FALSE(w.selection->outPortReady);
     EXPECT_EQ(w.checkedOut(), 0);
-    EXPECT_TRUE(w.ui.shown.empty());
+    EXPECT_TRUE(w.ui.messages.empty());
 }
 
 TEST(MidiSelection, AFailedOpenSaysSoAndKeepsTheChoice) {
     Window w(3);
     w.midi->refusing.insert("Out 2");
     w.selection->Dev1Click(3);
-    ASSERT_EQ(w.ui.shown.size(), 1u);
-    EXPECT_EQ(w.ui.shown[0].first, "That port is not ready.");
-    EXPECT_EQ(w.ui.shown[0].second, "MIDI Error");
+    ASSERT_EQ(w.ui.messages.size(), 1u);
+    EXPECT_EQ(w.ui.messages[0].text, "That port is not ready.");
+    EXPECT_EQ(w.ui.messages[0].caption, "MIDI Error");
     EXPECT_FALSE(w.out->Using());
     EXPECT_FALSE(w.selection->outPortReady);
     EXPECT_EQ(w.selection->selectedOutPort, 2);
