@@ -247,7 +247,7 @@ QImage frontPanel() {
     drawLabel(p, QPointF(662, 152), "POWER", 8);
 
     // three encoders with dark ring wells for the lamps
-    const std::array<const char*, 3> names{"AMP", "EFFECTS", "LEVEL"};
+    const std::array<const char*, 3> names{"STOMPBOXES", "AMPS", "EFFECTS"};
     for (int i = 0; i < 3; ++i) {
         const QPointF c = kEncoders[i];
         QRadialGradient well(c, 62);
