@@ -44,6 +44,8 @@ struct UploadOptions {
 
 // How long the amp is given to answer an Identity Request: the confirmation dialog's time-out.
 constexpr int kIdentityWaitMs = 5000;
+// Within that time the request is repeated this often.
+constexpr int kIdentityRepeatMs = 1000;
 // How long --confirm waits for the amp's ports to come back after the upload (a power cycle by hand).
 constexpr int kPortsBackWaitMs = 60000;
 constexpr int kPortsPollMs = 200;
@@ -294,10 +296,17 @@ bool UploadRun::learnAmpVersion() {
     replies.clearReplyCode();
     if (!link_.sysEx(kIdentityRequest.data(), kIdentityRequest.size())) return true;
     const std::int64_t deadline = clock_.nowMs() + kIdentityWaitMs;
+    std::int64_t nextRequest = clock_.nowMs() + kIdentityRepeatMs;
     while (replies.replyCode() != kReplyIdentity) {
         if (InterruptWatch::interrupted()) return false;
-        const std::int64_t left = deadline - clock_.nowMs();
-        if (left <= 0) break;
+        const std::int64_t now = clock_.nowMs();
+        if (now >= deadline) break;
+        if (now >= nextRequest) {
+            // A request sent while a fresh connection settles can be lost on the way: ask again.
+            link_.sysEx(kIdentityRequest.data(), kIdentityRequest.size());
+            nextRequest = now + kIdentityRepeatMs;
+        }
+        const std::int64_t left = std::min(deadline, nextRequest) - now;
         clock_.waitForNotify(static_cast<int>(std::min<std::int64_t>(left, kInterruptPollMs)));
     }
     clock_.pump();  // the version reaches the screen
