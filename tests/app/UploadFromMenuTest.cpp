@@ -8,6 +8,7 @@
 #include "DiagnosticsWindow.h"
 #include "FirmwareWriter.h"
 #include "InProcessAmp.h"
+#include "InlineSenderFactory.h"
 #include "Messages.h"
 #include "PictureLabel.h"
 #include "TCGauge.h"
@@ -17,45 +18,6 @@
 using namespace kaldo;
 
 namespace {
-
-// Sends each block on the window thread, at once or as long after its start as a MIDI line would
-// take, so virtual time stays deterministic.
-class InlineSenders : public BlockSenderFactory {
-public:
-    explicit InlineSenders(VirtualClock& clock) : clock_(clock) {}
-    std::unique_ptr<BlockSender> make(MidiLink& link) override {
-        return std::make_unique<Sender>(link, clock_, sendTimeMs);
-    }
-    int sendTimeMs = 0;
-
-private:
-    class Sender : public BlockSender {
-    public:
-        Sender(MidiLink& link, VirtualClock& clock, int delay) : link_(link), clock_(clock), delay_(delay) {}
-        ~Sender() override { finish(); }
-        void start(const std::uint8_t* data, std::size_t length) override {
-            if (delay_ == 0) return send(data, length);
-            clock_.schedule(delay_, [this, data, length] { send(data, length); });
-        }
-        bool done() const override { return done_; }
-        bool finish() override {
-            while (!done_) clock_.pause(1);
-            return sent_;
-        }
-
-    private:
-        void send(const std::uint8_t* data, std::size_t length) {
-            sent_ = link_.sysEx(data, length);
-            done_ = true;
-        }
-        MidiLink& link_;
-        VirtualClock& clock_;
-        int delay_;
-        bool done_ = false;
-        bool sent_ = false;
-    };
-    VirtualClock& clock_;
-};
 
 // What the window showed at one moment of the upload.
 struct Snapshot {
@@ -77,7 +39,7 @@ class UploadFromMenuTest : public QObject {
     static constexpr int kPackets = 8;
     std::unique_ptr<test::AppRig> rig;
     std::unique_ptr<sim::InProcessAmp> amp;
-    std::unique_ptr<InlineSenders> senders;
+    std::unique_ptr<test::InlineSenderFactory> senders;
     std::vector<std::uint8_t> image;
 
     TForm1& startWithAmp(tools::FirmwareOptions firmware) {
@@ -128,7 +90,7 @@ class UploadFromMenuTest : public QObject {
 private slots:
     void init() {
         rig = std::make_unique<test::AppRig>();
-        senders = std::make_unique<InlineSenders>(rig->clock);
+        senders = std::make_unique<test::InlineSenderFactory>(rig->clock);
     }
     void cleanup() {
         rig->form.reset();

@@ -10,6 +10,7 @@
 #include "FirmwareWriter.h"
 #include "FrontPanel.h"
 #include "InProcessAmp.h"
+#include "InlineSenderFactory.h"
 #include "IntermediateImage.h"
 #include "RingShows.h"
 #include "TForm5.h"
@@ -60,24 +61,6 @@ public:
         if (inWizard) wizard->showAmpVersion(QString::fromStdString(versionText));
     }
     void logChanged() override {}
-};
-
-// Sends each block at once on the window thread, keeping virtual time deterministic.
-class InlineSenders : public BlockSenderFactory {
-    class Sender : public BlockSender {
-    public:
-        explicit Sender(MidiLink& link) : link_(link) {}
-        void start(const std::uint8_t* data, std::size_t length) override { sent_ = link_.sysEx(data, length); }
-        bool done() const override { return true; }
-        bool finish() override { return sent_; }
-
-    private:
-        MidiLink& link_;
-        bool sent_ = false;
-    };
-
-public:
-    std::unique_ptr<BlockSender> make(MidiLink& link) override { return std::make_unique<Sender>(link); }
 };
 
 // The main window's side over the engine and the simulated amp's one USB MIDI device.
@@ -166,7 +149,7 @@ struct Rig {
     VirtualClock clock;
     EngineUi ui;
     sim::InProcessAmp amp;
-    InlineSenders senders;
+    test::InlineSenderFactory senders{clock};
     FrontPanel panel;
     RingShows shows;
     Updater updater;
