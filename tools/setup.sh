@@ -9,6 +9,7 @@ packages=(
     librtmidi-dev libasound2-dev libjack-jackd2-dev jackd2
     libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev jq
     clang libclang-rt-14-dev
+    python3-rtmidi
     xvfb xauth x11-apps imagemagick fonts-dejavu-core
 )
 

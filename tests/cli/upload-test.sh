@@ -148,6 +148,22 @@ verify-failed)
     expect 'any(.[]; .event == "message" and (.text | contains("failed its verify check")))'
     expect 'all(.[]; .event != "message" or (.text | startswith("Looks good") | not))'
     ;;
+independent-amp)
+    # The same handshake upload against an amp written apart from ours (python-rtmidi's MIDI code).
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 4 --data-length 100
+    "$(dirname "$0")/independent-amp.py" "$name" "$work/received.syx" >"$work/amp.log" 2>&1 &
+    sim_pid=$!
+    for _ in $(seq 100); do
+        grep -q "independent amp ready" "$work/amp.log" && break
+        sleep 0.1
+    done
+    upload "$work/fw.syx" --out "$out_port" --in "$in_port"
+    expect_status 0
+    expect "$result | .outcome == \"completed\" and .way == \"handshake\" and .errors == 0 and .packets == 4"
+    wait "$sim_pid"
+    sim_pid=""
+    expect_received "$work/fw.syx"
+    ;;
 ctrl-c)
     # Ctrl-C (SIGINT) mid-upload: the packet in flight finishes, nothing more is sent, exit 3.
     "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 12 --data-length 100
