@@ -64,3 +64,10 @@ while not done and time.monotonic() < deadline:
 with open(image_out, "wb") as f:
     f.write(received)
 time.sleep(0.5)
+# Leave JACK properly: ports first, the clients a few cycles later. A process that just exits with
+# its clients open makes the synchronous test server wait on them for about a minute.
+midi_in.close_port()
+midi_out.close_port()
+time.sleep(0.05)
+midi_in.delete()
+midi_out.delete()
