@@ -185,9 +185,10 @@ UploadResult UploadSequence::handshake() {
                 ui.setStatus2(2, "Packet Error Count " + std::to_string(u_.errorCount_));
                 break;
             }
-            // The amp may answer the last packet and its verify before this wait looks: the
-            // verify reply then stands for the packet's acceptance and the wait below sees it.
-            if (last && (code == kReplyVerified || code == kReplyVerifyFailed)) break;
+            // The amp may answer the last packet and its verify (even its programming) before
+            // this wait looks: that reply then stands for the packet's acceptance and the waits
+            // below see it.
+            if (last && (code == kReplyVerified || code == kReplyVerifyFailed || code == kReplyProgrammed)) break;
             if (u_.timeoutCheck()) return timedOut();
             if (sender->done() && !sender->finish()) return sendFailed();
             if (!pump()) return stopped();
@@ -203,8 +204,11 @@ UploadResult UploadSequence::handshake() {
 
     u_.initTimeout(20000);
     ui.setStatus2(3, "Status -> Waiting for code Verify.");
+    // Only the latest reply is kept, and one verify show lasts most of a second: an amp that
+    // programs quickly has sent 71 after its 7D by the time this wait looks. The amp programs only
+    // after a good verify, so 71 stands for 7D.
     int code = replies.replyCode();
-    while (code != kReplyVerified && code != kReplyVerifyFailed) {
+    while (code != kReplyVerified && code != kReplyVerifyFailed && code != kReplyProgrammed) {
         if (!pump()) return stopped();
         shows.flashVfyShow(1);
         if (u_.timeoutCheck()) return timedOut();
