@@ -1,6 +1,7 @@
 #include "Look.h"
 
 #include <QIcon>
+#include <QRegion>
 
 #include "Pictures.h"
 
@@ -11,6 +12,12 @@ QLabel* picture(QWidget* parent, const QString& name, const QRect& geometry) {
     label->setPixmap(kaldo::picture(name));
     label->setScaledContents(true);
     label->setGeometry(geometry);
+    return label;
+}
+
+QLabel* roundPicture(QWidget* parent, const QString& name, const QRect& geometry) {
+    QLabel* label = picture(parent, name, geometry);
+    label->setMask(QRegion(label->rect(), QRegion::Ellipse));
     return label;
 }
 

@@ -11,6 +11,9 @@ namespace kaldo::look {
 
 // A picture of the program's artwork ("button-next.jpg") filling geometry.
 QLabel* picture(QWidget* parent, const QString& name, const QRect& geometry);
+// A drawn round button's picture: the artwork is square, the window shows only its circle, so that
+// the background's gradient is not cut by the square's corners.
+QLabel* roundPicture(QWidget* parent, const QString& name, const QRect& geometry);
 // Centred, word-wrapped caption in white; bold unless said otherwise.
 QLabel* caption(QWidget* parent, const QString& text, const QRect& geometry, int pixelSize, bool bold = true);
 // The close glyph, with its pressed look while held.

@@ -126,15 +126,15 @@ TForm3::TForm3(WizardHost& host, QWidget* mainWindow)
         marker->hide();
     }
 
-    Image4 = look::picture(this, "button-test.jpg", {138, 244, 66, 66});
+    Image4 = look::roundPicture(this, "button-test.jpg", {138, 244, 66, 66});
     Image4->hide();
-    Image9 = look::picture(this, "button-test-pressed.jpg", {138, 244, 66, 66});
+    Image9 = look::roundPicture(this, "button-test-pressed.jpg", {138, 244, 66, 66});
     Image9->hide();
     Shape2 = new CircleShape(this);
     Shape2->setGeometry(143, 249, 58, 57);
     Shape2->setEnabled(false);
-    Image3 = look::picture(this, "button-next.jpg", {204, 242, 68, 68});
-    Image2 = look::picture(this, "button-next-pressed.jpg", {204, 242, 68, 68});
+    Image3 = look::roundPicture(this, "button-next.jpg", {204, 242, 68, 68});
+    Image2 = look::roundPicture(this, "button-next-pressed.jpg", {204, 242, 68, 68});
     Image2->hide();
     Shape1 = new CircleShape(this);
     Shape1->setGeometry(210, 249, 57, 53);

@@ -14,8 +14,8 @@ TForm4::TForm4(WizardHost& host, QWidget* mainWindow)
     Label1 = look::caption(this,
         R"(Press the "Test Midi" button to send an ID request and preset changes. Presets should change if Midi is working.)",
         {20, 18, 240, 72}, 13);
-    Image3 = look::picture(this, "button-test-pressed.jpg", {107, 137, 66, 66});
-    Image2 = look::picture(this, "button-test.jpg", {107, 137, 66, 66});
+    Image3 = look::roundPicture(this, "button-test-pressed.jpg", {107, 137, 66, 66});
+    Image2 = look::roundPicture(this, "button-test.jpg", {107, 137, 66, 66});
     Shape1 = new CircleShape(this);
     Shape1->setGeometry(112, 137, 57, 66);
     Label2 = look::caption(this, QString(), {31, 95, 220, 32}, 13);

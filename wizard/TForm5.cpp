@@ -16,8 +16,8 @@ TForm5::TForm5(WizardHost& host, QWidget* mainWindow)
     // Designed 210 pixels wide at 31; the longest port-selection text then ran into the list headings,
     // so the label takes the dialog's width less a margin.
     Label1 = look::caption(this, "test", {12, 22, 256, 76}, 13);
-    Image2 = look::picture(this, "button-ok.jpg", {105, 133, 68, 68});
-    Image3 = look::picture(this, "button-ok-pressed.jpg", {105, 133, 68, 68});
+    Image2 = look::roundPicture(this, "button-ok.jpg", {105, 133, 68, 68});
+    Image3 = look::roundPicture(this, "button-ok-pressed.jpg", {105, 133, 68, 68});
     Image3->hide();
     Shape1 = new CircleShape(this);
     Shape1->setGeometry(109, 139, 60, 55);
