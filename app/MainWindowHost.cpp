@@ -43,13 +43,14 @@ std::vector<std::string> MainWindowHost::inputDeviceNames() {
     return names;
 }
 
-// A device change under a running upload would pull its port away; it waits until the upload ends.
+// A device change under a running upload would pull its port away: refused until the upload has
+// released the ports (its closing dialogs then ask for them again).
 void MainWindowHost::clickOutItem(int item) {
-    if (!updater_.uploadRunning()) selection_.Dev1Click(item);
+    if (!updater_.devicesLocked()) selection_.Dev1Click(item);
 }
 
 void MainWindowHost::clickInItem(int item) {
-    if (!updater_.uploadRunning()) selection_.NoneInClick(item);
+    if (!updater_.devicesLocked()) selection_.NoneInClick(item);
 }
 
 bool MainWindowHost::outPortReady() { return selection_.outPortReady; }

@@ -316,8 +316,8 @@ void TForm1::syncDeviceMenu(QMenu* menu, QActionGroup* group, const std::vector<
 
 void TForm1::deviceItemClicked(QMenu* menu, QAction* item) {
     const int index = static_cast<int>(menu->actions().indexOf(item));
-    // During an upload the ports must not change under it: the click is undone.
-    if (index >= 0 && !updater->uploadRunning()) {
+    // While an upload holds the ports they must not change under it: the click is undone.
+    if (index >= 0 && !updater->devicesLocked()) {
         if (menu == Out1)
             selection->Dev1Click(index);
         else

@@ -76,9 +76,15 @@ UploadResult Updater::Button2Click() {
         return busy;
     }
     running_ = true;
+    portsReleased_ = false;
     UploadResult result = UploadSequence(*this).run();
     running_ = false;
     return result;
+}
+
+void Updater::releasePorts() {
+    link_.deSelectCurrentMidi();
+    portsReleased_ = true;
 }
 
 int Updater::ReadFile(const std::string& path) {

@@ -68,6 +68,10 @@ public:
     // take effect (a second "Upload Code", "Open &Firmware", a device change).
     bool uploadRunning() const { return running_; }
 
+    // While true, a device change must not take effect: the running upload holds the ports. It
+    // releases them before its closing dialogs, which ask the user to choose the ports again.
+    bool devicesLocked() const { return running_ && !portsReleased_; }
+
     // Asks a running upload to end at its next pause or wait, quietly: the program is closing.
     // Button2Click then returns Terminated (Stopped) with the sender joined, and starts no upload
     // from then on. Any thread.
@@ -80,6 +84,9 @@ public:
 private:
     friend class UploadSequence;
 
+    // The upload is done with the ports: closes them, and device changes take effect again.
+    void releasePorts();
+
     Clock& clock_;
     UpdaterUi& ui_;
     MidiLink& link_;
@@ -91,6 +98,7 @@ private:
     std::atomic<bool> cancelRequested_{false};
     std::atomic<bool> stopRequested_{false};
     bool running_ = false;
+    bool portsReleased_ = false;
     std::size_t imageStart_ = 0;
     int errorCount_ = 0;
 };

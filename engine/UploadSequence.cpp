@@ -128,7 +128,7 @@ UploadResult UploadSequence::singleBlock() {
             "code version number.",
             "File Sent", Buttons::Ok);
     }
-    u_.link_.deSelectCurrentMidi();
+    u_.releasePorts();
     return completed();
 }
 
@@ -225,7 +225,7 @@ UploadResult UploadSequence::handshake() {
         if (u_.timeoutCheck()) return timedOut();
     }
 
-    u_.link_.deSelectCurrentMidi();
+    u_.releasePorts();
     loader.sendPointer = u_.imageStart_;
     ui.setGaugeVisible(false);
     if (u_.flags.wizardActive) {
@@ -286,7 +286,7 @@ UploadResult UploadSequence::blind() {
             "Firmware Sent. If amp does not restart on its own, Switch the amp off, wait 5 seconds, then turn the amp "
             "back on.");
     }
-    u_.link_.deSelectCurrentMidi();
+    u_.releasePorts();
     if (loader.fileVersion > kLastBlindOnlyVersion && !usbOffer()) {
         return {UploadOutcome::Completed, way_, UploadFailure::None, 0};
     }
@@ -341,7 +341,7 @@ UploadResult UploadSequence::timedOut() {
 UploadResult UploadSequence::sendFailed() {
     u_.resetCodeUpload();
     u_.ui_.messageBox(kSendFailed, "Midi Error", Buttons::Ok);
-    u_.link_.deSelectCurrentMidi();
+    u_.releasePorts();
     return {UploadOutcome::Failed, way_, UploadFailure::SendFailed, 0};
 }
 
@@ -352,7 +352,7 @@ UploadResult UploadSequence::verifyFailed() {
     u_.shows_.flashVfyShow(kVerifyFailedRevolutions);
     u_.resetCodeUpload();
     u_.ui_.messageBox(kVerifyFailed, "Status", Buttons::Ok);
-    u_.link_.deSelectCurrentMidi();
+    u_.releasePorts();
     return {UploadOutcome::Failed, way_, UploadFailure::VerifyFailed, 0};
 }
 
@@ -363,7 +363,7 @@ UploadResult UploadSequence::terminate(const char* text, bool handshake, BlockSe
     u_.clock_.pump();
     ui.messageBox(text, "Status", Buttons::Ok);
     ui.setStatus2(3, "Status -> Upload Terminated.");
-    if (handshake) u_.link_.deSelectCurrentMidi();
+    if (handshake) u_.releasePorts();
     u_.cancelRequested_ = false;
     u_.loader.sendPointer = u_.imageStart_;
     sender.finish();

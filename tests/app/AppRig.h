@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -29,6 +30,8 @@ class ModalAnswerer : public QObject {
 public:
     QStringList seen;
     bool answerCancel = false;
+    // When set, answers the dialogs instead (and must close them).
+    std::function<void(QDialog*)> answerDialog;
 
     ModalAnswerer() {
         timer_.setInterval(0);
@@ -54,7 +57,10 @@ private:
             for (QLabel* label : dialog->findChildren<QLabel*>()) texts << label->text();
             seen << dialog->windowTitle() + " | " + texts.join(' ');
             QMetaObject::invokeMethod(this, [this, dialog] {
-                dialog->accept();
+                if (answerDialog)
+                    answerDialog(dialog);
+                else
+                    dialog->accept();
                 last_ = nullptr;
             }, Qt::QueuedConnection);
         }

@@ -13,6 +13,7 @@
 #include "PictureLabel.h"
 #include "TCGauge.h"
 #include "TLEDImage.h"
+#include "TForm5.h"
 #include "TStatusBar.h"
 
 using namespace kaldo;
@@ -150,6 +151,38 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll().contains("02.50"));
         QVERIFY(rig->answers.seen.join('\n').contains("Looks good!"));
+    }
+
+    // The upload's closing dialog asks for the amp's ports again while the upload still runs: it
+    // has released them, so the choice takes effect.
+    void portsChosenInTheClosingDialogOpen() {
+        rig->midi->inputs = {"Port B"};
+        TForm1& form = startWithAmp(packets());
+        identify();
+        bool asked = false;
+        bool runningMeanwhile = false;
+        bool portsOpen = false;
+        rig->answers.answerDialog = [&](QDialog* dialog) {
+            auto* ports = qobject_cast<TForm5*>(dialog);
+            if (ports && ports->ComboBox1->isVisible()) {
+                asked = true;
+                runningMeanwhile = form.updater->uploadRunning();
+                ports->ComboBox1Enter();
+                ports->ComboBox2Enter();
+                for (EditableList* list : {ports->ComboBox1, ports->ComboBox2}) {
+                    list->setCurrentIndex(0);
+                    emit list->activated(0);
+                }
+                portsOpen = form.selection->outPortReady && form.selection->inPortReady &&
+                            rig->midi->openOutputs().size() == 1;
+            }
+            dialog->close();
+        };
+        form.UploadCode1->trigger();
+        QCOMPARE(form.lastUpload().outcome, UploadOutcome::Completed);
+        QVERIFY(asked && runningMeanwhile);
+        QVERIFY(portsOpen);
+        QVERIFY(form.Out1->actions()[1]->isChecked());
     }
 
     void singleBlockUploadFillsTheGaugeAndTurnsTheRings() {
