@@ -12,10 +12,10 @@
 #include "InProcessAmp.h"
 #include "InlineSenderFactory.h"
 #include "IntermediateImage.h"
+#include "RecordingUi.h"
 #include "RingShows.h"
 #include "TForm5.h"
 #include "Updater.h"
-#include "UpdaterUi.h"
 #include "VirtualClock.h"
 #include "WizardDriving.h"
 
@@ -29,26 +29,19 @@ constexpr PackedVersion kRev0283 = 0x00020803;
 
 // The engine's user interface: hands the wizard its captions and its front and reset, and notes
 // every box and dialog (none may claim success after a failure).
-class EngineUi : public UpdaterUi {
+class EngineUi : public RecordingUi {
 public:
     TForm3* wizard = nullptr;
     std::vector<std::string> shown;
 
-    void setStatus1(int, const std::string&) override {}
     void setStatus2(int panel, const std::string& text) override {
+        RecordingUi::setStatus2(panel, text);
         if (panel == 3) shown.push_back("status " + text);
     }
-    Answer messageBox(const std::string& text, const std::string& caption, Buttons) override {
+    Answer messageBox(const std::string& text, const std::string& caption, Buttons buttons) override {
         shown.push_back("box " + caption + ": " + text);
-        return Answer::Ok;
+        return RecordingUi::messageBox(text, caption, buttons);
     }
-    void setGaugeVisible(bool) override {}
-    void setGaugeMax(int) override {}
-    void setGaugeProgress(int) override {}
-    void setWarningVisible(bool) override {}
-    void setWarningBlink(bool) override {}
-    void setCancelLabelVisible(bool) override {}
-    void setCancelPictureVisible(bool) override {}
     void dialogMessage(const std::string& text) override { shown.push_back("dialog " + text); }
     bool dialogQuestion(const std::string& text) override {
         shown.push_back("question " + text);
@@ -60,7 +53,6 @@ public:
     void showAmpVersion(const std::string& versionText, bool inWizard) override {
         if (inWizard) wizard->showAmpVersion(QString::fromStdString(versionText));
     }
-    void logChanged() override {}
 };
 
 // The main window's side over the engine and the simulated amp's one USB MIDI device.
