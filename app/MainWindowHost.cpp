@@ -101,9 +101,10 @@ void MainWindowHost::clearAmpVersion() { updater_.replies.clearAmpVersion(); }
 
 PackedVersion MainWindowHost::fileVersionUnmasked() { return updater_.loader.fileVersionUnmasked; }
 
-int MainWindowHost::replyCode() { return updater_.replies.replyCode(); }
 
 void MainWindowHost::clearReplyCode() { updater_.replies.clearReplyCode(); }
+
+bool MainWindowHost::takeReply(int code) { return updater_.replies.take({code}).has_value(); }
 
 void MainWindowHost::initTimeout(int ms) { updater_.initTimeout(ms); }
 

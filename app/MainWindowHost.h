@@ -39,8 +39,8 @@ public:
     std::optional<IdentityReply> ampVersion() override;
     void clearAmpVersion() override;
     PackedVersion fileVersionUnmasked() override;
-    int replyCode() override;
     void clearReplyCode() override;
+    bool takeReply(int code) override;
     void initTimeout(int ms) override;
     bool timeoutCheck() override;
     void resetCodeUpload() override;

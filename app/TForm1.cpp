@@ -75,7 +75,12 @@ TForm1::TForm1(const Environment& env)
         ownSenders_ = std::make_unique<ThreaderFactory>(&clock_);
         senders = ownSenders_.get();
     }
-    updater = std::make_unique<Updater>(clock_, *this, link_, shows, *senders);
+    SleepGuard* sleep = env.sleep;
+    if (!sleep) {
+        ownSleep_ = std::make_unique<NoSleepGuard>();
+        sleep = ownSleep_.get();
+    }
+    updater = std::make_unique<Updater>(clock_, *this, link_, shows, *senders, *sleep);
     MidiOut1.Init();
     MidiIn1.Init();
     MidiIn1.OnSysEx = [this](midi::TMidiIn&, const std::uint8_t* bytes, int size) {

@@ -15,6 +15,7 @@
 #include "RingShows.h"
 #include "SelectedMidiLink.h"
 #include "Settings.h"
+#include "SleepGuard.h"
 #include "TMidiIn.h"
 #include "TMidiOut.h"
 #include "Threader.h"
@@ -54,6 +55,8 @@ public:
         MidiLink* link = nullptr;
         // When set, blocks are sent by these senders instead of the sender thread.
         BlockSenderFactory* senders = nullptr;
+        // When set, uploads keep the computer awake through this guard instead of the system's.
+        SleepGuard* sleep = nullptr;
     };
 
     // The creation sequence: controls, rings and init_leds, device menus, settings, remembered file.
@@ -165,6 +168,7 @@ private:
     Settings settings_;
     LinkSwitch link_;
     std::unique_ptr<BlockSenderFactory> ownSenders_;
+    std::unique_ptr<SleepGuard> ownSleep_;
     std::unique_ptr<midi::SelectedMidiLink> selectedLink_;
     std::unique_ptr<MainWindowHost> host_;
     QWidget* client_;

@@ -1,5 +1,7 @@
 // Loading and checking a 1 MiB packet file, against plainly reading the same file into memory: the
 // difference is what the loader's checks cost on top of the disk.
+#include <unistd.h>
+
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -50,7 +52,7 @@ int main(int argc, char** argv) {
     kaldo::tools::FirmwareOptions options;
     options.packetCount = 256;
     options.packetDataLength = 4058;
-    gPath = (std::filesystem::temp_directory_path() / "kaldo-bench-1mib.syx").string();
+    gPath = (std::filesystem::temp_directory_path() / ("kaldo-bench-1mib-" + std::to_string(getpid()) + ".syx")).string();
     if (!kaldo::tools::writeFile(gPath, kaldo::tools::makeFirmware(options))) return 1;
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

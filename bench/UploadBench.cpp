@@ -17,6 +17,7 @@
 #include "DeviceLookup.h"
 #include "Messages.h"
 #include "MidiSelection.h"
+#include "SleepGuard.h"
 #include "SelectedMidiLink.h"
 #include "SteadyClock.h"
 #include "SystemMidi.h"
@@ -95,7 +96,8 @@ int main(int argc, char** argv) {
     TimedLink link(out, selection, timeline);
     ThreaderFactory senders(&clock);
     cli::TerminalShows shows(clock);
-    Updater updater(clock, ui, link, shows, senders);
+    NoSleepGuard sleep;
+    Updater updater(clock, ui, link, shows, senders, sleep);
     in.OnSysEx = [&](midi::TMidiIn&, const std::uint8_t* bytes, int count) {
         const Instant now = std::chrono::steady_clock::now();
         const auto code = replyCodeOf(std::span<const std::uint8_t>(bytes, static_cast<std::size_t>(count)));

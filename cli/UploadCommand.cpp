@@ -17,6 +17,7 @@
 #include "Messages.h"
 #include "MidiSelection.h"
 #include "SelectedMidiLink.h"
+#include "SleepGuard.h"
 #include "SteadyClock.h"
 #include "SystemMidi.h"
 #include "TMidiIn.h"
@@ -115,7 +116,7 @@ public:
           link_(out_, selection_),
           senders_(&clock_),
           shows_(clock_),
-          updater_(clock_, ui_, link_, shows_, senders_) {
+          updater_(clock_, ui_, link_, shows_, senders_, sleep_) {
         ui_.errorCount = [this] { return updater_.errorCount(); };
         ui_.interrupted = [] { return InterruptWatch::interrupted(); };
         in_.OnSysEx = [this](midi::TMidiIn&, const std::uint8_t* bytes, int count) {
@@ -156,6 +157,7 @@ private:
     midi::SelectedMidiLink link_;
     ThreaderFactory senders_;
     TerminalShows shows_;
+    NoSleepGuard sleep_;
     Updater updater_;
 };
 
@@ -297,7 +299,7 @@ bool UploadRun::learnAmpVersion() {
     if (!link_.sysEx(kIdentityRequest.data(), kIdentityRequest.size())) return true;
     const std::int64_t deadline = clock_.nowMs() + kIdentityWaitMs;
     std::int64_t nextRequest = clock_.nowMs() + kIdentityRepeatMs;
-    while (replies.replyCode() != kReplyIdentity) {
+    while (!replies.take({kReplyIdentity})) {
         if (InterruptWatch::interrupted()) return false;
         const std::int64_t now = clock_.nowMs();
         if (now >= deadline) break;
@@ -375,7 +377,7 @@ std::optional<bool> UploadRun::confirmRevision(Ending& ending) {
     replies.clearReplyCode();
     updater_.initTimeout(5000);
     for (int i = 0; i < 3; ++i) link_.sysEx(kIdentityRequest.data(), kIdentityRequest.size());
-    while (replies.replyCode() != kReplyIdentity) {
+    while (!replies.take({kReplyIdentity})) {
         clock_.pump();
         if (updater_.timeoutCheck()) {
             updater_.resetCodeUpload();

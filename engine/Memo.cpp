@@ -1,5 +1,7 @@
 #include "Memo.h"
 
+#include <algorithm>
+
 namespace kaldo {
 
 void Memo::addLine(const std::string& line) {
@@ -7,17 +9,37 @@ void Memo::addLine(const std::string& line) {
     if (onLine) onLine(line);
 }
 
-void Memo::addReceived(std::span<const std::uint8_t> message) {
+namespace {
+
+// "F0 7E " for every byte: two upper-case hex digits and a space.
+std::string hexBytes(std::span<const std::uint8_t> bytes) {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    if (lines_.size() > 20) lines_.pop_front();
-    std::string line;
-    line.reserve(message.size() * 3);
-    for (std::uint8_t b : message) {
-        line.push_back(kHex[b >> 4]);
-        line.push_back(kHex[b & 0x0F]);
-        line.push_back(' ');
+    std::string text;
+    text.reserve(bytes.size() * 3);
+    for (std::uint8_t b : bytes) {
+        text.push_back(kHex[b >> 4]);
+        text.push_back(kHex[b & 0x0F]);
+        text.push_back(' ');
     }
-    addLine(line);
+    return text;
+}
+
+}  // namespace
+
+void Memo::dropOldestReceived() {
+    if (lines_.size() > 20) lines_.pop_front();
+}
+
+void Memo::addReceived(std::span<const std::uint8_t> message) {
+    dropOldestReceived();
+    addLine(hexBytes(message));
+}
+
+void Memo::addIgnored(std::span<const std::uint8_t> message) {
+    constexpr std::size_t kShown = 8;
+    dropOldestReceived();
+    addLine("not the amp, ignored: " + hexBytes(message.first(std::min(message.size(), kShown))) +
+            (message.size() > kShown ? "... " : "") + "(" + std::to_string(message.size()) + " bytes)");
 }
 
 }  // namespace kaldo

@@ -20,10 +20,15 @@ public:
     // A received message: first drops the oldest line when more than 20 are held, then adds the bytes
     // as "F0 7E ... " (two upper-case hex digits and a space per byte).
     void addReceived(std::span<const std::uint8_t> message);
+    // A message that is not the amp's (another maker's, or too short to be a reply): by the same rule,
+    // one line with its first bytes and its length, so a busy line cannot flood the log.
+    void addIgnored(std::span<const std::uint8_t> message);
 
     const std::deque<std::string>& lines() const { return lines_; }
 
 private:
+    void dropOldestReceived();
+
     std::deque<std::string> lines_;
 };
 

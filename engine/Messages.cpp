@@ -1,5 +1,7 @@
 #include "Messages.h"
 
+#include <algorithm>
+
 namespace kaldo {
 
 std::span<const std::uint8_t> headerMessage(std::span<const std::uint8_t> image) {
@@ -16,17 +18,32 @@ std::span<const std::uint8_t> packetMessage(std::span<const std::uint8_t> image,
     return image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(length));
 }
 
+namespace {
+
+bool madeByTheAmpMaker(std::span<const std::uint8_t> message, std::size_t offset) {
+    return message.size() >= offset + kAmpManufacturer.size() &&
+           std::equal(kAmpManufacturer.begin(), kAmpManufacturer.end(),
+                      message.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
+}  // namespace
+
 bool isIdentityReply(std::span<const std::uint8_t> message) {
     return message.size() > 1 && message[1] == 0x7E;
 }
 
 std::optional<int> replyCodeOf(std::span<const std::uint8_t> message) {
-    if (isIdentityReply(message) || message.size() <= kReplyCodeOffset) return std::nullopt;
+    if (message.size() <= kReplyCodeOffset || message[0] != 0xF0 || !madeByTheAmpMaker(message, 1)) {
+        return std::nullopt;
+    }
     return message[kReplyCodeOffset];
 }
 
 std::optional<IdentityReply> identityReplyOf(std::span<const std::uint8_t> message) {
-    if (!isIdentityReply(message) || message.size() < kIdentityRevisionOffset + 4) return std::nullopt;
+    if (message.size() < kIdentityRevisionOffset + 4 || message[0] != 0xF0 || message[1] != 0x7E ||
+        message[3] != 0x06 || message[4] != 0x02 || !madeByTheAmpMaker(message, 5)) {
+        return std::nullopt;
+    }
     PackedVersion version = 0;
     std::string text;
     for (std::size_t i = 0; i < 4; ++i) {

@@ -32,6 +32,11 @@ inline constexpr std::size_t kHeaderMessageLength = 37;
 inline constexpr std::size_t kReplyCodeOffset = 6;
 inline constexpr std::size_t kIdentityRevisionOffset = 12;
 
+// The amp maker's System Exclusive ID: offsets 1-3 of the firmware header and of every status reply,
+// offsets 5-7 of the amp's Identity Reply. A MIDI line may carry other gear (a pedal chained on the
+// cable, an editor on the same interface) that answers too; only messages with this ID are the amp's.
+inline constexpr std::array<std::uint8_t, 3> kAmpManufacturer{0x00, 0x00, 0x5A};
+
 // The header message (first 37 bytes) and packet k of a packet-format image, without copying. Empty
 // when the image does not hold the whole message, so a caller can never read past the image.
 std::span<const std::uint8_t> headerMessage(std::span<const std::uint8_t> image);
@@ -42,10 +47,13 @@ struct IdentityReply {
     std::string text;  // "01.02"
 };
 
+// Any device's answer to the Identity Request: 7E at offset 1.
 bool isIdentityReply(std::span<const std::uint8_t> message);
-// The status code at offset 6; none when the message is too short or is an Identity Reply.
+// The status code at offset 6 of the amp's status reply (F0 00 00 5A ...); none for any other
+// maker's message, an Identity Reply, or a message too short to carry it.
 std::optional<int> replyCodeOf(std::span<const std::uint8_t> message);
-// The revision of an Identity Reply; none when it is not one or is too short to carry it.
+// The revision of the amp's Identity Reply (F0 7E, any device ID, 06 02, 00 00 5A, revision at
+// offsets 12-15); none for another maker's reply or one too short to carry a revision.
 std::optional<IdentityReply> identityReplyOf(std::span<const std::uint8_t> message);
 
 // The Identity Reply the amp sends (manufacturer 00 00 5A), revision given as four characters.

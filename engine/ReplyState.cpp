@@ -1,25 +1,25 @@
 #include "ReplyState.h"
 
+#include <algorithm>
+
 #include "Messages.h"
 
 namespace kaldo {
 
-std::string ReplyState::record(std::span<const std::uint8_t> message) {
+ReplyState::Recorded ReplyState::record(std::span<const std::uint8_t> message) {
     const auto identity = identityReplyOf(message);
+    const auto code = identity ? std::optional<int>(kReplyIdentity) : replyCodeOf(message);
+    if (!code) return {};
     std::lock_guard lock(mutex_);
     if (identity) {
         state_.ampVersion = identity->version;
         state_.ampVersionText = identity->text;
-        state_.replyCode = kReplyIdentity;
-        return identity->text;
     }
-    if (isIdentityReply(message)) {
-        // Too short to carry a revision: still an Identity Reply by its second byte.
-        state_.replyCode = kReplyIdentity;
-    } else if (const auto code = replyCodeOf(message)) {
-        state_.replyCode = *code;
-    }
-    return {};
+    state_.replyCode = *code;
+    if (waiting_.size() >= kMaxWaiting) waiting_.pop_front();
+    waiting_.push_back(*code);
+    if (identity) return {Kind::Identity, identity->text};
+    return {Kind::Status, {}};
 }
 
 int ReplyState::replyCode() const {
@@ -40,11 +40,22 @@ ReplyState::Snapshot ReplyState::snapshot() const {
 void ReplyState::clearReplyCode() {
     std::lock_guard lock(mutex_);
     state_.replyCode = 0;
+    waiting_.clear();
 }
 
 void ReplyState::clearAmpVersion() {
     std::lock_guard lock(mutex_);
     state_.ampVersion = kNoVersion;
+}
+
+std::optional<int> ReplyState::take(std::initializer_list<int> codes) {
+    std::lock_guard lock(mutex_);
+    while (!waiting_.empty()) {
+        const int code = waiting_.front();
+        waiting_.pop_front();
+        if (std::find(codes.begin(), codes.end(), code) != codes.end()) return code;
+    }
+    return std::nullopt;
 }
 
 }  // namespace kaldo

@@ -19,6 +19,22 @@ public:
     virtual void release() = 0;
 };
 
+// Holds a guard for as long as it lives, so that every way out of an upload lets go of it.
+class SleepHold {
+public:
+    explicit SleepHold(SleepGuard& guard) : guard_(guard), problem_(guard.hold()) {}
+    ~SleepHold() { guard_.release(); }
+    SleepHold(const SleepHold&) = delete;
+    SleepHold& operator=(const SleepHold&) = delete;
+
+    // Why the system could not be asked; empty when it agreed.
+    const std::string& problem() const { return problem_; }
+
+private:
+    SleepGuard& guard_;
+    std::string problem_;
+};
+
 // Asks nobody: for tests, and where the caller already holds a guard for a longer run.
 class NoSleepGuard : public SleepGuard {
 public:

@@ -12,30 +12,37 @@
 
 namespace kaldo {
 
-Updater::Updater(Clock& clock, UpdaterUi& ui, MidiLink& link, PanelShows& shows, BlockSenderFactory& senders)
+Updater::Updater(Clock& clock, UpdaterUi& ui, MidiLink& link, PanelShows& shows, BlockSenderFactory& senders,
+                 SleepGuard& sleep)
     : loader(ui, flags),
       clock_(clock),
       ui_(ui),
       link_(link),
       shows_(shows),
       senders_(senders),
+      sleep_(sleep),
       timeout_(clock, ui, link) {
     memo.onLine = [this](const std::string&) { ui_.logChanged(); };
 }
 
 void Updater::MidiIn1SysEx(const std::uint8_t* bytes, std::size_t count) {
     const std::span<const std::uint8_t> message(bytes, count);
-    std::string versionText = replies.record(message);
+    ReplyState::Recorded recorded = replies.record(message);
+    const bool fromTheAmp = recorded.kind != ReplyState::Kind::NotTheAmp;
     const bool inWizard = flags.showVersionInWizard.load();
     clock_.post([this, received = std::vector<std::uint8_t>(message.begin(), message.end()),
-                 versionText = std::move(versionText), inWizard] {
+                 recorded = std::move(recorded), inWizard] {
+        if (recorded.kind == ReplyState::Kind::NotTheAmp) {
+            memo.addIgnored(received);
+            return;
+        }
         memo.addReceived(received);
-        if (!versionText.empty()) {
-            memo.addLine(versionText);
-            ui_.showAmpVersion(versionText, inWizard);
+        if (recorded.kind == ReplyState::Kind::Identity) {
+            memo.addLine(recorded.versionText);
+            ui_.showAmpVersion(recorded.versionText, inWizard);
         }
     });
-    clock_.notify();
+    if (fromTheAmp) clock_.notify();
 }
 
 void Updater::CancelMouseDown() { ui_.setCancelPictureVisible(true); }

@@ -1,6 +1,7 @@
 #pragma once
 // The updater's engine as one object: the loaded firmware, the reply state, the receive log, the
-// reply time-out, the cancel button and the upload itself, over the ports the program gives it.
+// reply time-out, the cancel button and the upload itself, over the ports the program gives it. It
+// holds no state outside itself, so one process may run several, one per amp.
 // The desktop program's main window and kaldo-flash both build on it. All of it runs on the window
 // thread except MidiIn1SysEx (the MIDI input thread) and requestStop (any thread).
 #include <atomic>
@@ -22,11 +23,13 @@ class BlockSenderFactory;
 class Clock;
 class MidiLink;
 class PanelShows;
+class SleepGuard;
 class UpdaterUi;
 
 class Updater {
 public:
-    Updater(Clock& clock, UpdaterUi& ui, MidiLink& link, PanelShows& shows, BlockSenderFactory& senders);
+    Updater(Clock& clock, UpdaterUi& ui, MidiLink& link, PanelShows& shows, BlockSenderFactory& senders,
+            SleepGuard& sleep);
     Updater(const Updater&) = delete;
     Updater& operator=(const Updater&) = delete;
 
@@ -92,6 +95,7 @@ private:
     MidiLink& link_;
     PanelShows& shows_;
     BlockSenderFactory& senders_;
+    SleepGuard& sleep_;
     ReplyTimeout timeout_;
     ProgressClock progressClock_;  // Timer1, the progress clock of a single-block upload
 

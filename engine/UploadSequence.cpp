@@ -1,5 +1,6 @@
 #include "UploadSequence.h"
 
+#include <optional>
 #include <string>
 
 #include "BlockSender.h"
@@ -7,6 +8,7 @@
 #include "Messages.h"
 #include "MidiLink.h"
 #include "PanelShows.h"
+#include "SleepGuard.h"
 #include "Updater.h"
 #include "UpdaterUi.h"
 
@@ -39,6 +41,9 @@ UploadResult UploadSequence::run() {
         ui.messageBox("Select a MIDI Out Port", "Midi Error", Buttons::Ok);
         return {UploadOutcome::Failed, UploadWay::None, UploadFailure::NoOutPort, 0};
     }
+    // From here on firmware may go out: the computer stays awake until the run ends, however it ends.
+    const SleepHold awake(u_.sleep_);
+    if (!awake.problem().empty()) u_.memo.addLine(awake.problem());
     u_.imageStart_ = loader.sendPointer;
     ui.setStatus2(3, " ");
     ui.setStatus2(2, " ");
@@ -158,7 +163,7 @@ UploadResult UploadSequence::handshake() {
 
     u_.initTimeout(6000);
     ui.setStatus2(3, "Status -> Waiting for device ready to receive data.");
-    while (replies.replyCode() != kReplyReady) {
+    while (!replies.take({kReplyReady})) {
         if (!pump()) return stopped();
         if (u_.timeoutCheck()) return timedOut();
         if (!waitForNotify(10)) return stopped();
@@ -169,7 +174,6 @@ UploadResult UploadSequence::handshake() {
     const int frame = loader.packetDataLength + kHeaderLength;
     loader.sendLength = static_cast<std::size_t>(frame);
     for (int i = 0; i < loader.packetCount; ++i) {
-        const bool last = i == loader.packetCount - 1;
         ui.setStatus2(3, "Status -> Sending packet number " + std::to_string(i + 1) + " of " +
                              std::to_string(loader.packetCount));
         replies.clearReplyCode();
@@ -177,18 +181,16 @@ UploadResult UploadSequence::handshake() {
         sender->start(sendAddress(), loader.sendLength);
         if (!pause(600)) return stopped();
         u_.initTimeout(12000);
+        // The replies wait in arrival order, so the packet's own answer is the first 7C or 74 even when
+        // the amp has verified (7D) and programmed (71) right behind it.
         for (;;) {
-            const int code = replies.replyCode();
+            const auto code = replies.take({kReplyPacketAccepted, kReplyPacketError});
             if (code == kReplyPacketAccepted) break;
             if (code == kReplyPacketError) {
                 ++u_.errorCount_;
                 ui.setStatus2(2, "Packet Error Count " + std::to_string(u_.errorCount_));
                 break;
             }
-            // The amp may answer the last packet and its verify (even its programming) before
-            // this wait looks: that reply then stands for the packet's acceptance and the waits
-            // below see it.
-            if (last && (code == kReplyVerified || code == kReplyVerifyFailed || code == kReplyProgrammed)) break;
             if (u_.timeoutCheck()) return timedOut();
             if (sender->done() && !sender->finish()) return sendFailed();
             if (!pump()) return stopped();
@@ -204,22 +206,18 @@ UploadResult UploadSequence::handshake() {
 
     u_.initTimeout(20000);
     ui.setStatus2(3, "Status -> Waiting for code Verify.");
-    // Only the latest reply is kept, and one verify show lasts most of a second: an amp that
-    // programs quickly has sent 71 after its 7D by the time this wait looks. The amp programs only
-    // after a good verify, so 71 stands for 7D.
-    int code = replies.replyCode();
-    while (code != kReplyVerified && code != kReplyVerifyFailed && code != kReplyProgrammed) {
+    std::optional<int> verdict;
+    while (!(verdict = replies.take({kReplyVerified, kReplyVerifyFailed}))) {
         if (!pump()) return stopped();
         shows.flashVfyShow(1);
         if (u_.timeoutCheck()) return timedOut();
-        code = replies.replyCode();
     }
-    if (code == kReplyVerifyFailed) return verifyFailed();
+    if (*verdict == kReplyVerifyFailed) return verifyFailed();
 
     ui.setCancelLabelVisible(false);
     u_.initTimeout(20000);
     ui.setStatus2(3, "Status -> Waiting for code program complete.");
-    while (replies.replyCode() != kReplyProgrammed) {
+    while (!replies.take({kReplyProgrammed})) {
         if (!pump()) return stopped();
         shows.flashPrgShow(1);
         if (u_.timeoutCheck()) return timedOut();

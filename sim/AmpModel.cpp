@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <utility>
 
 #include "Messages.h"
@@ -13,7 +14,13 @@ constexpr std::size_t kHeaderLength = 37;
 constexpr std::uint8_t kFormatSingleBlock = 0x16;
 constexpr std::uint8_t kFormatPacket = 0x19;
 // Another maker's message (the non-commercial ID 7D) whose offset 6 holds a code no wait looks for.
-const std::vector<std::uint8_t> kGarbage{0xF0, 0x7D, 0x01, 0x02, 0x03, 0x04, 0x55, 0x00, 0xF7};
+const std::vector<std::uint8_t> kForeign{0xF0, 0x7D, 0x01, 0x02, 0x03, 0x04, 0x55, 0x00, 0x11, 0x22, 0xF7};
+// The codes a status-like foreign message carries at offset 6, in turn.
+constexpr std::uint8_t kStatusLikeCodes[] = {0x74, 0x7C, 0x7D, 0x71, 0x7B, 0x7A};
+// Another maker's Identity Reply (maker 00 20 6B), revision 09.99, and how much sooner it arrives.
+const std::vector<std::uint8_t> kForeignIdentity{0xF0, 0x7E, 0x7F, 0x06, 0x02, 0x00, 0x20, 0x6B, 0x01,
+                                                 0x00, 0x01, 0x00, 0x30, 0x39, 0x39, 0x39, 0xF7};
+constexpr int kForeignIdentityLeadMs = 200;
 
 bool isIdentityRequest(std::span<const std::uint8_t> m) {
     return m.size() == 6 && m[0] == 0xF0 && m[1] == 0x7E && m[3] == 0x06 && m[4] == 0x01 && m[5] == 0xF7;
@@ -97,10 +104,17 @@ std::vector<TimedReply> AmpModel::receive(std::span<const std::uint8_t> message)
 std::vector<TimedReply> AmpModel::identity() {
     std::vector<TimedReply> out;
     if (silentFrom(Stage::Identity)) return out;
+    int delayMs = plan_.replyDelayMs;
+    if (plan_.foreignIdentity) {
+        out.push_back({delayMs, kForeignIdentity});
+        note("-> another maker's identity reply " + hex(kForeignIdentity) + " (after " + std::to_string(delayMs) +
+             " ms)");
+        delayMs += kForeignIdentityLeadMs;
+    }
     const auto full = makeIdentityReply(revision_);
     std::vector<std::uint8_t> bytes(full.begin(), full.end());
     if (plan_.shortReplies) bytes = {0xF0, 0x7E, 0x7F, 0x06, 0x02, 0x00, 0x00, 0x5A, 0xF7};
-    reply(out, plan_.replyDelayMs, std::move(bytes), "identity reply " + versionText(revision_));
+    reply(out, delayMs, std::move(bytes), "identity reply " + versionText(revision_));
     return out;
 }
 
@@ -181,8 +195,9 @@ std::vector<TimedReply> AmpModel::endOfUpload(int afterMs) {
     }
     status(out, verifiedAt, kReplyVerified);
     if (silentFrom(Stage::Program)) return out;
-    revision_ = upload_.version;
-    status(out, verifiedAt + plan_.programmingDelayMs, kReplyProgrammed, ", now " + versionText(revision_));
+    if (!plan_.keepsRevision) revision_ = upload_.version;
+    status(out, verifiedAt + plan_.programmingDelayMs, kReplyProgrammed,
+           ", now " + versionText(revision_) + (plan_.keepsRevision ? " (kept, fault plan)" : ""));
     return out;
 }
 
@@ -195,20 +210,31 @@ bool AmpModel::silentFrom(Stage stage, int packet) {
     return silent_;
 }
 
+// Other gear's message at the same moment as a reply of the amp, before or after it.
+void AmpModel::foreign(std::vector<TimedReply>& out, int delayMs) {
+    if (plan_.foreignSysEx == ForeignSysEx::None) return;
+    std::vector<std::uint8_t> bytes = kForeign;
+    if (plan_.foreignSysEx == ForeignSysEx::StatusLike) {
+        bytes[kReplyCodeOffset] = kStatusLikeCodes[foreignSent_ % std::size(kStatusLikeCodes)];
+    }
+    ++foreignSent_;
+    note("-> another maker's message " + hex(bytes) + " (after " + std::to_string(delayMs) + " ms)");
+    out.push_back({delayMs, std::move(bytes)});
+}
+
 void AmpModel::reply(std::vector<TimedReply>& out, int delayMs, std::vector<std::uint8_t> bytes,
                      const std::string& what) {
-    if (plan_.garbageReplies) {
-        out.push_back({delayMs, kGarbage});
-        note("-> garbage " + hex(kGarbage) + " (after " + std::to_string(delayMs) + " ms)");
-    }
+    foreign(out, delayMs);
     note("-> " + what + ": " + hex(bytes) + " (after " + std::to_string(delayMs) + " ms)");
     out.push_back({delayMs, std::move(bytes)});
+    foreign(out, delayMs);
 }
 
 void AmpModel::status(std::vector<TimedReply>& out, int delayMs, int code, const std::string& more) {
     const auto full = makeStatusReply(code);
     std::vector<std::uint8_t> bytes(full.begin(), full.end());
     if (plan_.shortReplies) bytes = {0xF0, 0x00, 0x00, 0x5A, 0x12, 0xF7};
+    if (plan_.duplicateReplies) reply(out, delayMs, bytes, codeName(code) + more + " (first of two)");
     reply(out, delayMs, std::move(bytes), codeName(code) + more);
 }
 

@@ -17,6 +17,14 @@ namespace kaldo::sim {
 // The moments at which the amp answers, in the order an upload reaches them.
 enum class Stage { None, Identity, Header, Packet, Verify, Program };
 
+// Other gear on the same line (a synth or pedal chained on the cable, an editor on the interface)
+// talking in System Exclusive around every reply of the amp.
+enum class ForeignSysEx {
+    None,
+    Plain,       // another maker's message, longer than a reply, with no code any wait looks for
+    StatusLike,  // another maker's message carrying the amp's codes at offset 6 (74, 7C, 7D, 71...)
+};
+
 struct FaultPlan {
     Stage silentAt = Stage::None;  // from this stage on the amp says nothing, to anything
     int silentPacket = -1;         // with Stage::Packet: silent from this packet (0-based) on; -1 = 0
@@ -32,7 +40,10 @@ struct FaultPlan {
     // would hide the 7C it waits for: a real amp takes this long to check the image.
     int verifyDelayMs = 1000;
     int programmingDelayMs = 1500;  // between 7D and 71
-    bool garbageReplies = false;    // an unrelated SysEx before every reply
+    ForeignSysEx foreignSysEx = ForeignSysEx::None;  // another maker's SysEx before and after every reply
+    bool foreignIdentity = false;   // another maker's Identity Reply 200 ms before the amp's own
+    bool duplicateReplies = false;  // every status reply sent twice, back to back
+    bool keepsRevision = false;     // programs the upload yet goes on reporting its old revision
     bool shortReplies = false;      // replies too short to carry a code or a revision
     int vanishAtPacket = -1;        // the amp disappears (closes its ports) on receiving this packet
 };
@@ -81,6 +92,7 @@ private:
     std::vector<TimedReply> packet(std::span<const std::uint8_t> message);
     std::vector<TimedReply> singleBlock(std::span<const std::uint8_t> message);
     std::vector<TimedReply> endOfUpload(int afterMs);
+    void foreign(std::vector<TimedReply>& out, int delayMs);
 
     // True once stage has been reached by a plan that silences it; stays true.
     bool silentFrom(Stage stage, int packet = 0);
@@ -96,6 +108,7 @@ private:
     bool uploading_ = false;
     Upload upload_;
     int uploadsEnded_ = 0;
+    int foreignSent_ = 0;
     std::vector<std::uint8_t> image_;
     std::vector<std::vector<std::uint8_t>> received_;
     std::vector<std::string> transcript_;

@@ -54,7 +54,17 @@ void describeOptions(CLI::App& app, SimOptions& options) {
     app.add_option("--programming-delay", plan.programmingDelayMs, "Milliseconds from 7D to 71")
         ->check(CLI::NonNegativeNumber)
         ->capture_default_str();
-    app.add_flag("--garbage", plan.garbageReplies, "Send an unrelated SysEx before every answer");
+    const std::map<std::string, ForeignSysEx> foreign{{"plain", ForeignSysEx::Plain},
+                                                      {"status-like", ForeignSysEx::StatusLike}};
+    app.add_option("--foreign-sysex", plan.foreignSysEx,
+                   "Another maker's SysEx before and after every answer: plain, or status-like (the amp's "
+                   "codes at offset 6)")
+        ->transform(CLI::CheckedTransformer(foreign, CLI::ignore_case));
+    app.add_flag("--foreign-identity", plan.foreignIdentity,
+                 "Another maker's Identity Reply (09.99) 200 ms before the amp's own");
+    app.add_flag("--duplicate-replies", plan.duplicateReplies, "Send every status answer twice");
+    app.add_flag("--keep-revision", plan.keepsRevision,
+                 "Program the upload yet go on reporting the old revision");
     app.add_flag("--short-replies", plan.shortReplies, "Answers too short to carry a code or revision");
     app.add_option("--vanish-at-packet", plan.vanishAtPacket,
                    "Close the ports on receiving this packet (0-based)")

@@ -130,7 +130,7 @@ void TForm5::confirmRevision() {
     host_.clearReplyCode();
     host_.initTimeout(kConfirmTimeoutMs);
     for (int i = 0; i < 3; ++i) host_.SysEx(kIdentityRequest.data(), kIdentityRequest.size());
-    while (host_.replyCode() != kReplyIdentity) {
+    while (!host_.takeReply(kReplyIdentity)) {
         host_.pump();
         if (host_.timeoutCheck()) {
             host_.resetCodeUpload();

@@ -64,9 +64,11 @@ public:
     // fileVersionUnmasked of the loaded firmware.
     virtual PackedVersion fileVersionUnmasked() = 0;
 
-    virtual int replyCode() = 0;
-    // Sets replyCode to 0 before asking the amp again.
+    // The clearing point before asking the amp again: replyCode 0, and replies not yet taken dropped.
     virtual void clearReplyCode() = 0;
+    // Takes the amp's replies in arrival order up to the first with this code; false when none of
+    // them has it (yet).
+    virtual bool takeReply(int code) = 0;
 
     // The reply time-out: start it; ask whether it expired (which reports the expiry itself).
     virtual void initTimeout(int ms) = 0;

@@ -84,13 +84,28 @@ TEST(Replies, OffsetOneSevenEIsAlwaysAnIdentityReplyWithoutACode) {
     EXPECT_FALSE(replyCodeOf(odd));
 }
 
-TEST(Replies, StatusCodeIsReadAtOffsetSixWhateverTheOtherBytes) {
+TEST(Replies, OnlyTheAmpsMessagesCarryACodeOrARevision) {
     for (int code : {0x7B, 0x7C, 0x74, 0x7D, 0x7A, 0x71, 0x12}) {
         EXPECT_EQ(replyCodeOf(makeStatusReply(code)), code);
     }
+    // Another maker's message, whatever its offset 6 holds; the amp's ID out of place.
     const std::vector<std::uint8_t> foreign{0xF0, 0x41, 0x10, 0x00, 0x00, 0x00, 0x7C, 0xF7};
-    EXPECT_EQ(replyCodeOf(foreign), 0x7C);
+    EXPECT_FALSE(replyCodeOf(foreign));
     EXPECT_FALSE(identityReplyOf(foreign));
+    const std::vector<std::uint8_t> shifted{0xF0, 0x00, 0x5A, 0x00, 0x12, 0x01, 0x7C, 0xF7};
+    EXPECT_FALSE(replyCodeOf(shifted));
+    // Another maker's Identity Reply is one, but carries no revision of the amp.
+    auto other = identityReply(0x30, 0x39, 0x39, 0x39);
+    other[7] = 0x6B;
+    EXPECT_TRUE(isIdentityReply(other));
+    EXPECT_FALSE(identityReplyOf(other));
+    // The amp's, answering from any device ID; not when the sub-IDs are not those of a reply.
+    auto anyDevice = identityReply(0x30, 0x32, 0x38, 0x33);
+    anyDevice[2] = 0x10;
+    EXPECT_EQ(identityReplyOf(anyDevice)->text, "02.83");
+    auto request = identityReply(0x30, 0x32, 0x38, 0x33);
+    request[4] = 0x01;
+    EXPECT_FALSE(identityReplyOf(request));
 }
 
 TEST(Replies, MessagesTooShortCarryNoCodeAndNoRevision) {

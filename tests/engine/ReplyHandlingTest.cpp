@@ -38,22 +38,43 @@ TEST(MidiIn1SysEx, AnIdentityReplyRecordsTheVersionAndShowsItOnTheWindowThread) 
     EXPECT_EQ(rig.ui.find("version ").back().what, "version 02.83");
 }
 
-TEST(MidiIn1SysEx, StatusRepliesOverwriteTheCodeAndKeepTheVersion) {
+TEST(MidiIn1SysEx, OnlyTheAmpsRepliesCountAndTheRestIsLogged) {
     UploadRig rig;
     receive(rig.updater, makeIdentityReply(0x00010600));
     receive(rig.updater, makeStatusReply(kReplyReady));
     EXPECT_EQ(rig.updater.replies.replyCode(), kReplyReady);
-    // Another maker's message with an unexpected code is recorded too.
-    const std::uint8_t other[] = {0xF0, 0x7D, 0x01, 0x02, 0x03, 0x04, 0x55, 0xF7};
+    // Another maker's message with a code at offset 6, and one too short for a code: neither counts.
+    const std::uint8_t other[] = {0xF0, 0x7D, 0x01, 0x02, 0x03, 0x04, 0x7C, 0x01, 0x02, 0x03, 0xF7};
     receive(rig.updater, other);
-    EXPECT_EQ(rig.updater.replies.replyCode(), 0x55);
-    // Too short to carry a code: the last code stands.
     const std::uint8_t shortOne[] = {0xF0, 0x00, 0x5A, 0xF7};
     receive(rig.updater, shortOne);
-    EXPECT_EQ(rig.updater.replies.replyCode(), 0x55);
+    EXPECT_EQ(rig.updater.replies.replyCode(), kReplyReady);
     EXPECT_EQ(rig.updater.replies.ampVersion(), 0x00010600u);
+    EXPECT_EQ(rig.updater.replies.take({kReplyPacketAccepted}), std::nullopt);
     rig.clock.pump();
-    EXPECT_EQ(rig.updater.memo.lines().size(), 5u);  // identity (two lines) and three messages
+    const std::vector<std::string> expected{
+        "F0 7E 7F 06 02 00 00 5A 12 00 01 00 30 31 36 30 F7 ", "01.60", "F0 00 00 5A 12 01 7B F7 ",
+        "not the amp, ignored: F0 7D 01 02 03 04 7C 01 ... (11 bytes)", "not the amp, ignored: F0 00 5A F7 (4 bytes)"};
+    EXPECT_EQ(std::vector<std::string>(rig.updater.memo.lines().begin(), rig.updater.memo.lines().end()), expected);
+}
+
+TEST(MidiIn1SysEx, RepliesWaitInOrderUntilTakenOrCleared) {
+    UploadRig rig;
+    for (int code : {kReplyPacketError, kReplyVerified, kReplyProgrammed}) receive(rig.updater, makeStatusReply(code));
+    auto& replies = rig.updater.replies;
+    EXPECT_EQ(replies.replyCode(), kReplyProgrammed);  // the latest, for whatever shows it
+    EXPECT_EQ(replies.take({kReplyPacketAccepted, kReplyPacketError}), kReplyPacketError);
+    EXPECT_EQ(replies.take({kReplyProgrammed}), kReplyProgrammed);  // 7D passed over on the way
+    EXPECT_EQ(replies.take({kReplyVerified}), std::nullopt);        // and gone, like every taken reply
+    receive(rig.updater, makeStatusReply(kReplyPacketAccepted));
+    replies.clearReplyCode();
+    EXPECT_EQ(replies.replyCode(), 0);
+    EXPECT_EQ(replies.take({kReplyPacketAccepted}), std::nullopt);
+    // A babbling line keeps only the newest replies.
+    for (std::size_t i = 0; i < ReplyState::kMaxWaiting; ++i) receive(rig.updater, makeStatusReply(kReplyReady));
+    receive(rig.updater, makeStatusReply(kReplyVerified));
+    EXPECT_EQ(replies.take({kReplyVerified}), kReplyVerified);
+    rig.clock.pump();
 }
 
 TEST(MidiIn1SysEx, TheLogKeepsTwentyOneLinesOfReceivedMessages) {

@@ -16,6 +16,8 @@
 #include "InlineSenderFactory.h"
 #include "Messages.h"
 #include "RingShows.h"
+#include "SleepGuard.h"
+#include "TempDir.h"
 #include "Updater.h"
 #include "UpdaterUi.h"
 #include "VirtualClock.h"
@@ -148,11 +150,6 @@ private:
     sim::InProcessAmp& amp_;
 };
 
-inline std::string writeFirmware(const std::vector<std::uint8_t>& image, const std::string& name) {
-    const auto path = std::filesystem::path(::testing::TempDir()) / name;
-    EXPECT_TRUE(tools::writeFile(path, image));
-    return path.string();
-}
 
 inline constexpr PackedVersion kRev0160 = 0x00010600;
 inline constexpr PackedVersion kRev0159 = 0x00010509;
@@ -162,7 +159,7 @@ inline constexpr PackedVersion kRev0283 = 0x00020803;
 struct UploadRig {
     explicit UploadRig(PackedVersion ampRevision = kRev0160, sim::FaultPlan plan = {})
         : amp(clock, ampRevision, plan), link(clock, amp), senders(clock), shows(clock),
-          updater(clock, ui, link, shows, senders) {
+          updater(clock, ui, link, shows, senders, sleep) {
         shows.init_leds(panel.children);
         amp.setReplySink([this](std::span<const std::uint8_t> m) { updater.MidiIn1SysEx(m.data(), m.size()); });
     }
@@ -181,7 +178,7 @@ struct UploadRig {
         firmware.packetCount = static_cast<std::uint32_t>(packets);
         firmware.packetDataLength = static_cast<std::uint32_t>(dataLength);
         image = tools::makeFirmware(firmware);
-        ASSERT_EQ(updater.ReadFile(writeFirmware(image, "packets.syx")), kPacketFormat);
+        ASSERT_EQ(updater.ReadFile(writeFirmware("packets.syx")), kPacketFormat);
     }
 
     void loadSingleBlock(std::size_t length) {
@@ -189,9 +186,17 @@ struct UploadRig {
         firmware.format = tools::FirmwareFormat::SingleBlock;
         firmware.blockLength = length;
         image = tools::makeFirmware(firmware);
-        ASSERT_EQ(updater.ReadFile(writeFirmware(image, "block.syx")), kSingleBlock);
+        ASSERT_EQ(updater.ReadFile(writeFirmware("block.syx")), kSingleBlock);
     }
 
+    // The image as a file in this rig's own folder: tests running side by side never share one.
+    std::string writeFirmware(const std::string& name) {
+        const auto path = files.path() / name;
+        EXPECT_TRUE(tools::writeFile(path, image));
+        return path.string();
+    }
+
+    TempDir files;
     VirtualClock clock;
     EventUi ui{clock};
     sim::InProcessAmp amp;
@@ -199,6 +204,7 @@ struct UploadRig {
     InlineSenderFactory senders;
     FrontPanel panel;
     RingShows shows;
+    NoSleepGuard sleep;
     Updater updater;
     std::vector<std::uint8_t> image;
 };

@@ -159,9 +159,8 @@ TEST_F(HandshakeUpload, APacketErrorOnEveryPacketIsCountedAndTheUploadGoesOn) {
     EXPECT_EQ(counts.back().what, "status2 2 Packet Error Count " + std::to_string(kPackets));
 }
 
-// Only the latest reply is kept: the amp's last answers can overtake the waits that look for them.
-// 7D right behind the last 7C, or 7D and 71 within one verify show, or all three together; a 71
-// could not have come without a good verify.
+// The amp's last answers can come before the waits that look for them: 7D right behind the last 7C,
+// or 7D and 71 within one verify show, or all three together. They wait their turn.
 TEST_F(HandshakeUpload, RepliesThatOvertakeTheirWaitsAreNotLost) {
     for (const auto& [verifyMs, programmingMs] : {std::pair{0, 1500}, std::pair{300, 100}, std::pair{0, 0}}) {
         SCOPED_TRACE("verify after " + std::to_string(verifyMs) + " ms, programmed after " + std::to_string(programmingMs));

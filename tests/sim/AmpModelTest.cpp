@@ -179,18 +179,49 @@ TEST(AmpModel, SilenceFromEachStageOnLasts) {
     }
 }
 
-TEST(AmpModel, GarbageComesBeforeEveryReplyAndCarriesNoCodeTheUpdaterWaitsFor) {
+TEST(AmpModel, OtherGearTalksAroundEveryReplyInItsOwnName) {
     FaultPlan plan;
-    plan.garbageReplies = true;
+    plan.foreignSysEx = ForeignSysEx::StatusLike;
+    AmpModel amp(kOld, plan);
+    const auto replies = upload(amp, 1);
+    // Around each of the amp's replies another maker's message, at the same moment, carrying the
+    // amp's codes; none of them is the amp's, so none reads as a status reply.
+    ASSERT_EQ(replies[1].size(), 9u);
+    for (std::size_t i = 0; i < replies[1].size(); ++i) {
+        const auto& r = replies[1][i];
+        EXPECT_EQ(r.delayMs, replies[1][i / 3 * 3 + 1].delayMs);
+        if (i % 3 != 1) {
+            EXPECT_FALSE(replyCodeOf(r.bytes));
+            EXPECT_GT(r.bytes.size(), 7u);
+            EXPECT_NE(r.bytes[1], 0x00);
+        }
+    }
+    const std::vector<int> amps{codes(replies[1])[1], codes(replies[1])[4], codes(replies[1])[7]};
+    EXPECT_EQ(amps, (std::vector<int>{kReplyPacketAccepted, kReplyVerified, kReplyProgrammed}));
+}
+
+TEST(AmpModel, AnotherMakersIdentityReplyComesFirst) {
+    FaultPlan plan;
+    plan.foreignIdentity = true;
     AmpModel amp(kOld, plan);
     const auto id = amp.receive(kIdentityRequest);
     ASSERT_EQ(id.size(), 2u);
-    EXPECT_FALSE(isIdentityReply(id[0].bytes));
+    EXPECT_TRUE(isIdentityReply(id[0].bytes));
+    EXPECT_FALSE(identityReplyOf(id[0].bytes));
     EXPECT_EQ(identityReplyOf(id[1].bytes)->version, kOld);
+    EXPECT_EQ(id[1].delayMs - id[0].delayMs, 200);
+}
+
+TEST(AmpModel, DuplicatedRepliesAndAKeptRevision) {
+    FaultPlan plan;
+    plan.duplicateReplies = true;
+    plan.keepsRevision = true;
+    AmpModel amp(kOld, plan);
     const auto replies = upload(amp, 1);
-    const std::vector<int> expected{0x55, kReplyPacketAccepted, 0x55, kReplyVerified, 0x55, kReplyProgrammed};
+    const std::vector<int> expected{kReplyPacketAccepted, kReplyPacketAccepted, kReplyVerified,
+                                    kReplyVerified, kReplyProgrammed, kReplyProgrammed};
     EXPECT_EQ(codes(replies[1]), expected);
-    EXPECT_EQ(replies[1][0].delayMs, replies[1][1].delayMs);
+    EXPECT_EQ(identityReplyOf(amp.receive(kIdentityRequest).at(0).bytes)->version, kOld);
 }
 
 TEST(AmpModel, ShortRepliesCarryNeitherCodeNorRevision) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <condition_variable>
 #include <cstdio>
@@ -114,8 +115,8 @@ TEST(AmpSimulator, ReassemblesPiecesAndAnswers) {
 }
 
 TEST(AmpSimulator, WholeUploadIsAnsweredInOrderAndItsImageWritten) {
-    const std::string path = ::testing::TempDir() + "kaldo_sim_image.syx";
-    std::remove(path.c_str());
+    // Named after this process: test programs run side by side.
+    const std::string path = ::testing::TempDir() + "kaldo_sim_image_" + std::to_string(getpid()) + ".syx";
     Running sim(immediate(), path);
     Bytes image = test::header(3, 50, kNew);
     sim.receive(image);
@@ -133,6 +134,7 @@ TEST(AmpSimulator, WholeUploadIsAnsweredInOrderAndItsImageWritten) {
     sim.stop();
     std::ifstream file(path, std::ios::binary);
     EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(file), {}), image);
+    std::remove(path.c_str());
 }
 
 TEST(AmpSimulator, ReplyDueSoonerOvertakesOneDueLater) {

@@ -47,7 +47,11 @@ TEST(SimOptions, FaultPlanFromTheCommandLine) {
                           "250",
                           "--programming-delay",
                           "0",
-                          "--garbage",
+                          "--foreign-sysex",
+                          "status-like",
+                          "--foreign-identity",
+                          "--duplicate-replies",
+                          "--keep-revision",
                           "--short-replies",
                           "--vanish-at-packet",
                           "7",
@@ -65,7 +69,10 @@ TEST(SimOptions, FaultPlanFromTheCommandLine) {
     EXPECT_EQ(o.plan.replyDelayMs, 20);
     EXPECT_EQ(o.plan.readyDelayMs, 250);
     EXPECT_EQ(o.plan.programmingDelayMs, 0);
-    EXPECT_TRUE(o.plan.garbageReplies);
+    EXPECT_EQ(o.plan.foreignSysEx, ForeignSysEx::StatusLike);
+    EXPECT_TRUE(o.plan.foreignIdentity);
+    EXPECT_TRUE(o.plan.duplicateReplies);
+    EXPECT_TRUE(o.plan.keepsRevision);
     EXPECT_TRUE(o.plan.shortReplies);
     EXPECT_EQ(o.plan.vanishAtPacket, 7);
     EXPECT_EQ(o.writeImage, "out.syx");
@@ -84,4 +91,5 @@ TEST(SimOptions, RefusesWhatCannotBeMeant) {
     EXPECT_THROW(parse({"--silent-at", "header", "--silent-packet", "2"}), CLI::ValidationError);
     EXPECT_THROW(parse({"--silent-at", "later"}), CLI::ValidationError);
     EXPECT_THROW(parse({"--packet-error", "-1"}), CLI::ValidationError);
+    EXPECT_THROW(parse({"--foreign-sysex", "loud"}), CLI::ValidationError);
 }

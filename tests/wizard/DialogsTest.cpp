@@ -132,7 +132,7 @@ void DialogsTest::confirmationSucceeds() {
     c.host.onPump = [&](int n) {
         if (n == 3) c.host.answerIdentity(0x00020803, "02.83");
     };
-    c.host.reply_code = 0x7C;  // left over from the upload
+    c.host.waiting = {0x7C, kReplyIdentity};  // left over from the upload and an earlier test
     click(c.form.Shape1);
     const std::vector<std::string> sent(c.host.events.begin(), c.host.events.begin() + 5);
     const std::vector<std::string> expected{"reply code 0", "timeout 5000", kIdentityLine, kIdentityLine, kIdentityLine};

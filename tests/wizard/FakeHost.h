@@ -31,7 +31,7 @@ public:
     std::function<void()> duringUpload;        // runs inside "Upload Code", as the user would
     std::optional<IdentityReply> reply;
     PackedVersion fileVersion = 0x00010600;
-    int reply_code = 0;
+    std::deque<int> waiting;  // the amp's reply codes not yet taken, oldest first
     std::function<void(int)> onPump;  // the pump's count so far
     int pumps = 0;
     int timeoutAfterPumps = -1;       // -1: the time-out never expires
@@ -102,10 +102,17 @@ public:
         reply.reset();
     }
     PackedVersion fileVersionUnmasked() override { return fileVersion; }
-    int replyCode() override { return reply_code; }
     void clearReplyCode() override {
         events.push_back("reply code 0");
-        reply_code = 0;
+        waiting.clear();
+    }
+    bool takeReply(int code) override {
+        while (!waiting.empty()) {
+            const int next = waiting.front();
+            waiting.pop_front();
+            if (next == code) return true;
+        }
+        return false;
     }
     void initTimeout(int ms) override {
         timeouts.push_back(ms);
@@ -130,7 +137,7 @@ public:
     // The amp answers an Identity Request the way the reply handling records it.
     void answerIdentity(PackedVersion version, const std::string& text) {
         reply = IdentityReply{version, text};
-        reply_code = kReplyIdentity;
+        waiting.push_back(kReplyIdentity);
     }
 
     int count(const std::string& prefix) const {

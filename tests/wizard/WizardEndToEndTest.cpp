@@ -14,7 +14,9 @@
 #include "IntermediateImage.h"
 #include "RecordingUi.h"
 #include "RingShows.h"
+#include "SleepGuard.h"
 #include "TForm5.h"
+#include "TempDir.h"
 #include "Updater.h"
 #include "VirtualClock.h"
 #include "WizardDriving.h"
@@ -94,8 +96,8 @@ public:
     }
     void clearAmpVersion() override { updater_.replies.clearAmpVersion(); }
     PackedVersion fileVersionUnmasked() override { return updater_.loader.fileVersionUnmasked; }
-    int replyCode() override { return updater_.replies.replyCode(); }
     void clearReplyCode() override { updater_.replies.clearReplyCode(); }
+    bool takeReply(int code) override { return updater_.replies.take({code}).has_value(); }
     void initTimeout(int ms) override { updater_.initTimeout(ms); }
     bool timeoutCheck() override { return updater_.timeoutCheck(); }
     void resetCodeUpload() override { updater_.resetCodeUpload(); }
@@ -119,13 +121,13 @@ private:
 };
 
 struct Rig {
-    explicit Rig(const std::string& fileName) : amp(clock, kRev0102), shows(clock), updater(clock, ui, amp, shows, senders) {
+    explicit Rig(const std::string& fileName) : amp(clock, kRev0102), shows(clock), updater(clock, ui, amp, shows, senders, sleep) {
         tools::FirmwareOptions firmware;
         firmware.version = kRev0283;
         firmware.packetCount = 6;
         firmware.packetDataLength = 256;
         image = tools::makeFirmware(firmware);
-        path = (std::filesystem::temp_directory_path() / fileName).string();
+        path = (files.path() / fileName).string();
         tools::writeFile(path, image);
         shows.init_leds(panel.children);  // the shows pace their waits by their lamps
         amp.setReplySink([this](std::span<const std::uint8_t> m) { updater.MidiIn1SysEx(m.data(), m.size()); });
@@ -134,16 +136,17 @@ struct Rig {
         ui.wizard = wizard.get();
         wizard->showWizard();
     }
-    ~Rig() { std::filesystem::remove(path); }
 
     void next() { click(wizard->Shape1); }
 
+    test::TempDir files;
     VirtualClock clock;
     EngineUi ui;
     sim::InProcessAmp amp;
     test::InlineSenderFactory senders{clock};
     FrontPanel panel;
     RingShows shows;
+    NoSleepGuard sleep;
     Updater updater;
     std::vector<std::uint8_t> image;
     std::string path;
