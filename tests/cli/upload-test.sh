@@ -27,11 +27,12 @@ name="KALDO Sim $case_name $$"
 out_port="$name In"
 in_port="$name Out"
 
-# start_sim OPTIONS...: the amp with short delays (the updater's own pauses still apply), its
-# transcript and the image it receives kept in the work folder.
+# start_sim OPTIONS...: the amp with short delays (the updater's own pauses still apply; a case may
+# change sim_delays first), its transcript and the image it receives kept in the work folder.
+sim_delays=(--reply-delay 5 --verify-delay 700 --programming-delay 100)
 start_sim() {
     "$sim" --name "$name" --transcript --write-image "$work/received.syx" \
-        --reply-delay 5 --verify-delay 700 --programming-delay 100 "$@" >"$work/sim.log" 2>&1 &
+        "${sim_delays[@]}" "$@" >"$work/sim.log" 2>&1 &
     sim_pid=$!
     for _ in $(seq 100); do
         grep -q "kaldo-amp-sim ready" "$work/sim.log" && return 0
@@ -85,7 +86,72 @@ handshake)
             == ["Status -> Sending packet number 1 of 4", "Status -> Sending packet number 2 of 4",
                 "Status -> Sending packet number 3 of 4", "Status -> Sending packet number 4 of 4"]'
     expect 'any(.[]; .event == "message" and .text == "Success, new code rev is confirmed. Rock On!")'
+    expect '[.[] | select(.event == "file")] | length == 1
+            and (.[0] | keys_unsorted) == ["event", "name", "format", "version", "packets", "packetLength"]
+            and .[0].name == "fw.syx" and .[0].format == "packet" and .[0].version == "02.83"
+            and .[0].packets == 4 and .[0].packetLength == 137'
     expect_received "$work/fw.syx"
+    ;;
+foreign-sysex)
+    # Other gear on the line talks SysEx around every reply of a slow amp, without and with the amp's
+    # codes at offset 6: none of it counts, every packet waits for its own answer.
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 4 --data-length 100
+    sim_delays=(--reply-delay 1500 --ready-delay 1500 --verify-delay 700 --programming-delay 100)
+    for kind in plain status-like; do
+        start_sim --revision 02.80 --foreign-sysex "$kind"
+        upload "$work/fw.syx" --out "$out_port" --in "$in_port"
+        expect_status 0
+        expect "$result | .outcome == \"completed\" and .way == \"handshake\" and .errors == 0"
+        stop_sim
+        expect_received "$work/fw.syx"
+        [ "$(packets_received)" -eq 4 ] || fail "$kind: the amp received $(packets_received) packets, not 4"
+    done
+    ;;
+foreign-identity)
+    # Another device answers the Identity Request first, as 09.99: identify and the upload both go by
+    # the amp's own revision, 01.02, so the newer file goes without a question about older code.
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 3 --data-length 100
+    start_sim --revision 01.02 --foreign-identity
+    "$flash" identify --out "$out_port" --in "$in_port" --json >"$work/id.json" 2>&1 ||
+        fail "identify: $(cat "$work/id.json")"
+    "$jq" -e '.version == "01.02"' "$work/id.json" >/dev/null || fail "identify read $(cat "$work/id.json")"
+    upload "$work/fw.syx" --out "$out_port" --in "$in_port"
+    expect_status 0
+    expect "$result | .outcome == \"completed\" and .way == \"handshake\" and .errors == 0"
+    expect 'any(.[]; .event == "amp" and .version == "01.02")'
+    expect 'all(.[]; .event != "question")'
+    expect_received "$work/fw.syx"
+    ;;
+verdict-at-once)
+    # 74 for every packet, and the amp verifies and programs at once: 74, 7D and 71 wait together for
+    # the last packet's wait, and every error is counted.
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 3 --data-length 100
+    sim_delays=(--reply-delay 5 --verify-delay 0 --programming-delay 0)
+    start_sim --revision 02.80 --all-packets-error
+    upload "$work/fw.syx" --out "$out_port" --in "$in_port"
+    expect_status 0
+    expect "$result | .outcome == \"completed\" and .errors == 3"
+    ;;
+duplicates)
+    # Every status reply twice, errors on packets 0, 5 and 12 of 20: three errors, each packet once.
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 20 --data-length 100
+    start_sim --revision 02.80 --duplicate-replies --packet-error 0 --packet-error 5 --packet-error 12
+    upload "$work/fw.syx" --out "$out_port" --in "$in_port"
+    expect_status 0
+    expect "$result | .outcome == \"completed\" and .errors == 3 and .packets == 20"
+    expect_received "$work/fw.syx"
+    stop_sim
+    [ "$(packets_received)" -eq 20 ] || fail "the amp received $(packets_received) packets, not 20"
+    ;;
+confirm-wrong-revision)
+    # The amp takes the file but goes on reporting its old revision: --confirm says so and fails.
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 3 --data-length 100
+    start_sim --revision 02.80 --keep-revision
+    upload "$work/fw.syx" --out "$out_port" --in "$in_port" --confirm
+    expect_status 1
+    expect "$result | .outcome == \"completed\" and .confirmed == false and .ampVersion == \"02.80\" and .exit == 1"
+    expect 'any(.[]; .event == "message" and .text == "Fail, code rev is wrong. Power cycle the amp and try again.")'
+    expect 'all(.[]; .event != "message" or .text != "Success, new code rev is confirmed. Rock On!")'
     ;;
 blind)
     # A file of 01.59 or lower goes out blind even with an input port and a known amp version.
