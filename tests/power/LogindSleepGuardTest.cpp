@@ -1,11 +1,13 @@
 // The Linux sleep guard against the stand-in logind: what it asks for, that every way of ending lets
-// the computer sleep again, and that without logind it says why in one line instead of hanging.
+// the computer sleep again, and that without an inhibitor (no bus, no logind, a refusal, a bus that
+// never answers) it says why in one line instead of hanging.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <systemd/sd-bus.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -51,6 +53,22 @@ public:
 private:
     pid_t pid_;
 };
+
+// Makes the stand-in logind refuse as a real one does when its policy says no, with a reason that
+// spans two lines.
+void refuseInhibitors() {
+    sd_bus* bus = nullptr;
+    ASSERT_GE(sd_bus_open_system(&bus), 0);
+    sd_bus_error error = SD_BUS_ERROR_NULL;
+    const int r = sd_bus_call_method(
+        bus, "org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.DBus.Mock", "AddMethod", &error,
+        nullptr, "sssss", "org.freedesktop.login1.Manager", "Inhibit", "ssss", "h",
+        "raise dbus.exceptions.DBusException('Access denied.\\nAsk the administrator.', "
+        "name='org.freedesktop.DBus.Error.AccessDenied')");
+    EXPECT_GE(r, 0) << (error.message ? error.message : "");
+    sd_bus_error_free(&error);
+    sd_bus_flush_close_unref(bus);
+}
 
 void expectOneLineWhy(const std::string& line, const std::string& saying) {
     EXPECT_EQ(line.rfind("Cannot keep the computer awake: ", 0), 0u) << line;
@@ -114,7 +132,7 @@ TEST(LogindSleepGuard, KilledHolderLeavesNoInhibitor) {
     EXPECT_TRUE(logind.inhibitors().empty());
 }
 
-TEST(LogindSleepGuard, WithoutLogindSaysWhyInOneLine) {
+TEST(LogindSleepGuard, WithoutAnInhibitorSaysWhyInOneLine) {
     {
         // A container: no bus socket at all.
         const auto missing = std::filesystem::temp_directory_path() / ("kaldo-no-bus-" + randomName()) / "socket";
@@ -129,6 +147,13 @@ TEST(LogindSleepGuard, WithoutLogindSaysWhyInOneLine) {
         LogindSleepGuard guard(kPatient);
         expectOneLineWhy(guard.hold(), "logind is not on the system bus");
         guard.release();
+    }
+    {
+        LogindMock logind;
+        refuseInhibitors();
+        LogindSleepGuard guard(kPatient);
+        expectOneLineWhy(guard.hold(), "Access denied. Ask the administrator.");
+        EXPECT_TRUE(logind.inhibitors().empty());
     }
     {
         // A bus that takes the connection and never says a word: the guard the programs get gives up
