@@ -20,11 +20,14 @@ constexpr const char* kWhy = "Updating the amp's firmware";
 constexpr const char* kMode = "block";
 
 std::string cannot(std::string why) {
-    std::replace(why.begin(), why.end(), '\n', ' ');  // the bus's texts are free to span lines; a log line is not
+    // The bus's texts are free to span lines; a log line is not.
+    std::replace(why.begin(), why.end(), '\n', ' ');
     return "Cannot keep the computer awake: " + why;
 }
 
-std::string systemError(int negativeErrno) { return std::error_code(-negativeErrno, std::generic_category()).message(); }
+std::string systemError(int negativeErrno) {
+    return std::error_code(-negativeErrno, std::generic_category()).message();
+}
 
 struct BusCloser {
     // No flush: flushing waits for a connection that may never come up.
@@ -60,7 +63,8 @@ int onAnswer(sd_bus_message* reply, void* userdata, sd_bus_error*) {
     // The reply closes its descriptor when it goes; keep a copy of our own. Closed on exec, so that no
     // program started from here keeps the computer awake after the upload.
     answer.inhibitor = fcntl(fd, F_DUPFD_CLOEXEC, 3);
-    if (answer.inhibitor < 0) answer.error = "cannot keep logind's file descriptor (" + systemError(-errno) + ")";
+    if (answer.inhibitor < 0)
+        answer.error = "cannot keep logind's file descriptor (" + systemError(-errno) + ")";
     return 0;
 }
 
@@ -68,7 +72,9 @@ int onAnswer(sd_bus_message* reply, void* userdata, sd_bus_error*) {
 
 LogindSleepGuard::LogindSleepGuard(std::chrono::milliseconds answerWithin) : answerWithin_(answerWithin) {}
 
-LogindSleepGuard::~LogindSleepGuard() { release(); }
+LogindSleepGuard::~LogindSleepGuard() {
+    release();
+}
 
 std::string LogindSleepGuard::hold() {
     if (inhibitor_ >= 0) return {};
@@ -85,13 +91,14 @@ std::string LogindSleepGuard::hold() {
     // and authenticating; a plain call would wait out the bus's own time-outs there.
     Answer answer;
     r = sd_bus_call_method_async(bus.get(), nullptr, "org.freedesktop.login1", "/org/freedesktop/login1",
-                                 "org.freedesktop.login1.Manager", "Inhibit", &onAnswer, &answer, "ssss", kWhat, kWho,
-                                 kWhy, kMode);
+                                 "org.freedesktop.login1.Manager", "Inhibit", &onAnswer, &answer, "ssss",
+                                 kWhat, kWho, kWhy, kMode);
     if (r < 0) return cannot("cannot ask logind (" + systemError(r) + ")");
     while (!answer.arrived) {
         const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
         if (left.count() <= 0)
-            return cannot("no answer on the system bus within " + std::to_string(answerWithin_.count()) + " ms");
+            return cannot("no answer on the system bus within " + std::to_string(answerWithin_.count()) +
+                          " ms");
         r = sd_bus_process(bus.get(), nullptr);
         if (r == 0) r = sd_bus_wait(bus.get(), static_cast<uint64_t>(left.count()));
         if (r < 0) return cannot("the system bus connection failed (" + systemError(r) + ")");

@@ -4,7 +4,9 @@
 
 namespace kaldo::power {
 
-WindowsSleepGuard::~WindowsSleepGuard() { release(); }
+WindowsSleepGuard::~WindowsSleepGuard() {
+    release();
+}
 
 std::string WindowsSleepGuard::hold() {
     if (held_) return {};

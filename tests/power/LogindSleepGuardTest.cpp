@@ -29,12 +29,16 @@ using test::LogindMock;
 // The stand-in answers in milliseconds; this much patience keeps a loaded machine from failing a test.
 constexpr std::chrono::milliseconds kPatient{30000};
 
-std::string randomName() { return std::to_string(std::random_device{}()) + std::to_string(std::random_device{}()); }
+std::string randomName() {
+    return std::to_string(std::random_device{}()) + std::to_string(std::random_device{}());
+}
 
 // DBUS_SYSTEM_BUS_ADDRESS for one scope.
 class SystemBusAt {
 public:
-    explicit SystemBusAt(const std::string& address) { setenv("DBUS_SYSTEM_BUS_ADDRESS", address.c_str(), 1); }
+    explicit SystemBusAt(const std::string& address) {
+        setenv("DBUS_SYSTEM_BUS_ADDRESS", address.c_str(), 1);
+    }
     ~SystemBusAt() { unsetenv("DBUS_SYSTEM_BUS_ADDRESS"); }
 };
 
@@ -61,8 +65,8 @@ void refuseInhibitors() {
     ASSERT_GE(sd_bus_open_system(&bus), 0);
     sd_bus_error error = SD_BUS_ERROR_NULL;
     const int r = sd_bus_call_method(
-        bus, "org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.DBus.Mock", "AddMethod", &error,
-        nullptr, "sssss", "org.freedesktop.login1.Manager", "Inhibit", "ssss", "h",
+        bus, "org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.DBus.Mock", "AddMethod",
+        &error, nullptr, "sssss", "org.freedesktop.login1.Manager", "Inhibit", "ssss", "h",
         "raise dbus.exceptions.DBusException('Access denied.\\nAsk the administrator.', "
         "name='org.freedesktop.DBus.Error.AccessDenied')");
     EXPECT_GE(r, 0) << (error.message ? error.message : "");
@@ -135,7 +139,8 @@ TEST(LogindSleepGuard, KilledHolderLeavesNoInhibitor) {
 TEST(LogindSleepGuard, WithoutAnInhibitorSaysWhyInOneLine) {
     {
         // A container: no bus socket at all.
-        const auto missing = std::filesystem::temp_directory_path() / ("kaldo-no-bus-" + randomName()) / "socket";
+        const auto missing =
+            std::filesystem::temp_directory_path() / ("kaldo-no-bus-" + randomName()) / "socket";
         SystemBusAt bus("unix:path=" + missing.string());
         LogindSleepGuard guard(kPatient);
         expectOneLineWhy(guard.hold(), "no system bus");

@@ -30,7 +30,8 @@ public:
         std::string pattern = (std::filesystem::temp_directory_path() / "kaldo-logind-XXXXXX").string();
         if (!mkdtemp(pattern.data())) throw std::runtime_error("no temporary folder for the stand-in logind");
         folder_ = pattern;
-        const Run started = run("start " + quoted(folder_.string()) + (on == On::busOnly ? " --no-logind" : ""));
+        const Run started =
+            run("start " + quoted(folder_.string()) + (on == On::busOnly ? " --no-logind" : ""));
         if (started.status != 0) {
             std::filesystem::remove_all(folder_);
             throw std::runtime_error("the stand-in logind did not start: " + started.output);
