@@ -36,9 +36,10 @@ public:
             std::filesystem::remove_all(folder_);
             throw std::runtime_error("the stand-in logind did not start: " + started.output);
         }
-        std::getline(std::ifstream(folder_ / "address"), address_);
+        std::string address;
+        std::getline(std::ifstream(folder_ / "address"), address);
         if (const char* before = std::getenv("DBUS_SYSTEM_BUS_ADDRESS")) addressBefore_ = before;
-        setenv("DBUS_SYSTEM_BUS_ADDRESS", address_.c_str(), 1);
+        setenv("DBUS_SYSTEM_BUS_ADDRESS", address.c_str(), 1);
     }
 
     ~LogindMock() {
@@ -53,9 +54,6 @@ public:
 
     LogindMock(const LogindMock&) = delete;
     LogindMock& operator=(const LogindMock&) = delete;
-
-    const std::string& address() const { return address_; }
-    const std::filesystem::path& folder() const { return folder_; }
 
     // The inhibitors logind holds now; a holder that closed its descriptor or died is already gone.
     std::vector<Inhibitor> inhibitors() const {
@@ -99,7 +97,6 @@ private:
     }
 
     std::filesystem::path folder_;
-    std::string address_;
     std::optional<std::string> addressBefore_;
 };
 

@@ -1,8 +1,9 @@
-'''The stand-in logind of the sleep guard tests: python-dbusmock's logind template, whose inhibitors
-are exact at every moment. The template forgets an inhibitor only when its main loop gets round to
-the closed pipe, and keeps its own end of each pipe open until then; here the reply carries the only
-open end, and each listing looks at the pipes, so a released or killed holder is gone from the very
-next listing.'''
+'''The stand-in logind of the sleep guard tests: python-dbusmock's logind template, with an inhibitor
+list that is exact at every moment. The template keeps its own copy of each inhibitor's descriptor
+until its main loop is next idle, and forgets an inhibitor only when that loop gets round to the
+closed pipe, so a listing right after a release can still show it. Here the reply carries the only
+copy, and each listing looks at the pipes itself: a holder that closed its descriptor, or died, is
+gone from the very next listing.'''
 
 import os
 import select
@@ -19,7 +20,8 @@ held = []
 @dbus.service.method(MAIN_IFACE, in_signature='ssss', out_signature='h')
 def Inhibit(_, what, who, why, mode):
     read_end, write_end = os.pipe()
-    held.append(((what, who, why, mode, dbus.UInt32(os.getuid()), dbus.UInt32(os.getpid())), read_end))
+    # user and process as the template reports them
+    held.append(((what, who, why, mode, dbus.UInt32(1000), dbus.UInt32(123456)), read_end))
     reply_end = dbus.types.UnixFd(write_end)  # a copy that lives only as long as the reply
     os.close(write_end)
     return reply_end
