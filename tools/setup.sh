@@ -10,6 +10,7 @@ packages=(
     libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev jq
     clang libclang-rt-14-dev
     python3-rtmidi
+    libsystemd-dev dbus python3-dbusmock
     xvfb xauth x11-apps imagemagick fonts-dejavu-core
 )
 
