@@ -12,6 +12,7 @@
 #include "PictureLabel.h"
 #include "Pictures.h"
 #include "RunLog.h"
+#include "SystemSleepGuard.h"
 #include "TCGauge.h"
 #include "TForm3.h"
 #include "TForm4.h"
@@ -77,7 +78,7 @@ TForm1::TForm1(const Environment& env)
     }
     SleepGuard* sleep = env.sleep;
     if (!sleep) {
-        ownSleep_ = std::make_unique<NoSleepGuard>();
+        ownSleep_ = power::systemSleepGuard();
         sleep = ownSleep_.get();
     }
     updater = std::make_unique<Updater>(clock_, *this, link_, shows, *senders, *sleep);

@@ -17,9 +17,10 @@
 #include "Messages.h"
 #include "MidiSelection.h"
 #include "SelectedMidiLink.h"
-#include "SleepGuard.h"
+#include "NotedSleepGuard.h"
 #include "SteadyClock.h"
 #include "SystemMidi.h"
+#include "SystemSleepGuard.h"
 #include "TMidiIn.h"
 #include "TMidiOut.h"
 #include "TerminalShows.h"
@@ -116,6 +117,7 @@ public:
           link_(out_, selection_),
           senders_(&clock_),
           shows_(clock_),
+          sleep_(power::systemSleepGuard(), ui_),
           updater_(clock_, ui_, link_, shows_, senders_, sleep_) {
         ui_.errorCount = [this] { return updater_.errorCount(); };
         ui_.interrupted = [] { return InterruptWatch::interrupted(); };
@@ -157,7 +159,7 @@ private:
     midi::SelectedMidiLink link_;
     ThreaderFactory senders_;
     TerminalShows shows_;
-    NoSleepGuard sleep_;
+    NotedSleepGuard sleep_;
     Updater updater_;
 };
 

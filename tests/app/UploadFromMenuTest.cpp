@@ -9,6 +9,7 @@
 #include "FirmwareWriter.h"
 #include "InProcessAmp.h"
 #include "InlineSenderFactory.h"
+#include "LogindMock.h"
 #include "Messages.h"
 #include "PictureLabel.h"
 #include "TCGauge.h"
@@ -201,6 +202,49 @@ private slots:
         QCOMPARE(most, 100);
         QVERIFY(std::any_of(seen.begin(), seen.end(), [](const Snapshot& s) { return s.litLamps == 3; }));
         QCOMPARE(snapshot().litLamps, 0);
+    }
+
+    // From the start of an upload to its end the computer is kept from sleeping, and only then: after
+    // it completed, and after the window was closed in the middle of one.
+    void theComputerStaysAwakeWhileAnUploadRuns() {
+        test::LogindMock logind;
+        TForm1& form = startWithAmp(packets());
+        identify();
+        QVERIFY(logind.inhibitors().empty());
+        std::vector<test::Inhibitor> during;
+        rig->clock.schedule(200 + 600 * 2 + 100, [&] { during = logind.inhibitors(); });
+        form.UploadCode1->trigger();
+        QCOMPARE(form.lastUpload().outcome, UploadOutcome::Completed);
+        QCOMPARE(during.size(), std::size_t{1});
+        QCOMPARE(during[0].what, std::string("sleep:idle:handle-lid-switch:handle-suspend-key"));
+        QCOMPARE(during[0].who, std::string("KALDO Updater"));
+        QCOMPARE(during[0].why, std::string("Updating the amp's firmware"));
+        QCOMPARE(during[0].mode, std::string("block"));
+        QVERIFY(logind.inhibitors().empty());
+
+        amp->selectPorts();
+        identify();
+        during.clear();
+        rig->clock.schedule(200 + 600 * 2 + 100, [&] {
+            during = logind.inhibitors();
+            form.close();
+        });
+        form.UploadCode1->trigger();
+        QCOMPARE(form.lastUpload().failure, UploadFailure::Stopped);
+        QCOMPARE(during.size(), std::size_t{1});
+        QVERIFY(logind.inhibitors().empty());
+    }
+
+    // Without logind (a container, another init system) the upload goes on, and the log says why the
+    // computer may sleep meanwhile; no message box.
+    void withoutLogindTheUploadGoesOnAndTheLogSaysSo() {
+        test::LogindMock busOnly(test::LogindMock::On::busOnly);
+        TForm1& form = startWithAmp(packets());
+        identify();
+        form.UploadCode1->trigger();
+        QCOMPARE(form.lastUpload().outcome, UploadOutcome::Completed);
+        QVERIFY(form.diagnostics->Memo1->toPlainText().contains("Cannot keep the computer awake"));
+        QVERIFY(!rig->answers.seen.join('\n').contains("awake"));
     }
 
     void closingMidUploadStopsItThenClosesAndSaves() {

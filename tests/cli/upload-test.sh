@@ -16,7 +16,10 @@ stop_sim() {
         sim_pid=""
     fi
 }
-trap 'stop_sim; rm -rf "$work"' EXIT
+# The stand-in logind of the sleep-inhibitor case, when it runs.
+logind_mock="$(dirname "$0")/../support/logind-mock.sh"
+stop_bus() { [ ! -d "$work/bus" ] || "$logind_mock" stop "$work/bus"; }
+trap 'stop_sim; stop_bus; rm -rf "$work"' EXIT
 
 fail() {
     echo "FAIL: $case_name: $*" >&2
@@ -152,6 +155,65 @@ confirm-wrong-revision)
     expect "$result | .outcome == \"completed\" and .confirmed == false and .ampVersion == \"02.80\" and .exit == 1"
     expect 'any(.[]; .event == "message" and .text == "Fail, code rev is wrong. Power cycle the amp and try again.")'
     expect 'all(.[]; .event != "message" or .text != "Success, new code rev is confirmed. Rock On!")'
+    ;;
+sleep-inhibitor)
+    # While firmware goes out, logind (a stand-in on a private bus) lists our sleep inhibitor; once the
+    # upload has completed, been stopped with Ctrl-C or killed, it lists none. Without logind the
+    # upload goes on and says why the computer could not be kept awake. A JACK server of this case's
+    # own: a synchronous server waits long for a client killed with -9, and nobody else may wait too.
+    jack_script="$(dirname "$0")/../support/jack-server.sh"
+    export JACK_DEFAULT_SERVER="kaldo-sleep-$$"
+    "$jack_script" start "$JACK_DEFAULT_SERVER" "$work/jack" || fail "no JACK server of its own"
+    stop_jack() { "$jack_script" stop "$JACK_DEFAULT_SERVER" "$work/jack"; }
+    trap 'stop_sim; stop_bus; stop_jack; rm -rf "$work"' EXIT
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 12 --data-length 100
+    mkdir "$work/bus"
+    # start_bus [--no-logind]: a fresh bus, and the programs told where it is.
+    start_bus() {
+        "$logind_mock" start "$work/bus" "$@" >/dev/null || fail "the bus did not start"
+        export DBUS_SYSTEM_BUS_ADDRESS="$(cat "$work/bus/address")"
+    }
+    start_bus
+    held=$'sleep:idle:handle-lid-switch:handle-suspend-key\tKALDO Updater\tUpdating the amp\'s firmware\tblock'
+    # upload_until_packet_2: the upload in the background (its pid in flash_pid), once packet 2 has gone.
+    upload_until_packet_2() {
+        rm -f "$work/out.json"  # not to find the last upload's packet 2 before this one starts writing
+        "$flash" upload "$work/fw.syx" --out "$out_port" --in "$in_port" --yes --json >"$work/out.json" \
+            2>"$work/err.txt" </dev/null &
+        flash_pid=$!
+        for _ in $(seq 300); do
+            grep -q '"event":"progress","packet":2,' "$work/out.json" && return 0
+            sleep 0.05
+        done
+        fail "the upload did not reach packet 2: $(cat "$work/out.json" "$work/err.txt")"
+    }
+    # ends_with ENDING SIGNAL STATUS: an upload that ends that way, the inhibitor held until then.
+    ends_with() {
+        upload_until_packet_2
+        local during after
+        during="$("$logind_mock" inhibitors "$work/bus")"
+        [ "$during" = "$held" ] || fail "$1: during the upload logind listed: '$during'"
+        [ -z "$2" ] || kill "-$2" "$flash_pid"
+        wait "$flash_pid"
+        status=$?
+        expect_status "$3"
+        after="$("$logind_mock" inhibitors "$work/bus")"
+        [ -z "$after" ] || fail "$1: after the upload logind still listed: '$after'"
+    }
+    start_sim --revision 02.80
+    ends_with completed "" 0
+    ends_with ctrl-c INT 3
+    stop_bus
+    start_bus --no-logind
+    upload "$work/fw.syx" --out "$out_port" --in "$in_port" --yes
+    expect_status 0
+    expect 'any(.[]; .event == "note" and (.text | startswith("Cannot keep the computer awake")))'
+    stop_bus
+    start_bus
+    ends_with kill KILL 137
+    # The server now waits for the killed client: the amp and the server go the hard way.
+    kill -KILL "$sim_pid"
+    sim_pid=""
     ;;
 blind)
     # A file of 01.59 or lower goes out blind even with an input port and a known amp version.
