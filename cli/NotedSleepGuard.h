@@ -16,7 +16,8 @@ public:
 
     std::string hold() override {
         std::string problem = guard_->hold();
-        if (!problem.empty()) ui_.event(JsonObject().addString("event", "note").addString("text", problem), problem);
+        if (!problem.empty())
+            ui_.event(JsonObject().addString("event", "note").addString("text", problem), problem);
         return problem;
     }
     void release() override { guard_->release(); }

@@ -69,9 +69,12 @@ public:
         }
         events.push_back(line);
     }
+    // Runs while the file dialog is open, as the user looks at the page behind it.
+    std::function<void()> whileDialogOpen;
     std::optional<std::string> runOpenDialog(const std::string& filter) override {
         dialogFilters.push_back(filter);
         events.push_back("file dialog");
+        if (whileDialogOpen) whileDialogOpen();
         if (dialogAnswers.empty()) return std::nullopt;
         auto answer = dialogAnswers.front();
         dialogAnswers.pop_front();

@@ -102,7 +102,10 @@ void WizardFlowTest::classicPathRunsBothStagesFromThePanelRevision() {
     QVERIFY(!w.form.Shape3->isVisible());
 
     w.host.dialogAnswers.push_back("/home/me/kaldo-2.83.syx");
+    QString behindTheDialog;
+    w.host.whileDialogOpen = [&] { behindTheDialog = w.form.Label1->text(); };
     w.next();
+    QCOMPARE(behindTheDialog, QString("Select the latest firmware file you downloaded from Dorsen."));
     QCOMPARE(w.host.dialogFilters.back(), std::string("Syx files (*.syx)|*.syx"));
     QCOMPARE(w.form.Label1->text(),
              QString("Let's start. The program will update intermediate code if needed, then load the latest code."));
