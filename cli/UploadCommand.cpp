@@ -85,6 +85,7 @@ const char* failureName(UploadFailure failure) {
         case UploadFailure::SendFailed: return "send-failed";
         case UploadFailure::UserCancel: return "user-cancel";
         case UploadFailure::Stopped: return "stopped";
+        case UploadFailure::PortGone: return "port-gone";
     }
     return "none";
 }

@@ -19,9 +19,13 @@ void ReplyTimeout::Timer4Timer() {
     timedOut_ = true;
 }
 
-bool ReplyTimeout::timeoutCheck() {
+bool ReplyTimeout::expired() {
     if (armed_ && clock_.nowMs() >= deadline_) Timer4Timer();
-    if (timedOut_) {
+    return timedOut_;
+}
+
+bool ReplyTimeout::timeoutCheck() {
+    if (expired()) {
         ui_.messageBox("Error. Device not responding. Power cycle amp and try again.", "Status", Buttons::Ok);
         link_.deSelectCurrentMidi();
     }

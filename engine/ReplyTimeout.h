@@ -20,6 +20,8 @@ public:
     void Timer4Timer();
     // True once the time-out has expired; then reports it and releases the MIDI ports.
     bool timeoutCheck();
+    // True once the time-out has expired, without reporting it: the upload first shows its end.
+    bool expired();
 
 private:
     Clock& clock_;

@@ -84,6 +84,7 @@ UploadResult Updater::Button2Click() {
     }
     running_ = true;
     portsReleased_ = false;
+    outputGone_ = false;
     UploadResult result = UploadSequence(*this).run();
     running_ = false;
     return result;

@@ -80,6 +80,13 @@ public:
     // from then on. Any thread.
     void requestStop() { stopRequested_ = true; }
 
+    // The amp's output port has gone from the system (unplugged, switched off). A running upload
+    // that has not sent its last packet ends as failed at its next pause or wait: whatever it sends
+    // from now on reaches nobody. Window thread.
+    void outputPortGone() {
+        if (running_) outputGone_ = true;
+    }
+
     // State of the last or running upload.
     std::size_t imageStart() const { return imageStart_; }
     int errorCount() const { return errorCount_; }
@@ -101,6 +108,7 @@ private:
 
     std::atomic<bool> cancelRequested_{false};
     std::atomic<bool> stopRequested_{false};
+    bool outputGone_ = false;
     bool running_ = false;
     bool portsReleased_ = false;
     std::size_t imageStart_ = 0;

@@ -22,6 +22,7 @@ enum class UploadFailure {
     SendFailed,    // the MIDI output refused or lost a block
     UserCancel,    // the cancel button
     Stopped,       // the program asked the upload to stop (closing)
+    PortGone,      // the amp's output port went away before the last packet had gone
 };
 
 struct UploadResult {
@@ -29,6 +30,9 @@ struct UploadResult {
     UploadWay way = UploadWay::None;
     UploadFailure failure = UploadFailure::None;
     int errorCount = 0;  // packet-error replies (74)
+    // The input port was ready but the amp did not answer the Identity Request before the upload, so
+    // a file that could have gone in handshake mode went blind.
+    bool ampSilent = false;
 };
 
 }  // namespace kaldo

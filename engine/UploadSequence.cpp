@@ -26,6 +26,20 @@ constexpr const char* kVerifyFailed =
     "The amp reported that the new code failed its verify check, so it was not programmed. "
     "Power cycle the amp and try the upload again.";
 constexpr const char* kWaitingForUsb = "Status -> Waiting for USB enumeration.";
+constexpr const char* kPortGone =
+    "The amp's MIDI port went away before the whole firmware was sent, so the amp did not get all of it. Power "
+    "cycle the amp, connect it again, choose its ports and repeat the upload.";
+constexpr const char* kBlindSent =
+    "Firmware Sent. If amp does not restart on its own, Switch the amp off, wait 5 seconds, then turn the amp back "
+    "on.";
+constexpr const char* kAmpSilentNote = "the amp did not answer, so the firmware was sent without checking each packet";
+
+// The ends as the status row shows them, before any message box.
+constexpr const char* kComplete = "Status -> Complete.";
+constexpr const char* kStopped = "Status -> Stopped.";
+
+// How long the amp has to answer the Identity Request that starts an upload with an input port.
+constexpr int kAskAmpMs = 2000;
 
 constexpr int kHeaderLength = static_cast<int>(FirmwareLoader::kHeaderLength);
 // Revolutions of the verify show after a failed verify: about three seconds of 65 ms steps.
@@ -57,21 +71,47 @@ UploadResult UploadSequence::run() {
         way_ = UploadWay::SingleBlock;
         result = singleBlock();
     } else if (loader.loadResult == kPacketFormat && imageHoldsPackets()) {
-        const bool replies = u_.link_.inPortReady() && loader.fileVersion > kLastBlindOnlyVersion &&
-                             u_.replies.ampVersion() != kNoVersion;
-        way_ = replies ? UploadWay::Handshake : UploadWay::Blind;
-        result = replies ? handshake() : blind();
+        // With an input port and a file the amp can take with replies, the amp is asked for its
+        // revision now: a revision heard earlier may belong to firmware it no longer runs, and an amp
+        // that does not answer must not be taken for one that does.
+        const bool repliesPossible = u_.link_.inPortReady() && loader.fileVersion > kLastBlindOnlyVersion;
+        if (repliesPossible && !askAmpVersion()) return finish(stopped());
+        ampSilent_ = repliesPossible && u_.replies.ampVersion() == kNoVersion;
+        way_ = repliesPossible && !ampSilent_ ? UploadWay::Handshake : UploadWay::Blind;
+        if (ampSilent_) ui.setStatus2(3, "Status -> The amp did not answer: sending without checking each packet.");
+        result = way_ == UploadWay::Handshake ? handshake() : blind();
     } else {
         if (loader.loadResult == kNotLoaded) ui.messageBox("Select Firmware file", "File Error", Buttons::Ok);
         u_.resetCodeUpload();
         result = {UploadOutcome::Failed, UploadWay::None, UploadFailure::NoFirmware, 0};
     }
+    return finish(result);
+}
+
+UploadResult UploadSequence::finish(UploadResult result) {
     // A request left over (the button stays shown after a failure) is dropped with the upload.
     u_.cancelRequested_ = false;
-    ui.setCancelLabelVisible(false);
-    ui.setCancelPictureVisible(false);
+    u_.ui_.setCancelLabelVisible(false);
+    u_.ui_.setCancelPictureVisible(false);
     result.errorCount = u_.errorCount_;
+    result.ampSilent = ampSilent_;
     return result;
+}
+
+// One Identity Request, and up to two seconds for the amp's answer. False when the run is to end.
+bool UploadSequence::askAmpVersion() {
+    ReplyState& replies = u_.replies;
+    u_.ui_.setStatus2(3, "Status -> Asking the amp for its revision.");
+    replies.clearAmpVersion();
+    replies.clearReplyCode();
+    if (!u_.link_.sysEx(kIdentityRequest.data(), kIdentityRequest.size())) return !stopping();
+    const std::int64_t deadline = u_.clock_.nowMs() + kAskAmpMs;
+    while (!replies.take({kReplyIdentity})) {
+        const std::int64_t left = deadline - u_.clock_.nowMs();
+        if (left <= 0) break;
+        if (!waitForNotify(static_cast<int>(left))) return false;
+    }
+    return pump();  // the revision reaches the screen
 }
 
 bool UploadSequence::imageHoldsPackets() const {
@@ -116,6 +156,7 @@ UploadResult UploadSequence::singleBlock() {
         if (!waitForNotify(u_.progressClock_.interval())) return stopped();
     }
     if (!sender->finish()) return sendFailed();
+    allSent_ = true;
 
     ui.setWarningVisible(true);
     const int sweeps = static_cast<int>(length / 75000);
@@ -124,10 +165,10 @@ UploadResult UploadSequence::singleBlock() {
     ui.setGaugeVisible(false);
     if (stopping()) return stopped();
 
+    showEnd(kComplete);
     if (u_.flags.wizardActive) {
         ui.wizardToFront();
     } else {
-        u_.resetCodeUpload();
         ui.messageBox(
             "Firmware Sent. Wait for Amp to Restart. If amp does not restart on its own, power cycle and check amps "
             "code version number.",
@@ -165,7 +206,7 @@ UploadResult UploadSequence::handshake() {
     ui.setStatus2(3, "Status -> Waiting for device ready to receive data.");
     while (!replies.take({kReplyReady})) {
         if (!pump()) return stopped();
-        if (u_.timeoutCheck()) return timedOut();
+        if (u_.timeout_.expired()) return timedOut();
         if (!waitForNotify(10)) return stopped();
     }
 
@@ -191,7 +232,7 @@ UploadResult UploadSequence::handshake() {
                 ui.setStatus2(2, "Packet Error Count " + std::to_string(u_.errorCount_));
                 break;
             }
-            if (u_.timeoutCheck()) return timedOut();
+            if (u_.timeout_.expired()) return timedOut();
             if (sender->done() && !sender->finish()) return sendFailed();
             if (!pump()) return stopped();
             shows.spinStep(frame);
@@ -203,6 +244,7 @@ UploadResult UploadSequence::handshake() {
         if (u_.cancelRequested_) return terminate(kHandshakeTerminated, true, *sender);
         if (!sender->finish()) return sendFailed();
     }
+    allSent_ = true;
 
     u_.initTimeout(20000);
     ui.setStatus2(3, "Status -> Waiting for code Verify.");
@@ -210,7 +252,7 @@ UploadResult UploadSequence::handshake() {
     while (!(verdict = replies.take({kReplyVerified, kReplyVerifyFailed}))) {
         if (!pump()) return stopped();
         shows.flashVfyShow(1);
-        if (u_.timeoutCheck()) return timedOut();
+        if (u_.timeout_.expired()) return timedOut();
     }
     if (*verdict == kReplyVerifyFailed) return verifyFailed();
 
@@ -220,16 +262,15 @@ UploadResult UploadSequence::handshake() {
     while (!replies.take({kReplyProgrammed})) {
         if (!pump()) return stopped();
         shows.flashPrgShow(1);
-        if (u_.timeoutCheck()) return timedOut();
+        if (u_.timeout_.expired()) return timedOut();
     }
 
     u_.releasePorts();
     loader.sendPointer = u_.imageStart_;
-    ui.setGaugeVisible(false);
+    showEnd(kComplete);
     if (u_.flags.wizardActive) {
         ui.wizardToFront();
     } else {
-        u_.resetCodeUpload();
         ui.dialogMessage("Looks good! Unplug the USB cable and power cycle the amp.");
         ui.dialogMessage("Now plug in the USB cable and wait for the KALDO to enumerate.");
         ui.setStatus2(3, kWaitingForUsb);
@@ -269,20 +310,18 @@ UploadResult UploadSequence::blind() {
         shows.showPacketCount(i);
         if (u_.cancelRequested_) return terminate(kBlindTerminated, false, *sender);
     }
+    allSent_ = true;
 
     ui.setCancelLabelVisible(false);
     shows.flashVfyShow(19);
     shows.flashPrgShow(12);
     loader.sendPointer = u_.imageStart_;
-    ui.setGaugeVisible(false);
     if (stopping()) return stopped();
+    showEnd(kComplete);
     if (u_.flags.wizardActive) {
         ui.wizardToFront();
     } else {
-        u_.resetCodeUpload();
-        ui.dialogMessage(
-            "Firmware Sent. If amp does not restart on its own, Switch the amp off, wait 5 seconds, then turn the amp "
-            "back on.");
+        ui.dialogMessage(ampSilent_ ? std::string(kBlindSent) + "\n\nNote: " + kAmpSilentNote + "." : kBlindSent);
     }
     u_.releasePorts();
     if (loader.fileVersion > kLastBlindOnlyVersion && !usbOffer()) {
@@ -318,6 +357,13 @@ bool UploadSequence::usbOffer() {
     return true;
 }
 
+// The window shows how the upload ended before anything asks for the user's attention: the warning
+// off, the gauge hidden, the rings dark, and the end in the status row.
+void UploadSequence::showEnd(const std::string& status) {
+    u_.resetCodeUpload();
+    u_.ui_.setStatus2(3, status);
+}
+
 UploadResult UploadSequence::completed() {
     u_.resetCodeUpload();
     return {UploadOutcome::Completed, way_, UploadFailure::None, 0};
@@ -329,7 +375,8 @@ UploadResult UploadSequence::declined() {
 }
 
 UploadResult UploadSequence::timedOut() {
-    u_.resetCodeUpload();
+    showEnd("Status -> Failed: the amp did not answer in time.");
+    u_.timeoutCheck();
     u_.ui_.messageBox(kTryAgain, "Status", Buttons::Ok);
     return {UploadOutcome::Failed, way_, UploadFailure::TimedOut, 0};
 }
@@ -337,7 +384,7 @@ UploadResult UploadSequence::timedOut() {
 // A block refused or lost by the MIDI output: the amp has not received the image, whatever the
 // rest of the run would say.
 UploadResult UploadSequence::sendFailed() {
-    u_.resetCodeUpload();
+    showEnd("Status -> Failed: the firmware could not be sent.");
     u_.ui_.messageBox(kSendFailed, "Midi Error", Buttons::Ok);
     u_.releasePorts();
     return {UploadOutcome::Failed, way_, UploadFailure::SendFailed, 0};
@@ -354,32 +401,40 @@ UploadResult UploadSequence::verifyFailed() {
     return {UploadOutcome::Failed, way_, UploadFailure::VerifyFailed, 0};
 }
 
+// The cancel button after a packet: the window shows the stop before the message about it.
 UploadResult UploadSequence::terminate(const char* text, bool handshake, BlockSender& sender) {
     UpdaterUi& ui = u_.ui_;
     ui.setWarningBlink(false);
     ui.setWarningVisible(false);
+    ui.setStatus2(3, "Status -> Upload Terminated.");
+    for (int ring = 0; ring < 3; ++ring) u_.shows_.allOff(ring);
+    ui.setGaugeVisible(false);
     u_.clock_.pump();
     ui.messageBox(text, "Status", Buttons::Ok);
-    ui.setStatus2(3, "Status -> Upload Terminated.");
     if (handshake) u_.releasePorts();
     u_.cancelRequested_ = false;
     u_.loader.sendPointer = u_.imageStart_;
     sender.finish();
-    for (int ring = 0; ring < 3; ++ring) u_.shows_.allOff(ring);
-    ui.setGaugeVisible(false);
     u_.flags.uploadAborted = true;
     ui.wizardResetStartup();
     return {UploadOutcome::Terminated, way_, UploadFailure::UserCancel, 0};
 }
 
-// The program is closing: end without questions or messages; the sender is joined as it goes out
-// of scope.
+// The run cannot go on. Either the program is closing: end without questions or messages. Or the
+// amp's output went away before the last packet: whatever followed would reach nobody. The sender
+// is joined as it goes out of scope.
 UploadResult UploadSequence::stopped() {
-    u_.resetCodeUpload();
+    if (!u_.stopRequested_) {
+        showEnd("Status -> Failed: the amp's MIDI port went away.");
+        u_.ui_.messageBox(kPortGone, "Midi Error", Buttons::Ok);
+        u_.releasePorts();
+        return {UploadOutcome::Failed, way_, UploadFailure::PortGone, 0};
+    }
+    showEnd(kStopped);
     return {UploadOutcome::Terminated, way_, UploadFailure::Stopped, 0};
 }
 
-bool UploadSequence::stopping() const { return u_.stopRequested_; }
+bool UploadSequence::stopping() const { return u_.stopRequested_ || (u_.outputGone_ && !allSent_); }
 
 bool UploadSequence::pump() {
     u_.clock_.pump();

@@ -2,6 +2,7 @@
 // One run of "Upload Code" (Button2Click): the start checks and the three ways of sending, single
 // block, handshake and blind, each with its texts, pauses and time-outs, and every way out.
 #include <cstdint>
+#include <string>
 
 #include "UploadOutcome.h"
 
@@ -16,12 +17,17 @@ public:
     UploadResult run();
 
 private:
+    // The ends every run goes through: the cancel request dropped, the count and the amp's silence
+    // recorded in the result.
+    UploadResult finish(UploadResult result);
+    bool askAmpVersion();
     UploadResult singleBlock();
     UploadResult handshake();
     UploadResult blind();
     bool usbOffer();
 
     // The ends of a run.
+    void showEnd(const std::string& status);
     UploadResult completed();
     UploadResult declined();
     UploadResult timedOut();
@@ -30,7 +36,7 @@ private:
     UploadResult terminate(const char* text, bool handshake, BlockSender& sender);
     UploadResult stopped();
 
-    // Pauses and waits that notice a stop request; false when the run is to end.
+    // Pauses and waits that notice a stop request or a lost output port; false when the run is to end.
     bool pump();
     bool pause(int ms);
     bool waitForNotify(int ms);
@@ -43,6 +49,8 @@ private:
 
     Updater& u_;
     UploadWay way_ = UploadWay::None;
+    bool ampSilent_ = false;
+    bool allSent_ = false;  // the last packet or the block has left: a port going away no longer matters
 };
 
 }  // namespace kaldo

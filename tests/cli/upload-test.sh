@@ -261,8 +261,8 @@ silent-after-header)
     expect "$result | .outcome == \"failed\" and .failure == \"timed-out\" and .way == \"handshake\""
     expect '[.[] | select(.event == "message") | .text]
             == ["Error. Device not responding. Power cycle amp and try again.", "An Error occurred. Try again."]'
-    expect '[.[] | select(.event == "status" and .panel == 3) | .text] | last
-            == "Status -> Waiting for device ready to receive data."'
+    expect '[.[] | select(.event == "status" and .panel == 3) | .text] | .[-2:]
+            == ["Status -> Waiting for device ready to receive data.", "Status -> Failed: the amp did not answer in time."]'
     stop_sim
     grep -q -- "<- header" "$work/sim.log" || fail "the amp did not receive the header"
     [ "$(packets_received)" -eq 0 ] || fail "packets were sent to a silent amp"

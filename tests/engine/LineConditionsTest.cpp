@@ -50,14 +50,14 @@ TEST(OtherGearOnTheLine, AnotherMakersSysExNeverStandsForTheAmpsReply) {
         SCOPED_TRACE(kind == sim::ForeignSysEx::Plain ? "plain" : "status-like");
         sim::FaultPlan plan;
         plan.foreignSysEx = kind;
-        plan.replyDelayMs = 3000;  // a slow amp: every packet must wait for its own answer
+        plan.replyDelayMs = 1500;  // a slow amp: every packet must wait for its own answer
         LineRig rig(plan, 6);
         const UploadResult result = rig.updater.Button2Click();
         expectCompletedClean(rig, result);
         const auto& sent = rig.link.sendTimes;
         ASSERT_EQ(sent.size(), 7u);
         for (std::size_t k = 2; k < sent.size(); ++k)
-            EXPECT_GE(sent[k] - sent[k - 1], 3000) << "packet " << k - 1;
+            EXPECT_GE(sent[k] - sent[k - 1], 1500) << "packet " << k - 1;
         // "Completed" comes after the amp said it had programmed the code, never before.
         EXPECT_GE(rig.ui.find("dialog Looks good!").at(0).atMs, rig.deliveredAt(kReplyProgrammed));
         // The other gear's messages are in the log, each as one line of what it was.

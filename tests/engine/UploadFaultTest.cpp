@@ -2,6 +2,9 @@
 // button, a second command during the upload and the program closing.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
+
 #include "UploadRig.h"
 
 namespace kaldo {
@@ -166,7 +169,8 @@ TEST_P(CancelAfterPacket, HandshakeEndsAfterThePacketInFlight) {
     EXPECT_EQ(result.outcome, UploadOutcome::Terminated);
     EXPECT_EQ(result.failure, UploadFailure::UserCancel);
     EXPECT_EQ(rig.link.sendTimes.size(), static_cast<std::size_t>(k + 2));  // header and packets 0 to k
-    EXPECT_EQ(rig.ui.boxes(), std::vector<std::string>{"Status|User terminated code upload. Power cycle amp."});
+    EXPECT_EQ(rig.ui.boxes(),
+              std::vector<std::string>{"Status|User terminated code upload. Power cycle amp."});
     EXPECT_EQ(rig.ui.status2[3], "Status -> Upload Terminated.");
     EXPECT_EQ(rig.amp.deSelectCalls(), 1);
     EXPECT_TRUE(rig.updater.flags.uploadAborted);
@@ -189,9 +193,8 @@ TEST_P(CancelAfterPacket, BlindEndsAfterThePacketInFlightAndKeepsThePorts) {
     const UploadResult result = rig.updater.Button2Click();
     EXPECT_EQ(result.outcome, UploadOutcome::Terminated);
     EXPECT_EQ(rig.link.sendTimes.size(), static_cast<std::size_t>(k + 2));
-    EXPECT_EQ(rig.ui.boxes(),
-              std::vector<std::string>{
-                  "Status|User terminated code upload. Switch the amp off, wait 5 seconds, then turn the amp back on."});
+    EXPECT_EQ(rig.ui.boxes(), std::vector<std::string>{"Status|User terminated code upload. Switch the amp "
+                                                       "off, wait 5 seconds, then turn the amp back on."});
     EXPECT_EQ(rig.amp.deSelectCalls(), 0);
     EXPECT_TRUE(rig.updater.flags.uploadAborted);
     EXPECT_FALSE(rig.ui.saw("question "));
@@ -261,6 +264,95 @@ TEST(UploadStop, ClosingTheProgramEndsTheUploadQuietlyAtItsNextWait) {
     rig.ui.onEvent = nullptr;
     EXPECT_EQ(rig.updater.Button2Click().failure, UploadFailure::Stopped);
     EXPECT_EQ(rig.link.sendTimes.size(), 4u);
+}
+
+constexpr const char* kPortGone =
+    "Midi Error|The amp's MIDI port went away before the whole firmware was sent, so the amp did not get all "
+    "of it. "
+    "Power cycle the amp, connect it again, choose its ports and repeat the upload.";
+
+// The amp's output port goes while the firmware is on its way, in each way of sending: the upload
+// fails at once and says so, and nothing more is sent to nobody.
+TEST(UploadPortGone, AnOutputThatGoesBeforeTheLastPacketFailsTheUploadInEveryWay) {
+    HandshakeRig handshake;
+    handshake.ui.onEvent = [&](const std::string& what) {
+        if (what == "status2 3 Status -> Sending packet number 3 of 6") handshake.updater.outputPortGone();
+    };
+    UploadRig blind;
+    blind.loadPackets(test::kRev0159, 6);
+    blind.senders.sendTimeMs = 30;
+    blind.senders.onMake = [&blind](int made) {
+        if (made == 3) blind.clock.post([&blind] { blind.updater.outputPortGone(); });
+    };
+    UploadRig single;
+    single.loadSingleBlock(52576);
+    single.senders.sendTimeMs = 1000;
+    single.clock.schedule(500, [&single] { single.updater.outputPortGone(); });
+
+    for (UploadRig* rig : {static_cast<UploadRig*>(&handshake), &blind, &single}) {
+        const UploadResult result = rig->updater.Button2Click();
+        EXPECT_EQ(result.outcome, UploadOutcome::Failed);
+        EXPECT_EQ(result.failure, UploadFailure::PortGone);
+        EXPECT_EQ(rig->ui.boxes(), std::vector<std::string>{kPortGone});
+        EXPECT_EQ(rig->ui.status2[3], "Status -> Failed: the amp's MIDI port went away.");
+        EXPECT_FALSE(rig->ui.saw("dialog "));
+        EXPECT_GE(rig->amp.deSelectCalls(), 1);
+        EXPECT_EQ(rig->updater.loader.sendPointer, rig->updater.imageStart());
+    }
+    EXPECT_EQ(handshake.link.sendTimes.size(), 4u);  // header and packets 0 to 2, the last in flight
+    EXPECT_EQ(blind.link.sendTimes.size(), 4u);      // the same
+    EXPECT_EQ(single.link.sendTimes.size(), 1u);
+}
+
+// Once every packet has gone the amp restarts on its own, and a USB amp's port goes and comes back:
+// that is no failure.
+TEST(UploadPortGone, AfterTheLastPacketThePortMayGo) {
+    HandshakeRig rig;
+    rig.ui.onEvent = [&](const std::string& what) {
+        if (what == "status2 3 Status -> Waiting for code Verify.") rig.updater.outputPortGone();
+    };
+    EXPECT_EQ(rig.updater.Button2Click().outcome, UploadOutcome::Completed);
+}
+
+// When an upload ends, the window shows the end before any message box or dialog asks for the
+// user's attention: no warning, no gauge, and the end in the status row.
+TEST(UploadEnds, TheWindowShowsTheEndBeforeAnyMessage) {
+    struct Case {
+        const char* name;
+        std::function<void(HandshakeRig&)> arrange;
+        const char* status;
+    };
+    const std::vector<Case> cases{
+        {"completed", [](HandshakeRig&) {}, "Status -> Complete."},
+        {"timed out", [](HandshakeRig&) {}, "Status -> Failed: the amp did not answer in time."},
+        {"send refused", [](HandshakeRig& rig) { rig.link.failSend = 2; },
+         "Status -> Failed: the firmware could not be sent."},
+        {"cancelled", [](HandshakeRig& rig) { cancelDuring(rig, 2); }, "Status -> Upload Terminated."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::FaultPlan plan;
+        if (std::string(c.name) == "timed out") plan = silentFrom(sim::Stage::Packet, 2);
+        HandshakeRig rig(plan);
+        c.arrange(rig);
+        struct Seen {
+            bool gauge, blink;
+            std::string status;
+        };
+        std::optional<Seen> atFirstMessage;
+        auto cancel = rig.ui.onEvent;
+        rig.ui.onEvent = [&](const std::string& what) {
+            if (cancel) cancel(what);
+            if (!atFirstMessage && (what.rfind("box ", 0) == 0 || what.rfind("dialog ", 0) == 0)) {
+                atFirstMessage = Seen{rig.ui.gaugeVisible, rig.ui.warningBlink, rig.ui.status2[3]};
+            }
+        };
+        rig.updater.Button2Click();
+        ASSERT_TRUE(atFirstMessage);
+        EXPECT_FALSE(atFirstMessage->gauge);
+        EXPECT_FALSE(atFirstMessage->blink);
+        EXPECT_EQ(atFirstMessage->status, c.status);
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // Everything an upload runs against, on virtual time: the simulated amp on the MIDI port, a
 // recording user interface, the rings over plain lamps and senders that send inline.
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
@@ -123,7 +124,8 @@ private:
     VirtualClock& clock_;
 };
 
-// The MIDI port as the engine uses it, noting when each block went out; a chosen send can fail.
+// The MIDI port as the engine uses it, noting when each firmware block went out (and apart, each
+// Identity Request); a chosen firmware send can fail.
 class TimedLink : public MidiLink {
 public:
     TimedLink(VirtualClock& clock, sim::InProcessAmp& amp) : clock_(clock), amp_(amp) {}
@@ -131,6 +133,10 @@ public:
     bool outPortReady() const override { return amp_.outPortReady(); }
     bool inPortReady() const override { return amp_.inPortReady(); }
     bool sysEx(const std::uint8_t* data, std::size_t length) override {
+        if (std::equal(data, data + length, kIdentityRequest.begin(), kIdentityRequest.end())) {
+            identityRequestTimes.push_back(clock_.nowMs());
+            return amp_.sysEx(data, length);
+        }
         const int index = static_cast<int>(sendTimes.size());
         sendTimes.push_back(clock_.nowMs());
         if (index == failSend) return false;
@@ -143,7 +149,8 @@ public:
     int platformOutputCount() override { return amp_.platformOutputCount(); }
 
     std::vector<std::int64_t> sendTimes;
-    int failSend = -1;  // index of the send to refuse
+    std::vector<std::int64_t> identityRequestTimes;
+    int failSend = -1;  // index of the firmware send to refuse
 
 private:
     VirtualClock& clock_;
@@ -170,6 +177,7 @@ struct UploadRig {
         for (int ms = 0; ms < 5000 && updater.replies.replyCode() != kReplyIdentity; ms += 10) clock.pause(10);
         clock.pump();
         link.sendTimes.clear();
+        link.identityRequestTimes.clear();
     }
 
     void loadPackets(PackedVersion version, int packets, int dataLength = 64) {

@@ -96,12 +96,14 @@ TEST_F(HandshakeUpload, SendsEveryPacketInOrderPacedByTheReplies) {
 
     std::vector<std::string> statuses;
     for (const auto& e : rig.ui.find("status2 3 Status")) statuses.push_back(e.what.substr(10));
-    std::vector<std::string> expected{"Status -> Waiting for device ready to receive data."};
+    // The amp is asked for its revision first, and the end shows before the closing dialogs.
+    std::vector<std::string> expected{"Status -> Asking the amp for its revision.",
+                                      "Status -> Waiting for device ready to receive data."};
     for (int k = 1; k <= kPackets; ++k) {
         expected.push_back("Status -> Sending packet number " + std::to_string(k) + " of " + std::to_string(kPackets));
     }
     expected.insert(expected.end(), {"Status -> Waiting for code Verify.", "Status -> Waiting for code program complete.",
-                                     "Status -> Waiting for USB enumeration."});
+                                     "Status -> Complete.", "Status -> Waiting for USB enumeration."});
     EXPECT_EQ(statuses, expected);
 
     EXPECT_EQ(rig.ui.gaugeMax, kPackets - 1);
@@ -153,7 +155,7 @@ TEST_F(HandshakeUpload, APacketErrorOnEveryPacketIsCountedAndTheUploadGoesOn) {
     bad.loadPackets(test::kRev0200, kPackets);
     const UploadResult result = bad.updater.Button2Click();
     EXPECT_EQ(result.errorCount, kPackets);
-    EXPECT_EQ(bad.amp.received().size(), static_cast<std::size_t>(kPackets + 2));  // request, header, packets
+    EXPECT_EQ(bad.amp.received().size(), static_cast<std::size_t>(kPackets + 3));  // two requests, header, packets
     const auto counts = bad.ui.find("status2 2 Packet Error Count ");
     ASSERT_EQ(counts.size(), static_cast<std::size_t>(kPackets));
     EXPECT_EQ(counts.back().what, "status2 2 Packet Error Count " + std::to_string(kPackets));
@@ -214,14 +216,53 @@ TEST(BlindUpload, Version159IsSentBlindEvenWithRepliesAndOffersNoUsb) {
     EXPECT_EQ(rig.ui.gaugeMax, 3);
 }
 
-TEST(BlindUpload, WithoutAKnownAmpVersionANewerFileIsSentBlindAndOffersUsb) {
+// A classic MIDI cable: no input, so nothing is asked and a newer file goes blind; the USB offer follows.
+TEST(BlindUpload, OverAClassicCableANewerFileIsSentBlindAndOffersUsb) {
     UploadRig rig;
+    rig.amp.selectPorts(true, false);
     rig.loadPackets(test::kRev0200, 3);
     const UploadResult result = rig.updater.Button2Click();
     EXPECT_EQ(result.way, UploadWay::Blind);
     EXPECT_EQ(result.outcome, UploadOutcome::Completed);
+    EXPECT_FALSE(result.ampSilent);
+    EXPECT_TRUE(rig.link.identityRequestTimes.empty());
     EXPECT_TRUE(rig.ui.saw(kUsbQuestion));
     EXPECT_FALSE(rig.ui.saw("dialog Plug in usb cable"));
+}
+
+// With an input the amp is asked first; when it does not answer within 2 s the file goes blind, and
+// the status row says so before anything is sent, the closing message after the designed one.
+TEST(BlindUpload, AnAmpThatDoesNotAnswerGetsTheFileBlindAndTheUserIsTold) {
+    sim::FaultPlan silent;
+    silent.silentAt = sim::Stage::Identity;
+    UploadRig rig(test::kRev0160, silent);
+    rig.loadPackets(test::kRev0200, 3);
+    const UploadResult result = rig.updater.Button2Click();
+    EXPECT_EQ(result.way, UploadWay::Blind);
+    EXPECT_EQ(result.outcome, UploadOutcome::Completed);
+    EXPECT_TRUE(result.ampSilent);
+    ASSERT_EQ(rig.link.identityRequestTimes.size(), 1u);
+    EXPECT_EQ(rig.link.sendTimes.at(0) - rig.link.identityRequestTimes[0], 2000);
+    const auto told = rig.ui.find("status2 3 Status -> The amp did not answer: sending without checking each packet.");
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_LE(told[0].atMs, rig.link.sendTimes.at(0));
+    EXPECT_TRUE(rig.ui.saw(
+        "dialog Firmware Sent. If amp does not restart on its own, Switch the amp off, wait 5 seconds, then turn the amp "
+        "back on.\n\nNote: the amp did not answer, so the firmware was sent without checking each packet."));
+}
+
+// The revision the upload goes by is the one the amp reports now, not one heard before it restarted.
+TEST(HandshakeVersionCheck, TheAmpIsAskedAfreshBeforeEachUpload) {
+    // The amp said 02.83 earlier; since then it was put back to 01.60 and restarted.
+    UploadRig rig(test::kRev0160);
+    const auto earlier = makeIdentityReply(test::kRev0283);
+    rig.updater.MidiIn1SysEx(earlier.data(), earlier.size());
+    rig.loadPackets(test::kRev0200, 2);
+    const UploadResult result = rig.updater.Button2Click();
+    EXPECT_EQ(result.outcome, UploadOutcome::Completed);
+    EXPECT_EQ(result.way, UploadWay::Handshake);
+    EXPECT_FALSE(rig.ui.saw("box |You are trying to load code that is older"));
+    EXPECT_EQ(rig.link.identityRequestTimes.size(), 1u);
 }
 
 TEST(BlindUpload, InTheWizardAnOldFileEndsWithTheDisplayReset) {
@@ -236,6 +277,7 @@ TEST(BlindUpload, InTheWizardAnOldFileEndsWithTheDisplayReset) {
 
 TEST(BlindUpload, InTheWizardStillOffersUsb) {
     UploadRig rig;
+    rig.amp.selectPorts(true, false);
     rig.updater.flags.wizardActive = true;
     rig.loadPackets(test::kRev0200, 2);
     rig.updater.Button2Click();
@@ -246,6 +288,7 @@ TEST(BlindUpload, InTheWizardStillOffersUsb) {
 
 TEST(BlindUpload, UsbOfferWaitsForTheDeviceCountToSettle) {
     UploadRig rig;
+    rig.amp.selectPorts(true, false);
     rig.loadPackets(test::kRev0200, 2);
     rig.ui.questionAnswer = true;
     rig.amp.setPlatformOutputCount(1);
@@ -273,6 +316,7 @@ TEST(BlindUpload, UsbOfferWaitsForTheDeviceCountToSettle) {
 
 TEST(BlindUpload, UsbOfferGivesUpAfterFiveSecondsOfChangingCounts) {
     UploadRig rig;
+    rig.amp.selectPorts(true, false);
     rig.loadPackets(test::kRev0200, 2);
     rig.ui.questionAnswer = true;
     int count = 1;
