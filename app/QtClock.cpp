@@ -14,8 +14,6 @@ QtClock::QtClock() {
     heartbeat_.setInterval(kHeartbeatMs);
     heartbeat_.setTimerType(Qt::PreciseTimer);
     connect(&heartbeat_, &QTimer::timeout, this, &QtClock::onHeartbeat);
-    heartbeat_.start();
-    lastBeat_ = clock_.elapsed();
 }
 
 std::int64_t QtClock::nowMs() { return clock_.elapsed(); }
@@ -58,10 +56,13 @@ void QtClock::post(std::function<void()> fn) {
     QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
 }
 
-void QtClock::resetStallMeasure() {
+void QtClock::startStallMeasure() {
     longestStall_ = 0;
     lastBeat_ = clock_.elapsed();
+    heartbeat_.start();
 }
+
+void QtClock::stopStallMeasure() { heartbeat_.stop(); }
 
 void QtClock::onHeartbeat() {
     const std::int64_t now = clock_.elapsed();

@@ -26,11 +26,13 @@ public:
     void notify() override;
     void post(std::function<void()> fn) override;
 
-    // The longest time the window thread went without handling its events since the last reset, in
-    // milliseconds: measured by a fine heartbeat timer, so any blocking work on the window thread
-    // shows up here.
+    // The longest time the window thread went without handling its events since measuring began, in
+    // milliseconds: a fine heartbeat timer measures it, so any blocking work on the window thread
+    // shows up here. Off unless a bench starts it: a timer every 5 ms costs an idle program its
+    // sleep.
     int longestStallMs() const { return longestStall_; }
-    void resetStallMeasure();
+    void startStallMeasure();
+    void stopStallMeasure();
 
 private:
     void wait(int ms, bool stopOnNotify);

@@ -68,6 +68,7 @@ TForm1::TForm1(const Environment& env)
       shows(env.clock),
       clock_(env.clock),
       settings_(env.settings),
+      midi_(env.midi),
       runLog_(std::make_unique<RunLog>()) {
     setWindowTitle("Kaldo Updater v2.83");
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -130,16 +131,15 @@ TForm1::TForm1(const Environment& env)
     selection->onChanged = [this] { renderDeviceMenus(); };
     selection->populateMidiSelect();
     renderDeviceMenus();
-    // Devices coming and going are logged (not acted upon), as the platform's notification was.
-    deviceWatch_.setInterval(1000);
-    connect(&deviceWatch_, &QTimer::timeout, this, [this] { selection->pollDeviceChanges(); });
-    deviceWatch_.start();
+    // Devices coming and going: the system says so, nothing polls.
+    watchDevices();
 
     // 4 to 10. the settings and the remembered firmware file
     readSettings();
 }
 
 TForm1::~TForm1() {
+    deviceWatch_.reset();
     // The input's handler reaches the engine: no reply may arrive once the engine is gone.
     MidiIn1.SetUsing(false);
     MidiOut1.SetUsing(false);
@@ -155,6 +155,8 @@ void TForm1::readSettings() {
     // X is the top edge and Y the left edge, as the file has always kept them.
     move(start.left, start.top);
     if (start.firmwareFile) updater->ReadFile(*start.firmwareFile);
+    // The amp's ports of last time, when they are there.
+    selection->selectByName(start.outName, start.inName);
 }
 
 void TForm1::attachWindows(TForm3* wizard, TForm4* test, TForm5* dialog) {
@@ -416,6 +418,26 @@ void TForm1::ReCheckforMididevices1Click() {
     if (updater->uploadRunning()) return;
     selection->ReCheckforMididevices();
     renderDeviceMenus();
+    watchDevices();  // a MIDI system that started after the program is watched from now on
+}
+
+void TForm1::watchDevices() {
+    if (deviceWatch_) return;
+    deviceWatch_ = midi_->watchDevices(
+        [this] { QMetaObject::invokeMethod(this, &TForm1::devicesChanged, Qt::QueuedConnection); });
+}
+
+void TForm1::devicesChanged() { showDeviceChange(selection->devicesChanged(updater->devicesLocked())); }
+
+void TForm1::showDeviceChange(const midi::MidiSelection::DeviceChange& change) {
+    // During an upload the engine ends it and says why; otherwise the status row says what went.
+    if (!change.outputGone.empty() && updater->uploadRunning()) {
+        updater->outputPortGone();
+    } else if (!change.outputGone.empty()) {
+        setStatus2(3, "Status -> The MIDI output \"" + change.outputGone + "\" went away: Midi > Out is back on None.");
+    } else if (!change.inputGone.empty() && !updater->uploadRunning()) {
+        setStatus2(3, "Status -> The MIDI input \"" + change.inputGone + "\" went away: Midi > In is back on None.");
+    }
 }
 
 void TForm1::TestMidiConnection1Click() {
@@ -430,6 +452,7 @@ void TForm1::Button2Click() {
     setCommandsEnabled(false);
     lastUpload_ = updater->Button2Click();
     setCommandsEnabled(true);
+    showDeviceChange(selection->relistIfPending());
     // The window was closed while the upload ran: its close handler waited for the upload to stop.
     if (closePending_) FormClose();
 }
@@ -448,12 +471,14 @@ void TForm1::CancelMouseUp() { updater->CancelMouseUp(); }
 void TForm1::FormClose() {
     if (closeHandled_) return;
     closeHandled_ = true;
-    deviceWatch_.stop();
+    deviceWatch_.reset();
     MidiOut1.SetUsing(false);
     MidiIn1.SetUsing(false);
     ClosingSettings values;
     values.outPort = selection->selectedOutPort;
     values.inPort = selection->selectedInPort;
+    values.outName = selection->selectedOutName();
+    values.inName = selection->selectedInName();
     values.top = y();
     values.left = x();
     if (updater->loader.loadResult != kNotLoaded) values.loadedPath = updater->loader.loadedPath;

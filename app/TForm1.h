@@ -163,6 +163,11 @@ private:
     void syncDeviceMenu(QMenu* menu, QActionGroup* group, const std::vector<midi::MidiMenuItem>& items);
     void deviceItemClicked(QMenu* menu, QAction* item);
     void setCommandsEnabled(bool enabled);
+    // Device changes: the system's watch, started when there is a system to watch; its word, on the
+    // window thread; and what the user is told of it.
+    void watchDevices();
+    void devicesChanged();
+    void showDeviceChange(const midi::MidiSelection::DeviceChange& change);
 
     Clock& clock_;
     Settings settings_;
@@ -174,7 +179,8 @@ private:
     QWidget* client_;
     QActionGroup* outGroup_;
     QActionGroup* inGroup_;
-    QTimer deviceWatch_;
+    std::shared_ptr<midi::MidiBackend> midi_;
+    std::unique_ptr<midi::DeviceWatch> deviceWatch_;
     std::unique_ptr<RunLog> runLog_;
     TForm3* Form3_ = nullptr;
     TForm4* Form4_ = nullptr;

@@ -90,9 +90,10 @@ int main(int argc, char** argv) {
         const std::string path = (dir.path() + "/fw.syx").toStdString();
         kaldo::tools::writeFile(path, kaldo::tools::makeFirmware(run.firmware));
         form.updater->ReadFile(path);
-        clock.resetStallMeasure();
+        clock.startStallMeasure();
         const std::int64_t start = clock.nowMs();
         form.UploadCode1->trigger();
+        clock.stopStallMeasure();
         const int stall = clock.longestStallMs();
         worst = std::max(worst, stall);
         std::printf("%-13s upload: %6lld ms, outcome %d, longest event-loop stall %d ms\n", run.name,

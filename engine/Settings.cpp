@@ -79,6 +79,8 @@ StartupSettings Settings::load() const {
     s.left = ini.readInt("START_POS", "Y", 100);
     const std::string file = ini.readString("FIRMWARE", "FILE", kNoFile);
     if (file != kNoFile) s.firmwareFile = file;
+    s.outName = ini.readString("MIDI_SELECTION", "OUT_NAME", "");
+    s.inName = ini.readString("MIDI_SELECTION", "IN_NAME", "");
     return s;
 }
 
@@ -91,6 +93,13 @@ bool Settings::save(const ClosingSettings& values, UpdaterUi& ui) const {
         ini.writeInt("INI_VERSION", "VERSION", kFormatVersion);
         ini.writeInt("MIDI_SELECTION", "MIDI_OutPort", values.outPort);
         ini.writeInt("MIDI_SELECTION", "MIDI_InPort", values.inPort);
+        for (const auto& [key, name] : {std::pair{"OUT_NAME", values.outName}, std::pair{"IN_NAME", values.inName}}) {
+            if (name.empty()) {
+                ini.deleteKey("MIDI_SELECTION", key);
+            } else {
+                ini.writeString("MIDI_SELECTION", key, name);
+            }
+        }
         ini.writeInt("START_POS", "X", values.top);
         ini.writeInt("START_POS", "Y", values.left);
         if (values.loadedPath) {

@@ -18,6 +18,10 @@ struct StartupSettings {
     int top = 100;                            // START_POS/X
     int left = 100;                           // START_POS/Y
     std::optional<std::string> firmwareFile;  // FIRMWARE/FILE; none for the text "no file"
+    // MIDI_SELECTION/OUT_NAME and IN_NAME: the devices chosen last time, by name; empty for none. The
+    // device numbers beside them (MIDI_OutPort, MIDI_InPort) mean nothing once devices come and go.
+    std::string outName;
+    std::string inName;
 };
 
 // What the main window hands over at close.
@@ -27,6 +31,8 @@ struct ClosingSettings {
     int top = 0;
     int left = 0;
     std::optional<std::string> loadedPath;  // none when no firmware is loaded
+    std::string outName;                    // the selected devices' names, empty for none
+    std::string inName;
 };
 
 class Settings {
@@ -51,8 +57,8 @@ public:
     // FIRMWARE, START_POS and MIDI_SELECTION sections first; FIRST_TIME is kept.
     StartupSettings load() const;
 
-    // Writes VERSION, MIDI_OutPort, MIDI_InPort, X, Y and FILE (or deletes FILE), in that order, in
-    // one replacement of the file. On failure nothing is changed and ui shows "Could not save program
+    // Writes VERSION, MIDI_OutPort, MIDI_InPort, OUT_NAME, IN_NAME, X, Y and FILE (a name or FILE
+    // deleted when there is none), in that order, in one replacement of the file. On failure nothing is changed and ui shows "Could not save program
     // settings."; returns whether it was saved.
     bool save(const ClosingSettings& values, UpdaterUi& ui) const;
 

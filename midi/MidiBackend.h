@@ -41,6 +41,12 @@ public:
     virtual ~MidiInConnection() = default;
 };
 
+// Watches the system's devices for as long as it lives; once destroyed, it calls nobody again.
+class DeviceWatch {
+public:
+    virtual ~DeviceWatch() = default;
+};
+
 template <class Connection>
 struct Opened {
     std::unique_ptr<Connection> connection;  // null when the open failed
@@ -59,6 +65,14 @@ public:
     // port comes or goes, our own included.
     virtual Opened<MidiOutConnection> openOutput(const std::string& device) = 0;
     virtual Opened<MidiInConnection> openInput(const std::string& device, MidiReceiver receiver) = 0;
+
+    // Calls changed, on a thread of the system's, whenever devices may have come or gone: ports
+    // appear and go for many reasons, ours among them, so the caller compares the names. Null when
+    // this system cannot tell; then the lists change only when someone asks again.
+    virtual std::unique_ptr<DeviceWatch> watchDevices(std::function<void()> changed) {
+        (void)changed;
+        return nullptr;
+    }
 };
 
 }  // namespace kaldo::midi

@@ -59,9 +59,28 @@ public:
     int platformOutputCount();
     int platformInputCount();
 
-    // Called by the window's timer: looks whether devices came or went and, if so, logs the
-    // device-change code "0007" to Memo1. Nothing is re-enumerated. True when something changed.
-    bool pollDeviceChanges();
+    // What a change of the system's devices did to the selection.
+    struct DeviceChange {
+        bool listsChanged = false;  // devices came or went; "0007" went to the log
+        std::string outputGone;     // the name of the selected output that is gone, if it is
+        std::string inputGone;
+    };
+
+    // The system said devices may have come or gone (window thread). When the names changed, logs
+    // the device-change code "0007" to Memo1 and, unless locked, lists "Out" and "In" again by name:
+    // open ports stay selected under their new numbers, and a selected device that is gone is closed,
+    // not ready, and its menu falls back to "None". While locked (an upload holds the ports) the lists
+    // wait for relistIfPending(), and only what went is told.
+    DeviceChange devicesChanged(bool locked);
+    // The listing that waited for the end of an upload, if one did.
+    DeviceChange relistIfPending();
+
+    // Opens the devices of these names as clicking their items would; a name that is not listed, or
+    // empty, leaves its menu on "None" without a word.
+    void selectByName(const std::string& out, const std::string& in);
+    // The names of the selected devices; empty for "None".
+    std::string selectedOutName() const;
+    std::string selectedInName() const;
 
     // Called after every change of the lists, the checked items or the ready flags.
     std::function<void()> onChanged;
@@ -69,6 +88,7 @@ public:
 private:
     void check(std::vector<MidiMenuItem>& items, int item);
     void changed();
+    DeviceChange relist();
 
     MidiBackend& backend_;
     TMidiOut& out_;
@@ -81,6 +101,7 @@ private:
     std::string label5_;
     std::vector<std::string> seenOutputs_;
     std::vector<std::string> seenInputs_;
+    bool relistPending_ = false;
 };
 
 }  // namespace kaldo::midi

@@ -4,8 +4,13 @@
 #include <atomic>
 #include <optional>
 
+#include "AlsaDeviceWatch.h"
 #include "AlsaSysExSender.h"
 #include "JackCycles.h"
+#include "JackDeviceWatch.h"
+#ifdef __APPLE__
+#include "CoreMidiDeviceWatch.h"
+#endif
 #include "SysExPieces.h"
 
 namespace kaldo::midi {
@@ -233,6 +238,17 @@ Opened<MidiInConnection> RtMidiBackend::openInput(const std::string& device, Mid
         return {std::move(connection), kResultOk};
     } catch (const RtMidiError&) {
         return {nullptr, kResultError};
+    }
+}
+
+std::unique_ptr<DeviceWatch> RtMidiBackend::watchDevices(std::function<void()> changed) {
+    switch (api_) {
+        case RtMidi::UNIX_JACK: return JackDeviceWatch::open(clientName_, std::move(changed));
+        case RtMidi::LINUX_ALSA: return AlsaDeviceWatch::open(clientName_, std::move(changed));
+#ifdef __APPLE__
+        case RtMidi::MACOSX_CORE: return watchCoreMidiDevices(std::move(changed));
+#endif
+        default: return nullptr;
     }
 }
 

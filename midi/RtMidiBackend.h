@@ -18,6 +18,7 @@ public:
     std::vector<std::string> inputNames() override;
     Opened<MidiOutConnection> openOutput(const std::string& device) override;
     Opened<MidiInConnection> openInput(const std::string& device, MidiReceiver receiver) override;
+    std::unique_ptr<DeviceWatch> watchDevices(std::function<void()> changed) override;
 
 private:
     RtMidi::Api api_;

@@ -12,16 +12,6 @@ namespace kaldo::midi {
 
 namespace {
 
-class NoMidi : public MidiBackend {
-public:
-    std::vector<std::string> outputNames() override { return {}; }
-    std::vector<std::string> inputNames() override { return {}; }
-    Opened<MidiOutConnection> openOutput(const std::string&) override { return {nullptr, kResultBadDeviceId}; }
-    Opened<MidiInConnection> openInput(const std::string&, MidiReceiver) override {
-        return {nullptr, kResultBadDeviceId};
-    }
-};
-
 bool alsaSequencerPresent() { return access("/dev/snd/seq", R_OK | W_OK) == 0; }
 
 void ignoreJackMessage(const char*) {}
@@ -47,21 +37,66 @@ RtMidi::Api chooseApi() {
 #endif
 }
 
-}  // namespace
-
-std::shared_ptr<MidiBackend> systemMidi(const std::string& clientName) {
-    const RtMidi::Api api = chooseApi();
-    if (api == RtMidi::RTMIDI_DUMMY) return std::make_shared<NoMidi>();
-    return std::make_shared<RtMidiBackend>(api, clientName);
-}
-
-std::string systemMidiName() {
-    switch (chooseApi()) {
+std::string apiName(RtMidi::Api api) {
+    switch (api) {
         case RtMidi::LINUX_ALSA: return "ALSA";
         case RtMidi::UNIX_JACK: return "JACK";
         case RtMidi::RTMIDI_DUMMY: return "none";
         default: return "the platform's own";
     }
 }
+
+}  // namespace
+
+SystemMidi::SystemMidi(std::string clientName) : clientName_(std::move(clientName)) { current(); }
+
+std::shared_ptr<MidiBackend> SystemMidi::current() {
+    std::lock_guard lock(mutex_);
+    if (!chosen_) {
+        const RtMidi::Api api = chooseApi();
+        name_ = apiName(api);
+        if (api != RtMidi::RTMIDI_DUMMY) chosen_ = std::make_shared<RtMidiBackend>(api, clientName_);
+    }
+    return chosen_;
+}
+
+bool SystemMidi::found() { return current() != nullptr; }
+
+std::string SystemMidi::name() {
+    current();
+    std::lock_guard lock(mutex_);
+    return name_;
+}
+
+std::vector<std::string> SystemMidi::outputNames() {
+    const auto backend = current();
+    return backend ? backend->outputNames() : std::vector<std::string>{};
+}
+
+std::vector<std::string> SystemMidi::inputNames() {
+    const auto backend = current();
+    return backend ? backend->inputNames() : std::vector<std::string>{};
+}
+
+Opened<MidiOutConnection> SystemMidi::openOutput(const std::string& device) {
+    const auto backend = current();
+    if (!backend) return {nullptr, kResultBadDeviceId};
+    return backend->openOutput(device);
+}
+
+Opened<MidiInConnection> SystemMidi::openInput(const std::string& device, MidiReceiver receiver) {
+    const auto backend = current();
+    if (!backend) return {nullptr, kResultBadDeviceId};
+    return backend->openInput(device, std::move(receiver));
+}
+
+std::unique_ptr<DeviceWatch> SystemMidi::watchDevices(std::function<void()> changed) {
+    const auto backend = current();
+    return backend ? backend->watchDevices(std::move(changed)) : nullptr;
+}
+
+std::shared_ptr<SystemMidi> systemMidi(const std::string& clientName) { return std::make_shared<SystemMidi>(clientName); }
+
+std::string systemMidiName() { return apiName(chooseApi()); }
 
 }  // namespace kaldo::midi

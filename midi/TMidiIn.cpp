@@ -1,5 +1,7 @@
 #include "TMidiIn.h"
 
+#include <algorithm>
+
 namespace kaldo::midi {
 
 TMidiIn::TMidiIn(std::shared_ptr<MidiBackend> backend) : backend_(std::move(backend)) { Init(); }
@@ -19,6 +21,20 @@ void TMidiIn::Destroy() {
     std::lock_guard lock(mutex_);
     if (using_) UnPrepare();
     devices_.clear();
+}
+
+bool TMidiIn::Relist() {
+    auto names = backend_->inputNames();
+    if (names.size() > static_cast<std::size_t>(kMaxDevices)) names.resize(static_cast<std::size_t>(kMaxDevices));
+    std::lock_guard lock(mutex_);
+    const bool open = using_ && connection_;
+    const std::string openName = open ? devices_[static_cast<std::size_t>(port_)] : std::string();
+    const auto found = std::find(names.begin(), names.end(), openName);
+    const bool stays = !open || found != names.end();
+    if (!stays) UnPrepare();
+    if (open && stays) port_ = static_cast<int>(found - names.begin());
+    devices_ = std::move(names);
+    return stays;
 }
 
 bool TMidiIn::Using() const {

@@ -40,6 +40,9 @@ public:
     void Init();
     // Closes the device if open and releases the table; Using keeps its value.
     void Destroy();
+    // Re-reads the device table after devices came or went, keeping the open device by its name: it
+    // stays open under its new number, or is closed when it is gone. False when it was gone.
+    bool Relist();
 
     bool Using() const;
     int Port() const;

@@ -34,6 +34,20 @@ void TMidiOut::Destroy() {
 
 void TMidiOut::Reset() { Init(); }
 
+bool TMidiOut::Relist() {
+    auto names = capped(backend_->outputNames(), kMaxDevices);
+    std::lock_guard port(portMutex_);
+    const bool open = using_ && connection_;
+    const std::string openName = open ? devices_[static_cast<std::size_t>(port_)] : std::string();
+    const auto found = std::find(names.begin(), names.end(), openName);
+    const bool stays = !open || found != names.end();
+    if (!stays) close();
+    std::lock_guard state(stateMutex_);
+    if (open && stays) port_ = static_cast<int>(found - names.begin());
+    devices_ = std::move(names);
+    return stays;
+}
+
 bool TMidiOut::Using() const {
     std::lock_guard state(stateMutex_);
     return using_;

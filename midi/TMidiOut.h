@@ -31,6 +31,9 @@ public:
     void Destroy();
     // Re-reads the device table in place; the open device is not touched.
     void Reset();
+    // Re-reads the device table after devices came or went, keeping the open device by its name: it
+    // stays open under its new number, or is closed when it is gone. False when it was gone.
+    bool Relist();
 
     bool Using() const;
     int Port() const;

@@ -33,7 +33,7 @@ TEST_F(SettingsTest, FirstRunTakesTheDefaultsAndWritesNothing) {
 }
 
 TEST_F(SettingsTest, CloseWritesInOrderWithoutFirstTimeOrFile) {
-    ASSERT_TRUE(settings.save({-1, 3, 122, 115, std::nullopt}, ui));
+    ASSERT_TRUE(settings.save({-1, 3, 122, 115, std::nullopt, "", ""}, ui));
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(readAll(file),
               "[INI_VERSION]\r\nVERSION=1\r\n[MIDI_SELECTION]\r\nMIDI_OutPort=-1\r\nMIDI_InPort=3\r\n"
@@ -41,18 +41,20 @@ TEST_F(SettingsTest, CloseWritesInOrderWithoutFirstTimeOrFile) {
 }
 
 TEST_F(SettingsTest, PositionAndBackslashedPathComeBackAsSaved) {
-    ASSERT_TRUE(settings.save({0, 1, 300, 50, std::string("C:\\fw\\new.syx")}, ui));
+    ASSERT_TRUE(settings.save({0, 1, 300, 50, std::string("C:\\fw\\new.syx"), "KALDO Amp 1", "KALDO Amp 1 In"}, ui));
     EXPECT_NE(readAll(file).find("[FIRMWARE]\r\nFILE=C:\\fw\\new.syx\r\n"), std::string::npos);
     const StartupSettings s = settings.load();
     EXPECT_EQ(s.version, 1);
     EXPECT_EQ(s.top, 300);  // X is the top edge
     EXPECT_EQ(s.left, 50);  // Y is the left edge
     EXPECT_EQ(s.firmwareFile, "C:\\fw\\new.syx");
+    EXPECT_EQ(s.outName, "KALDO Amp 1");
+    EXPECT_EQ(s.inName, "KALDO Amp 1 In");
 }
 
 TEST_F(SettingsTest, ClosingWithoutFirmwareDeletesTheRememberedFileOnly) {
     writeAll(file, "[INI_VERSION]\r\nVERSION=1\r\n[FIRST_TIME]\r\nFT=0\r\n[FIRMWARE]\r\nFILE=/old.syx\r\n");
-    ASSERT_TRUE(settings.save({-1, -1, 10, 20, std::nullopt}, ui));
+    ASSERT_TRUE(settings.save({-1, -1, 10, 20, std::nullopt, "", ""}, ui));
     const StartupSettings s = settings.load();
     EXPECT_FALSE(s.firmwareFile);
     EXPECT_FALSE(s.firstTime);  // the close never writes FT
@@ -84,7 +86,7 @@ TEST_F(SettingsTest, StaleVersionErasesFirmwarePositionAndMidiButKeepsFirstTime)
 TEST_F(SettingsTest, FirstTimeIsWrittenByItsTogglesAlone) {
     ASSERT_TRUE(settings.writeFirstTime(false));
     EXPECT_FALSE(settings.load().firstTime);
-    ASSERT_TRUE(settings.save({-1, -1, 1, 2, std::nullopt}, ui));
+    ASSERT_TRUE(settings.save({-1, -1, 1, 2, std::nullopt, "", ""}, ui));
     EXPECT_FALSE(settings.load().firstTime);
     ASSERT_TRUE(settings.writeFirstTime(true));
     EXPECT_TRUE(settings.load().firstTime);
@@ -94,7 +96,7 @@ TEST_F(SettingsTest, FirstTimeIsWrittenByItsTogglesAlone) {
 TEST_F(SettingsTest, FailedSaveSaysSoInTheIniBox) {
     writeAll(dir.path() / "plain", "a file, not a folder");
     Settings nowhere(dir.path() / "plain" / "kaldoUpdater.INI");
-    EXPECT_FALSE(nowhere.save({-1, -1, 100, 100, std::string("/fw.syx")}, ui));
+    EXPECT_FALSE(nowhere.save({-1, -1, 100, 100, std::string("/fw.syx"), "", ""}, ui));
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "Could not save program settings.");
     EXPECT_EQ(ui.messages[0].caption, "ini");
@@ -139,7 +141,7 @@ TEST(SettingsPath, UnwritableProgramFolderFallsBackToTheUserConfigFolder) {
     EXPECT_EQ(fallback.path(), dir.path() / "config" / "KaldoUpdater" / "kaldo-updater.INI");
 
     test::RecordingUi ui;
-    ASSERT_TRUE(fallback.save({-1, -1, 5, 6, std::nullopt}, ui));
+    ASSERT_TRUE(fallback.save({-1, -1, 5, 6, std::nullopt, "", ""}, ui));
     EXPECT_EQ(fallback.load().top, 5);
 }
 

@@ -49,6 +49,7 @@ private:
 
 Opened<MidiOutConnection> FakeMidi::openOutput(const std::string& device) {
     std::lock_guard lock(mutex_);
+    ++opens_;
     if (std::find(outputs.begin(), outputs.end(), device) == outputs.end()) return {nullptr, kResultBadDeviceId};
     if (refusing.count(device)) return {nullptr, kResultError};
     openOutputs_.push_back(device);
@@ -57,11 +58,49 @@ Opened<MidiOutConnection> FakeMidi::openOutput(const std::string& device) {
 
 Opened<MidiInConnection> FakeMidi::openInput(const std::string& device, MidiReceiver receiver) {
     std::lock_guard lock(mutex_);
+    ++opens_;
     if (std::find(inputs.begin(), inputs.end(), device) == inputs.end()) return {nullptr, kResultBadDeviceId};
     if (refusing.count(device)) return {nullptr, kResultError};
     const int id = nextId_++;
     openInputs_.push_back({device, std::move(receiver), id});
     return {std::make_unique<FakeIn>(*this, id), kResultOk};
+}
+
+class FakeWatch : public DeviceWatch {
+public:
+    explicit FakeWatch(FakeMidi& midi) : midi_(midi) {}
+    ~FakeWatch() override {
+        std::lock_guard lock(midi_.mutex_);
+        midi_.watcher_ = nullptr;
+    }
+
+private:
+    FakeMidi& midi_;
+};
+
+std::unique_ptr<DeviceWatch> FakeMidi::watchDevices(std::function<void()> changed) {
+    std::lock_guard lock(mutex_);
+    watcher_ = std::move(changed);
+    return std::make_unique<FakeWatch>(*this);
+}
+
+void FakeMidi::announce() {
+    std::function<void()> watcher;
+    {
+        std::lock_guard lock(mutex_);
+        watcher = watcher_;
+    }
+    if (watcher) watcher();
+}
+
+bool FakeMidi::watched() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<bool>(watcher_);
+}
+
+int FakeMidi::opens() const {
+    std::lock_guard lock(mutex_);
+    return opens_;
 }
 
 void FakeMidi::holdSysEx() {

@@ -2,6 +2,8 @@
 // A MIDI system in memory: named devices, devices that refuse to open, a record of what was sent,
 // and input injected by the test (from any thread, standing in for the MIDI thread).
 #include <condition_variable>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -34,6 +36,13 @@ public:
 
     Opened<MidiOutConnection> openOutput(const std::string& device) override;
     Opened<MidiInConnection> openInput(const std::string& device, MidiReceiver receiver) override;
+    // The system's word that devices came or went comes when the test calls announce().
+    std::unique_ptr<DeviceWatch> watchDevices(std::function<void()> changed) override;
+    // Tells the watch, if one lives (from any thread, as the system's own thread would).
+    void announce();
+    bool watched() const;
+    // Opens so far, outputs and inputs.
+    int opens() const;
 
     std::vector<Sent> sent() const;
     std::vector<std::string> openInputs() const;
@@ -44,6 +53,9 @@ public:
 private:
     friend class FakeOut;
     friend class FakeIn;
+    friend class FakeWatch;
+    std::function<void()> watcher_;
+    int opens_ = 0;
     mutable std::mutex mutex_;
     std::condition_variable released_;
     bool held_ = false;

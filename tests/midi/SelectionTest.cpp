@@ -164,16 +164,73 @@ TEST(MidiSelection, ReCheckFindsNewDevicesAndCountsUncapped) {
     EXPECT_EQ(w.selection->Label5(), "0");
 }
 
-TEST(MidiSelection, DeviceChangesAreLoggedNotActedOn) {
-    Window w(1);
-    w.selection->Dev1Click(1);
-    EXPECT_FALSE(w.selection->pollDeviceChanges());
-    w.midi->inputs.push_back("USB MIDI");
-    EXPECT_TRUE(w.selection->pollDeviceChanges());
+// Devices come and go while the program runs: the menus follow by name, so the selection never
+// moves to another device, and a selected device that goes falls back to "None".
+TEST(MidiSelection, DevicesThatComeAndGoAreListedAgainByName) {
+    Window w(3);
+    w.selection->Dev1Click(2);  // "Out 1"
+    w.selection->NoneInClick(3);  // "In 2"
+    const int opens = w.midi->opens();
+    EXPECT_FALSE(w.selection->devicesChanged(false).listsChanged);  // our own port came: no change
+    EXPECT_NE(w.memo.lines().back(), "0007");
+
+    // An amp plugged in lists first.
+    w.midi->outputs.insert(w.midi->outputs.begin(), "Amp Out");
+    w.midi->inputs.insert(w.midi->inputs.begin(), "Amp In");
+    const auto came = w.selection->devicesChanged(false);
+    EXPECT_TRUE(came.listsChanged);
+    EXPECT_TRUE(came.outputGone.empty() && came.inputGone.empty());
     EXPECT_EQ(w.memo.lines().back(), "0007");
-    EXPECT_FALSE(w.selection->pollDeviceChanges());  // reported once
-    EXPECT_EQ(w.selection->inItems().size(), 2u);    // nothing re-enumerated
+    ASSERT_EQ(w.selection->outItems().size(), 5u);
+    EXPECT_EQ(w.selection->outItems()[1].caption, "Amp Out");
+    EXPECT_EQ(w.selection->selectedOutPort, 2);
+    EXPECT_EQ(w.checkedOut(), 3);
+    EXPECT_EQ(w.selection->selectedOutName(), "Out 1");
+    EXPECT_EQ(w.selection->selectedInName(), "In 2");
+    EXPECT_TRUE(w.selection->outPortReady && w.selection->inPortReady);
+    EXPECT_EQ(w.midi->opens(), opens);  // kept open, not opened again
+    EXPECT_EQ(w.midi->openOutputs(), std::vector<std::string>{"Out 1"});
+
+    // The selected output goes: closed, not ready, "None"; the input stays.
+    std::erase(w.midi->outputs, "Out 1");
+    const auto went = w.selection->devicesChanged(false);
+    EXPECT_EQ(went.outputGone, "Out 1");
+    EXPECT_TRUE(went.inputGone.empty());
+    EXPECT_EQ(w.checkedOut(), 0);
+    EXPECT_EQ(w.selection->selectedOutPort, -1);
+    EXPECT_FALSE(w.selection->outPortReady);
+    EXPECT_TRUE(w.midi->openOutputs().empty());
+    EXPECT_TRUE(w.selection->inPortReady);
+    EXPECT_EQ(w.selection->selectedInName(), "In 2");
+    EXPECT_TRUE(w.ui.messages.empty());
+}
+
+// While an upload holds the ports the lists stay as they are; what went is told at once, the lists
+// follow once the upload is over.
+TEST(MidiSelection, WhileLockedOnlyWhatWentIsTold) {
+    Window w(2);
+    w.selection->Dev1Click(1);
+    w.selection->NoneInClick(1);
+    std::erase(w.midi->outputs, "Out 0");
+    const auto went = w.selection->devicesChanged(true);
+    EXPECT_EQ(went.outputGone, "Out 0");
+    EXPECT_EQ(w.selection->outItems().size(), 3u);
     EXPECT_TRUE(w.selection->outPortReady);
+    EXPECT_EQ(w.memo.lines().back(), "0007");
+    const auto after = w.selection->relistIfPending();
+    EXPECT_EQ(after.outputGone, "Out 0");
+    EXPECT_EQ(w.selection->outItems().size(), 2u);
+    EXPECT_FALSE(w.selection->outPortReady);
+    EXPECT_FALSE(w.selection->relistIfPending().listsChanged);  // once
+}
+
+TEST(MidiSelection, DevicesChosenByNameWhenTheyAreThere) {
+    Window w(3);
+    w.selection->selectByName("Out 2", "No Such Input");
+    EXPECT_EQ(w.selection->selectedOutPort, 2);
+    EXPECT_TRUE(w.selection->outPortReady);
+    EXPECT_EQ(w.selection->selectedInPort, -1);
+    EXPECT_TRUE(w.ui.messages.empty());
 }
 
 TEST(MidiSelection, NoDevicesAtAll) {
