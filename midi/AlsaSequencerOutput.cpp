@@ -64,12 +64,15 @@ Opened<MidiOutConnection> AlsaSequencerOutput::open(std::unique_ptr<AlsaCalls> c
     Kind kind = Kind::Silent;
     std::optional<RawMidiOutput> rawMidi;
     std::size_t pieceSize = kAlsaPiece;
+    // A piece must fit into the destination's whole buffer or queue, or it could never be taken.
     if (info.kernel && info.card >= 0) {
         kind = Kind::Card;
         rawMidi = RawMidiOutput::ofPort(info.card, address->port);
+        const auto text = calls->readFile(rawMidi->statusPath);
+        const auto status = text ? parseRawMidiOutput(*text, rawMidi->substream) : std::nullopt;
+        if (status && status->bufferSize && *status->bufferSize > 0) pieceSize = std::min(pieceSize, *status->bufferSize);
     } else if (!info.kernel) {
         kind = Kind::Software;
-        // A piece must fit into the receiver's whole queue, or it could never be taken.
         AlsaClientPool pool;
         if (calls->clientPool(address->client, pool) == 0 && pool.inputPool > 1) {
             pieceSize = std::min(pieceSize, static_cast<std::size_t>(pool.inputPool - 1) * kCellSize);

@@ -55,12 +55,15 @@ std::chrono::steady_clock::time_point deadlineFor(const std::shared_ptr<AlsaKern
     return model->now() + sysExWaitLimit(length);
 }
 
-TEST(AlsaFlow, CardPortsTakeBigBlocksWholeAtTheWireRateAndFaster) {
-    for (const std::size_t rate : {std::size_t{3125}, std::size_t{1'000'000}}) {
+TEST(AlsaFlow, CardPortsTakeBigBlocksWholeWhateverTheirSpeedAndBuffer) {
+    const std::vector<AlsaKernelModel::CardPort> cards{
+        {.bytesPerSecond = 3125}, {.bytesPerSecond = 1'000'000}, {.bytesPerSecond = 3125, .bufferSize = 512}};
+    for (const auto& card : cards) {
         for (const auto& block : {carriedImage(), sysExBlock(kMiB)}) {
-            SCOPED_TRACE(std::to_string(block.size()) + " bytes at " + std::to_string(rate) + " B/s");
+            SCOPED_TRACE(std::to_string(block.size()) + " bytes at " + std::to_string(card.bytesPerSecond) +
+                         " B/s through a buffer of " + std::to_string(card.bufferSize));
             auto model = std::make_shared<AlsaKernelModel>();
-            const auto port = model->addCardPort({.bytesPerSecond = rate});
+            const auto port = model->addCardPort(card);
             Output output(model, port);
             ASSERT_EQ(output.out.openResult(), kResultOk);
             EXPECT_TRUE(output.send(block));
