@@ -15,7 +15,7 @@
 //   anything else at the classic MIDI rate;
 // - a refused piece ends the block at once with a lone F7, so the receiver drops the fragment;
 // - a block has left once the card's buffer is empty (or the receiver has read its queue), and
-//   then the bytes the card handed to its hardware must be exactly the bytes written.
+//   then the card must have handed its hardware exactly what was waiting in the buffer and the block.
 #include <chrono>
 #include <cstdint>
 #include <memory>

@@ -236,14 +236,14 @@ Opened<MidiOutConnection> RtMidiBackend::openOutput(const std::string& device) {
         auto error = std::make_unique<ErrorFlag>();
         auto port = std::make_unique<RtMidiOut>(api_, clientName_);
         port->setErrorCallback(&ErrorFlag::callback, error.get());
-        if (!portNumber(*port, device)) return {nullptr, kResultBadDeviceId};
-        // Everything we send on the ALSA sequencer goes through a client of our own.
-        if (api_ == RtMidi::LINUX_ALSA) return AlsaSequencerOutput::open(systemAlsaCalls(), clientName_, device);
         std::unique_ptr<JackCycles> cycles;
         if (api_ == RtMidi::UNIX_JACK) {
             cycles = JackCycles::open();
             if (!cycles) return {nullptr, kResultError};
         }
+        if (!portNumber(*port, device)) return {nullptr, kResultBadDeviceId};
+        // Everything we send on the ALSA sequencer goes through a client of our own.
+        if (api_ == RtMidi::LINUX_ALSA) return AlsaSequencerOutput::open(systemAlsaCalls(), clientName_, device);
         const std::uint32_t result = openNamed(*port, device, "out");
         if (result != kResultOk) return {nullptr, result};
         if (error->take()) return {nullptr, kResultError};
