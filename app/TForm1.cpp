@@ -88,6 +88,10 @@ TForm1::TForm1(const Environment& env)
     MidiIn1.OnSysEx = [this](midi::TMidiIn&, const std::uint8_t* bytes, int size) {
         updater->MidiIn1SysEx(bytes, static_cast<std::size_t>(size));
     };
+    // Input that never reaches the reply handler still goes into the receive log.
+    MidiIn1.OnDropped = [this](midi::TMidiIn&, const std::string& line) {
+        clock_.post([this, line] { updater->memo.addReceivedLine(line); });
+    };
     selection = std::make_unique<midi::MidiSelection>(*env.midi, MidiOut1, MidiIn1, *this, updater->memo);
     selectedLink_ = std::make_unique<midi::SelectedMidiLink>(MidiOut1, *selection);
     link_.setTarget(env.link ? env.link : selectedLink_.get());

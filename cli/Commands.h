@@ -2,6 +2,11 @@
 // Each subcommand of kaldo-flash registers itself on the app; its callback sets the exit status.
 #include <CLI/CLI.hpp>
 
+#include <functional>
+#include <memory>
+
+#include "MidiDevices.h"
+
 namespace kaldo::cli {
 
 // Exit statuses shared by the subcommands.
@@ -17,6 +22,8 @@ void addInfoCommand(CLI::App& app, int& exitStatus);
 void addListCommand(CLI::App& app, int& exitStatus);
 void addIdentifyCommand(CLI::App& app, int& exitStatus);
 void addSendCommand(CLI::App& app, int& exitStatus);
-void addUploadCommand(CLI::App& app, int& exitStatus);
+// The MIDI system an upload runs on: the machine's own, or a stand-in in tests.
+using MidiSystem = std::function<std::shared_ptr<midi::MidiBackend>()>;
+void addUploadCommand(CLI::App& app, int& exitStatus, MidiSystem midi = flashMidi);
 
 }  // namespace kaldo::cli

@@ -106,12 +106,12 @@ struct Ending {
 
 class UploadRun {
 public:
-    explicit UploadRun(const UploadOptions& options)
+    UploadRun(const UploadOptions& options, std::shared_ptr<midi::MidiBackend> backend)
         : options_(options),
           ui_(std::cout,
               TerminalOptions{options.json, options.yes, isatty(STDIN_FILENO) == 1, isatty(STDOUT_FILENO) == 1},
               [this] { return clock_.nowMs(); }),
-          backend_(midi::systemMidi("kaldo-flash")),
+          backend_(std::move(backend)),
           out_(backend_),
           in_(backend_),
           selection_(*backend_, out_, in_, ui_, selectionLog_),
@@ -456,7 +456,7 @@ int UploadRun::report(const Ending& ending) {
 
 }  // namespace
 
-void addUploadCommand(CLI::App& app, int& exitStatus) {
+void addUploadCommand(CLI::App& app, int& exitStatus, MidiSystem midi) {
     auto options = std::make_shared<UploadOptions>();
     CLI::App* upload = app.add_subcommand(
         "upload",
@@ -475,7 +475,7 @@ void addUploadCommand(CLI::App& app, int& exitStatus) {
     upload->add_flag("--confirm", options->confirm,
                      "After a handshake upload, wait for the amp's ports and confirm its new revision");
     upload->add_flag("--json", options->json, "One JSON object per line on stdout for every event");
-    upload->callback([options, &exitStatus] { exitStatus = UploadRun(*options).run(); });
+    upload->callback([options, &exitStatus, midi] { exitStatus = UploadRun(*options, midi()).run(); });
 }
 
 }  // namespace kaldo::cli

@@ -26,19 +26,16 @@ std::string hexBytes(std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-void Memo::dropOldestReceived() {
+void Memo::addReceivedLine(const std::string& line) {
     if (lines_.size() > 20) lines_.pop_front();
+    addLine(line);
 }
 
-void Memo::addReceived(std::span<const std::uint8_t> message) {
-    dropOldestReceived();
-    addLine(hexBytes(message));
-}
+void Memo::addReceived(std::span<const std::uint8_t> message) { addReceivedLine(hexBytes(message)); }
 
 void Memo::addIgnored(std::span<const std::uint8_t> message) {
     constexpr std::size_t kShown = 8;
-    dropOldestReceived();
-    addLine("not the amp, ignored: " + hexBytes(message.first(std::min(message.size(), kShown))) +
+    addReceivedLine("not the amp, ignored: " + hexBytes(message.first(std::min(message.size(), kShown))) +
             (message.size() > kShown ? "... " : "") + "(" + std::to_string(message.size()) + " bytes)");
 }
 

@@ -23,12 +23,12 @@ public:
     // A message that is not the amp's (another maker's, or too short to be a reply): by the same rule,
     // one line with its first bytes and its length, so a busy line cannot flood the log.
     void addIgnored(std::span<const std::uint8_t> message);
+    // Any other line about what arrived (input cut short, for one), by the same rule.
+    void addReceivedLine(const std::string& line);
 
     const std::deque<std::string>& lines() const { return lines_; }
 
 private:
-    void dropOldestReceived();
-
     std::deque<std::string> lines_;
 };
 

@@ -5,13 +5,16 @@
 #include <optional>
 
 #include "AlsaDeviceWatch.h"
-#include "AlsaSysExSender.h"
+#include "AlsaSequencerOutput.h"
 #include "JackCycles.h"
 #include "JackDeviceWatch.h"
+#include "SendPacing.h"
 #ifdef __APPLE__
 #include "CoreMidiDeviceWatch.h"
 #endif
 #include "SysExPieces.h"
+#include "SysExWaitLimit.h"
+#include "SystemAlsaCalls.h"
 
 namespace kaldo::midi {
 
@@ -80,6 +83,11 @@ std::size_t jackPieceSize(std::size_t midiBufferSize) {
     return std::min(kLargest, midiBufferSize / 2);
 }
 
+// A physical port (a hardware interface through JACK's own drivers) drains at the wire's rate, not
+// a cycle's: there pieces are a third of what may be ahead of the wire, so that the next one goes
+// while the wire still has the two before it.
+constexpr std::size_t kWirePiece = SendPacing::kWireAhead / 3;
+
 // A new JACK connection takes part in the graph from a later cycle on; what is sent before then is
 // lost. An open returns once it carries data.
 constexpr std::chrono::seconds kConnectionLimit{2};
@@ -90,9 +98,12 @@ void waitUntilConnected(const JackCycles& cycles) {
 
 class RtMidiOutConnection : public MidiOutConnection {
 public:
+    // wire: the destination is a physical JACK port, paced at the wire's rate.
     RtMidiOutConnection(std::unique_ptr<RtMidiOut> port, std::unique_ptr<ErrorFlag> error,
-                        std::unique_ptr<JackCycles> cycles, std::unique_ptr<AlsaSysExSender> alsa)
-        : error_(std::move(error)), cycles_(std::move(cycles)), alsa_(std::move(alsa)), port_(std::move(port)) {}
+                        std::unique_ptr<JackCycles> cycles, bool wire)
+        : error_(std::move(error)), cycles_(std::move(cycles)), port_(std::move(port)) {
+        if (wire) wire_.emplace();
+    }
 
     // RtMidi's close waits for its ring to empty, so what was sent still leaves. Its JACK client
     // then frees the ring before closing the client, while a process callback that began before the
@@ -104,36 +115,58 @@ public:
 
     bool sendShort(std::span<const std::uint8_t> message) override {
         error_->take();
+        if (!waitForWire(message.size(), std::chrono::steady_clock::now() + sysExWaitLimit(message.size()))) {
+            return false;
+        }
         port_->sendMessage(message.data(), message.size());
+        wrote(message.size());
         ringUsed_ = true;
         return !error_->take();
     }
 
     bool sendSysEx(std::span<const std::uint8_t> block, std::chrono::steady_clock::time_point deadline) override {
         error_->take();
-        if (alsa_) return alsa_->send(block, deadline);
         if (!cycles_) {
             // WinMM and CoreMIDI take a whole block and return once the system has it.
             port_->sendMessage(block.data(), block.size());
             return !error_->take();
         }
         // JACK: one piece per drained ring (see jackPieceSize); the receiving RtMidi joins the pieces
-        // again. The drain after the last piece means the block has left.
+        // again. The drain after the last piece means the block has left our client, and toward a
+        // physical port the wire's estimate running dry means it has left the interface too.
         if (ringUsed_ && !cycles_->waitForDrain(deadline)) return false;
         ringUsed_ = false;
-        for (const auto piece : sysExPieces(block, jackPieceSize(cycles_->midiBufferSize()))) {
+        const std::size_t ringPiece = jackPieceSize(cycles_->midiBufferSize());
+        for (const auto piece : sysExPieces(block, wire_ ? std::min(kWirePiece, ringPiece) : ringPiece)) {
+            if (!waitForWire(piece.size(), deadline)) return false;
             port_->sendMessage(piece.data(), piece.size());
+            wrote(piece.size());
             if (error_->take() || !cycles_->waitForDrain(deadline)) return false;
         }
-        return true;
+        return wireDrained(deadline);
     }
 
 private:
+    // Toward a physical port: waits, in the server's time, until the wire has room for `bytes`.
+    bool waitForWire(std::size_t bytes, std::chrono::steady_clock::time_point deadline) {
+        if (!wire_) return true;
+        const auto now = cycles_->cycleTime();
+        return cycles_->waitForCycleTime(now + wire_->delayBefore(bytes, std::nullopt, now), deadline);
+    }
+    void wrote(std::size_t bytes) {
+        if (wire_) wire_->wrote(bytes, cycles_->cycleTime());
+    }
+    bool wireDrained(std::chrono::steady_clock::time_point deadline) {
+        if (!wire_) return true;
+        const auto now = cycles_->cycleTime();
+        return cycles_->waitForCycleTime(now + wire_->delayUntilDrained(std::nullopt, now), deadline);
+    }
+
     // Short messages may still wait in the ring: drain it before a piece that needs all of it.
     bool ringUsed_ = false;
+    std::optional<SendPacing> wire_;
     std::unique_ptr<ErrorFlag> error_;
     std::unique_ptr<JackCycles> cycles_;
-    std::unique_ptr<AlsaSysExSender> alsa_;
     std::unique_ptr<RtMidiOut> port_;  // last: goes first, before the flag its callback sets
 };
 
@@ -214,16 +247,14 @@ Opened<MidiOutConnection> RtMidiBackend::openOutput(const std::string& device) {
             if (!cycles) return {nullptr, kResultError};
         }
         if (!portNumber(*port, device)) return {nullptr, kResultBadDeviceId};
-        std::unique_ptr<AlsaSysExSender> alsa;
-        if (api_ == RtMidi::LINUX_ALSA) {
-            alsa = AlsaSysExSender::open(clientName_, device);
-            if (!alsa) return {nullptr, kResultError};
-        }
+        // Everything we send on the ALSA sequencer goes through a client of our own.
+        if (api_ == RtMidi::LINUX_ALSA) return AlsaSequencerOutput::open(systemAlsaCalls(), clientName_, device);
         const std::uint32_t result = openNamed(*port, device, "out");
         if (result != kResultOk) return {nullptr, result};
         if (error->take()) return {nullptr, kResultError};
+        const bool wire = cycles && cycles->isPhysical(device);
         if (cycles) waitUntilConnected(*cycles);
-        return {std::make_unique<RtMidiOutConnection>(std::move(port), std::move(error), std::move(cycles), std::move(alsa)),
+        return {std::make_unique<RtMidiOutConnection>(std::move(port), std::move(error), std::move(cycles), wire),
                 kResultOk};
     } catch (const RtMidiError&) {
         return {nullptr, kResultError};

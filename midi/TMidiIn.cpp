@@ -1,8 +1,27 @@
 #include "TMidiIn.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace kaldo::midi {
+
+namespace {
+
+// "SysEx cut short by F0 after 12 bytes, dropped: F0 00 00 5A 12 01 7C 00 ..."
+std::string dropLine(std::span<const std::uint8_t> dropped, std::size_t length, std::uint8_t cutBy) {
+    constexpr std::size_t kShownBytes = 8;
+    char text[64];
+    std::snprintf(text, sizeof text, "SysEx cut short by %02X after %zu bytes, dropped:", cutBy, length);
+    std::string line = text;
+    for (std::size_t i = 0; i < dropped.size() && i < kShownBytes; ++i) {
+        std::snprintf(text, sizeof text, " %02X", dropped[i]);
+        line += text;
+    }
+    if (dropped.size() > kShownBytes) line += " ...";
+    return line;
+}
+
+}  // namespace
 
 TMidiIn::TMidiIn(std::shared_ptr<MidiBackend> backend) : backend_(std::move(backend)) { Init(); }
 
@@ -121,6 +140,9 @@ void TMidiIn::received(std::span<const std::uint8_t> bytes) {
         },
         [this](std::uint8_t status, std::uint8_t first, std::uint8_t second) {
             if (OnShort && useShort_) OnShort(*this, status, first, second);
+        },
+        [this](std::span<const std::uint8_t> dropped, std::size_t length, std::uint8_t cutBy) {
+            if (OnDropped) OnDropped(*this, dropLine(dropped, length, cutBy));
         });
 }
 

@@ -30,6 +30,9 @@ public:
     using ShortHandler = std::function<void(TMidiIn& sender, std::uint8_t status, std::uint8_t first, std::uint8_t second)>;
     // SysExAdd is valid only during the call.
     using SysExHandler = std::function<void(TMidiIn& sender, const std::uint8_t* SysExAdd, int MsgSize)>;
+    // Input that was not delivered, as a line for the receive log: a System Exclusive message that
+    // another status byte cut short (see ReceiveBuffer).
+    using DropHandler = std::function<void(TMidiIn& sender, const std::string& line)>;
 
     explicit TMidiIn(std::shared_ptr<MidiBackend> backend);
     ~TMidiIn();
@@ -58,6 +61,7 @@ public:
 
     ShortHandler OnShort;
     SysExHandler OnSysEx;
+    DropHandler OnDropped;
 
     std::uint32_t openResult() const;
     std::uint32_t closeResult() const;

@@ -85,6 +85,8 @@ struct AppRig {
     QTemporaryDir dir;
     VirtualClock clock;
     std::shared_ptr<midi::testing::FakeMidi> midi = std::make_shared<midi::testing::FakeMidi>();
+    // When set, the MIDI system the windows use instead of the fake.
+    std::shared_ptr<midi::MidiBackend> system;
     ModalAnswerer answers;
     std::unique_ptr<TForm1> form;
 
@@ -92,7 +94,7 @@ struct AppRig {
 
     // Builds the windows in the program's order; link and senders as in TForm1::Environment.
     TForm1& start(MidiLink* link = nullptr, BlockSenderFactory* senders = nullptr) {
-        TForm1::Environment env{clock, midi, Settings(settingsPath()), link, senders};
+        TForm1::Environment env{clock, system ? system : midi, Settings(settingsPath()), link, senders};
         form = std::make_unique<TForm1>(env);
         form->attachWindows(new TForm3(form->host(), form.get()), new TForm4(form->host(), form.get()), new TForm5(form->host(), form.get()));
         form->show();

@@ -42,15 +42,25 @@ TEST(SysExWaitLimit, IsTheWireTimeAt31250BaudPlusTheMargin) {
     EXPECT_EQ(sysExWaitLimit(1048576), std::chrono::milliseconds(335545) + kSysExWaitMargin);  // 335,544.32 ms
 }
 
+struct Dropped {
+    std::vector<std::uint8_t> bytes;
+    std::size_t length;
+    std::uint8_t cutBy;
+};
+
 struct Received {
     std::vector<std::vector<std::uint8_t>> sysEx;
     std::vector<std::array<std::uint8_t, 3>> shorts;
+    std::vector<Dropped> dropped;
     ReceiveBuffer buffer;
 
     void feed(const std::vector<std::uint8_t>& bytes) {
         buffer.receive(
             bytes, [this](std::span<const std::uint8_t> b) { sysEx.emplace_back(b.begin(), b.end()); },
-            [this](std::uint8_t s, std::uint8_t f, std::uint8_t t) { shorts.push_back({s, f, t}); });
+            [this](std::uint8_t s, std::uint8_t f, std::uint8_t t) { shorts.push_back({s, f, t}); },
+            [this](std::span<const std::uint8_t> b, std::size_t length, std::uint8_t cutBy) {
+                dropped.push_back({{b.begin(), b.end()}, length, cutBy});
+            });
     }
     std::vector<std::uint8_t> joined() const {
         std::vector<std::uint8_t> all;
@@ -94,23 +104,47 @@ TEST(ReceiveBuffer, JoinsPiecesTheSystemDeliveredSeparately) {
     EXPECT_EQ(r.shorts[0], (std::array<std::uint8_t, 3>{0xC0, 0x05, 0x00}));
 }
 
-TEST(ReceiveBuffer, SurvivesBrokenInput) {
+TEST(ReceiveBuffer, DropsAMessageCutShortAndEndsSysExAtAnyStatusByte) {
     Received r;
-    r.feed({0xF0, 0x01, 0x02});              // never terminated ...
+    r.feed({0xF0, 0x00, 0x00, 0x5A, 0x12});  // the F7 lost in an overrun ...
     r.feed({0xF8});                          // clock inside SysEx: skipped
-    r.feed({0xF0, 0x03, 0xF7});              // ... a new message ends it
+    r.feed({0xF0, 0x03, 0xF7});              // ... a new message cuts it short
     r.feed({0x12, 0x34});                    // data without a status
     r.feed({});
-    ASSERT_EQ(r.sysEx.size(), 2u);
-    EXPECT_EQ(r.sysEx[0], (std::vector<std::uint8_t>{0xF0, 0x01, 0x02}));
-    EXPECT_EQ(r.sysEx[1], (std::vector<std::uint8_t>{0xF0, 0x03, 0xF7}));
+    ASSERT_EQ(r.sysEx.size(), 1u);
+    EXPECT_EQ(r.sysEx[0], (std::vector<std::uint8_t>{0xF0, 0x03, 0xF7}));
+    ASSERT_EQ(r.dropped.size(), 1u);
+    EXPECT_EQ(r.dropped[0].bytes, (std::vector<std::uint8_t>{0xF0, 0x00, 0x00, 0x5A, 0x12}));
+    EXPECT_EQ(r.dropped[0].cutBy, 0xF0);
     EXPECT_TRUE(r.shorts.empty());
+
+    // A status byte inside SysEx ends it there and begins a message of its own.
+    r.feed({0xF0, 0x00, 0x00, 0x5A, 0x12, 0x01, 0x90, 0x40, 0x7F});
+    EXPECT_EQ(r.sysEx.size(), 1u);
+    ASSERT_EQ(r.dropped.size(), 2u);
+    EXPECT_EQ(r.dropped[1].cutBy, 0x90);
+    EXPECT_EQ(r.dropped[1].length, 6u);
+    ASSERT_EQ(r.shorts.size(), 1u);
+    EXPECT_EQ(r.shorts[0], (std::array<std::uint8_t, 3>{0x90, 0x40, 0x7F}));
+
+    // Of a long message cut short, the full buffers have gone on; the rest is dropped.
+    auto longMessage = sysExBlock(20000);
+    longMessage.pop_back();
+    r.feed(longMessage);
+    r.feed({0xF0, 0x7E, 0xF7});
+    ASSERT_EQ(r.sysEx.size(), 3u);
+    EXPECT_EQ(r.sysEx[1].size(), 16000u);
+    EXPECT_EQ(r.sysEx[2], (std::vector<std::uint8_t>{0xF0, 0x7E, 0xF7}));
+    ASSERT_EQ(r.dropped.size(), 3u);
+    EXPECT_EQ(r.dropped[2].bytes.size(), 3999u);
+    EXPECT_EQ(r.dropped[2].length, 19999u);
 
     r.feed({0xF0, 0x01});
     r.buffer.clear();  // the port closed mid-message
     r.feed({0x90, 0x40, 0x7F});
-    EXPECT_EQ(r.sysEx.size(), 2u);
-    ASSERT_EQ(r.shorts.size(), 1u);
+    EXPECT_EQ(r.sysEx.size(), 3u);
+    EXPECT_EQ(r.dropped.size(), 3u);
+    EXPECT_EQ(r.shorts.size(), 2u);
 }
 
 }  // namespace

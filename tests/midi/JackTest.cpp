@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "JackPeer.h"
+#include "JackPhysicalPort.h"
 #include "Memo.h"
 #include "Messages.h"
 #include "MidiSelection.h"
@@ -24,6 +25,7 @@ namespace kaldo::midi {
 namespace {
 
 using testing::JackPeer;
+using testing::JackPhysicalPort;
 
 std::shared_ptr<MidiBackend> jack(const std::string& client) {
     return std::make_shared<RtMidiBackend>(RtMidi::UNIX_JACK, client);
@@ -124,6 +126,43 @@ TEST(JackMidi, SysExOfEverySizeArrivesIntactAtBothKindsOfReceiver) {
         EXPECT_EQ(joined, block) << length;
     }
     EXPECT_EQ(peer.heard().size(), heard);  // nothing twice, nothing extra
+}
+
+// A hardware interface drains at the wire's rate, 3,125 bytes a second: toward a physical port
+// the block leaves no faster than that, at most 3 KB ahead, in the server's own time. The arrival
+// frames may lag a write by a cycle, since a piece leaves with the next cycle that empties the ring.
+// The connection is driven directly, with a time limit of its own: on a loaded machine the dummy
+// driver's frames fall behind the wall clock, and the pacing keeps to the frames.
+TEST(JackMidi, APhysicalPortIsSentNoFasterThanTheWire) {
+    JackPhysicalPort interface("kaldo-hw");
+    auto opened = jack("kaldo-tx")->openOutput(interface.name());
+    ASSERT_EQ(opened.result, 0u);
+
+    // Three and a half pieces' worth past what may go at once: a few seconds of wire.
+    const auto block = sysExBlock(7000);
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    ASSERT_TRUE(opened.connection->sendSysEx(block, limit));
+    ASSERT_TRUE(opened.connection->sendShort(std::vector<std::uint8_t>{0xC0, 0x05}));
+    ASSERT_TRUE(interface.waitForBytes(block.size() + 2));
+
+    const auto events = interface.events();
+    std::vector<std::uint8_t> joined;
+    for (const auto& event : events) joined.insert(joined.end(), event.bytes.begin(), event.bytes.end());
+    auto expected = block;
+    expected.insert(expected.end(), {0xC0, 0x05});
+    EXPECT_EQ(joined, expected);
+
+    const double bytesPerFrame = 3125.0 / interface.sampleRate();
+    const double slack = 2.0 * interface.cycleFrames();
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        std::size_t bytes = 0;
+        for (std::size_t j = i; j < events.size(); ++j) {
+            bytes += events[j].bytes.size();
+            const double frames = static_cast<double>(events[j].frame - events[i].frame);
+            EXPECT_LE(static_cast<double>(bytes), 3072.0 + bytesPerFrame * (frames + slack))
+                << bytes << " bytes from event " << i << " to " << j << " within " << frames << " frames";
+        }
+    }
 }
 
 TEST(JackMidi, ShortMessagesBothWays) {
