@@ -32,8 +32,12 @@ void describeOptions(CLI::App& app, SimOptions& options) {
                                               {"verify", Stage::Verify},
                                               {"program", Stage::Program}};
     auto& plan = options.plan;
-    app.add_option("--silent-at", plan.silentAt, "Say nothing from this stage on")
-        ->transform(CLI::CheckedTransformer(stages, CLI::ignore_case));
+    // Help and errors name the stages only, never the numbers the transformer maps them to.
+    app.add_option("--silent-at", plan.silentAt,
+                   "Say nothing from this stage on: identity, header, packet, verify or program")
+        ->type_name("STAGE")
+        ->transform(CLI::CheckedTransformer(stages, CLI::ignore_case).description(""))
+        ->transform(CLI::IsMember(stages, CLI::ignore_case).description(""));
     auto* silentPacket = app.add_option("--silent-packet", plan.silentPacket,
                                         "With --silent-at packet: silent from this packet (0-based) on")
                              ->check(CLI::NonNegativeNumber);
