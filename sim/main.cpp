@@ -7,10 +7,12 @@
 #include <iostream>
 #include <memory>
 #include <span>
+#include <string>
 #include <thread>
 
 #include "AmpPorts.h"
 #include "AmpSimulator.h"
+#include "ProgramVersion.h"
 #include "SimOptions.h"
 
 int main(int argc, char** argv) {
@@ -19,6 +21,8 @@ int main(int argc, char** argv) {
     CLI::App app("kaldo-amp-sim");
     SimOptions options;
     describeOptions(app, options);
+    app.set_version_flag("--version", std::string("kaldo-amp-sim ") + kaldo::kProgramVersion,
+                         "Print the name and version and exit");
     CLI11_PARSE(app, argc, argv);
 
     // SIGINT and SIGTERM are taken by one waiting thread: every thread started from here on, the MIDI
