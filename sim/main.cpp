@@ -23,7 +23,12 @@ int main(int argc, char** argv) {
     describeOptions(app, options);
     app.set_version_flag("--version", std::string("kaldo-amp-sim ") + kaldo::kProgramVersion,
                          "Print the name and version and exit");
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // --help and --version end with 0; a command line that cannot be meant with 2, as in kaldo-flash.
+        return app.exit(e) == 0 ? 0 : 2;
+    }
 
     // SIGINT and SIGTERM are taken by one waiting thread: every thread started from here on, the MIDI
     // backend's included, has them blocked, so the ports are closed by the normal way out.
