@@ -11,7 +11,7 @@ export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
 LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
 export CXXFLAGS LDFLAGS
-cmake --preset package >&2
+cmake --preset package ${KALDO_WERROR:+-DKALDO_WERROR=ON} >&2
 cmake --build --preset package -j "$(nproc)" >&2
 cpack --preset package >&2
 version="$(build/package/bin/kaldo-flash --version | cut -d' ' -f2)"
