@@ -50,6 +50,17 @@ for page in "$prefix"/share/man/man1/*.1.gz; do
     check "$(basename "$page") formats without warnings: $warnings" test -z "$warnings"
 done
 
+# Every option a program's --help names is in its manual page, so that neither drifts from the other.
+documented() {  # documented PROGRAM [COMMAND]
+    local page option
+    page="$(LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$prefix/share/man/man1/$1.1.gz" 2>/dev/null)"
+    for option in $("$prefix/bin/$1" ${2:+"$2"} --help | grep -oE -- '--[a-z][a-z-]*' | sort -u); do
+        check "$1(1) names ${2:+$2 }$option" grep -qE -- "(^|[^a-z-])$option([^a-z-]|$)" <<<"$page"
+    done
+}
+documented kaldo-amp-sim
+for command in "" info list identify send upload; do documented kaldo-flash "$command"; done
+
 for p in "${programs[@]}"; do
     check "$p has no RPATH" test -z "$(readelf -d "$prefix/bin/$p" | grep -E 'RPATH|RUNPATH')"
 done
