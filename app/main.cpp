@@ -1,8 +1,12 @@
-// kaldo-updater: puts new firmware into a KALDO amp. Takes no command line.
+// kaldo-updater: puts new firmware into a KALDO amp. Takes no command line but --version.
 #include <QMessageBox>
+#include <cstdio>
 #include <exception>
 #include <memory>
+#include <string_view>
 
+#include "AppIcon.h"
+#include "ProgramVersion.h"
 #include "QtClock.h"
 #include "SystemMidi.h"
 #include "Settings.h"
@@ -13,8 +17,14 @@
 #include "UpdaterApplication.h"
 
 int main(int argc, char** argv) {
+    // Answered before the application object exists: no window, and no display needed.
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::printf("kaldo-updater %s\n", kaldo::kProgramVersion);
+        return 0;
+    }
     try {
         kaldo::UpdaterApplication app(argc, argv);
+        kaldo::UpdaterApplication::setWindowIcon(kaldo::applicationIcon());
         try {
             kaldo::QtClock clock;
             kaldo::TForm1::Environment env{

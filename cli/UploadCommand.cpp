@@ -469,8 +469,12 @@ void addUploadCommand(CLI::App& app, int& exitStatus, MidiSystem midi) {
     upload->add_option("--in", options->in, "MIDI input from the amp (its replies): number, name or part of a name");
     const std::map<std::string, Mode> modes{
         {"auto", Mode::Auto}, {"single", Mode::Single}, {"handshake", Mode::Handshake}, {"blind", Mode::Blind}};
-    upload->add_option("--mode", options->mode, "auto (as the desktop program chooses), single, handshake or blind")
-        ->transform(CLI::CheckedTransformer(modes, CLI::ignore_case));
+    // Help and errors name the modes only, never the numbers the transformer maps them to.
+    upload->add_option("--mode", options->mode,
+                       "auto, single, handshake or blind (auto: as the desktop program chooses)")
+        ->type_name("MODE")
+        ->transform(CLI::CheckedTransformer(modes, CLI::ignore_case).description(""))
+        ->transform(CLI::IsMember(modes, CLI::ignore_case).description(""));
     upload->add_flag("--yes", options->yes, "Answer OK to the questions about older or equal code");
     upload->add_flag("--confirm", options->confirm,
                      "After a handshake upload, wait for the amp's ports and confirm its new revision");

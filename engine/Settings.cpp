@@ -1,5 +1,6 @@
 #include "Settings.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -21,6 +22,13 @@ bool folderIsWritable(const std::filesystem::path& folder) {
     std::error_code ec;
     std::filesystem::remove(probe, ec);
     return true;
+}
+
+// Whether path lies in folder or below it, by the names alone: "/usr2/bin" is not in "/usr".
+bool isWithin(const std::filesystem::path& path, const std::filesystem::path& folder) {
+    const auto relative = std::filesystem::absolute(path).lexically_normal().lexically_relative(
+        std::filesystem::absolute(folder).lexically_normal());
+    return !relative.empty() && *relative.begin() != "..";
 }
 
 std::filesystem::path perUserFolder() {
@@ -55,9 +63,17 @@ std::filesystem::path Settings::perUserPath(const std::filesystem::path& executa
     return perUserFolder() / besideExecutable(executable).filename();
 }
 
-Settings Settings::forExecutable(const std::filesystem::path& executable) {
+const std::vector<std::filesystem::path> Settings::kSystemPrefixes{"/usr", "/opt"};
+
+Settings Settings::forExecutable(const std::filesystem::path& executable,
+                                 const std::vector<std::filesystem::path>& systemPrefixes) {
     const auto beside = besideExecutable(executable);
-    if (folderIsWritable(beside.parent_path())) return Settings(beside);
+    // Decided before any probe, so that no test file is ever written into a system folder.
+    const bool installed = !std::filesystem::exists(beside) &&
+                           std::ranges::any_of(systemPrefixes, [&](const std::filesystem::path& prefix) {
+                               return isWithin(executable, prefix);
+                           });
+    if (!installed && folderIsWritable(beside.parent_path())) return Settings(beside);
     return Settings(perUserPath(executable));
 }
 

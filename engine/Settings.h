@@ -1,11 +1,13 @@
 #pragma once
 // The program's settings file: what survives between runs (first-time flag, window position, last
 // firmware file). Windows private-profile format, named after the executable with the extension
-// ".INI" and kept beside it, or in the user's configuration folder when that folder is not writable.
+// ".INI" and kept beside it, or in the user's configuration folder for an installed program or when
+// that folder is not writable.
 // Read once at start, written at close and by the first-time toggles; no handle is kept open.
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kaldo {
 
@@ -41,9 +43,16 @@ public:
 
     explicit Settings(std::filesystem::path file) : path_(std::move(file)) {}
 
-    // The settings of the program at executable: beside it when its folder is writable, otherwise in
-    // the per-user folder (see perUserPath).
-    static Settings forExecutable(const std::filesystem::path& executable);
+    // Folders under which a program counts as installed: /usr (with /usr/local) and /opt.
+    static const std::vector<std::filesystem::path> kSystemPrefixes;
+
+    // The settings of the program at executable. An installed program (one under a system prefix)
+    // keeps them in the per-user folder (see perUserPath), even where it could write beside itself,
+    // as when root runs it. Any other program keeps them beside itself when its folder is writable, as
+    // does an installed one that already has a settings file there (a portable set-up); otherwise they
+    // go to the per-user folder too.
+    static Settings forExecutable(const std::filesystem::path& executable,
+                                  const std::vector<std::filesystem::path>& systemPrefixes = kSystemPrefixes);
     // executable with its extension replaced by ".INI".
     static std::filesystem::path besideExecutable(const std::filesystem::path& executable);
     // The same name in the per-user configuration folder's "KaldoUpdater" folder: $XDG_CONFIG_HOME or

@@ -32,8 +32,12 @@ void describeOptions(CLI::App& app, SimOptions& options) {
                                               {"verify", Stage::Verify},
                                               {"program", Stage::Program}};
     auto& plan = options.plan;
-    app.add_option("--silent-at", plan.silentAt, "Say nothing from this stage on")
-        ->transform(CLI::CheckedTransformer(stages, CLI::ignore_case));
+    // Help and errors name the stages only, never the numbers the transformer maps them to.
+    app.add_option("--silent-at", plan.silentAt,
+                   "Say nothing from this stage on: identity, header, packet, verify or program")
+        ->type_name("STAGE")
+        ->transform(CLI::CheckedTransformer(stages, CLI::ignore_case).description(""))
+        ->transform(CLI::IsMember(stages, CLI::ignore_case).description(""));
     auto* silentPacket = app.add_option("--silent-packet", plan.silentPacket,
                                         "With --silent-at packet: silent from this packet (0-based) on")
                              ->check(CLI::NonNegativeNumber);
@@ -59,7 +63,9 @@ void describeOptions(CLI::App& app, SimOptions& options) {
     app.add_option("--foreign-sysex", plan.foreignSysEx,
                    "Another maker's SysEx before and after every answer: plain, or status-like (the amp's "
                    "codes at offset 6)")
-        ->transform(CLI::CheckedTransformer(foreign, CLI::ignore_case));
+        ->type_name("KIND")
+        ->transform(CLI::CheckedTransformer(foreign, CLI::ignore_case).description(""))
+        ->transform(CLI::IsMember(foreign, CLI::ignore_case).description(""));
     app.add_flag("--foreign-identity", plan.foreignIdentity,
                  "Another maker's Identity Reply (09.99) 200 ms before the amp's own");
     app.add_flag("--duplicate-replies", plan.duplicateReplies, "Send every status answer twice");

@@ -7,10 +7,12 @@
 #include <iostream>
 #include <memory>
 #include <span>
+#include <string>
 #include <thread>
 
 #include "AmpPorts.h"
 #include "AmpSimulator.h"
+#include "ProgramVersion.h"
 #include "SimOptions.h"
 
 int main(int argc, char** argv) {
@@ -19,7 +21,14 @@ int main(int argc, char** argv) {
     CLI::App app("kaldo-amp-sim");
     SimOptions options;
     describeOptions(app, options);
-    CLI11_PARSE(app, argc, argv);
+    app.set_version_flag("--version", std::string("kaldo-amp-sim ") + kaldo::kProgramVersion,
+                         "Print the name and version and exit");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // --help and --version end with 0; a command line that cannot be meant with 2, as in kaldo-flash.
+        return app.exit(e) == 0 ? 0 : 2;
+    }
 
     // SIGINT and SIGTERM are taken by one waiting thread: every thread started from here on, the MIDI
     // backend's included, has them blocked, so the ports are closed by the normal way out.

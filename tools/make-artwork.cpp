@@ -1,6 +1,7 @@
 // Draws every picture of the desktop program and writes it into resources/: the window pictures as
 // JPEG (through libjpeg, at twice their size on screen so they stay sharp on high-DPI screens) and the
-// seven 13 x 13 lamp bitmaps as 16-colour BMP. Rerun it after changing a drawing:
+// seven 13 x 13 lamp bitmaps as 16-colour BMP, and the program's icon (PNG in every size, and SVG)
+// into icons/. Rerun it after changing a drawing:
 //   build/default/bin/make-artwork resources
 #include <cstdio>  // jpeglib.h needs FILE first
 #include <jpeglib.h>
@@ -12,6 +13,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QSvgGenerator>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -398,6 +400,86 @@ QImage closeGlyph(bool pressed) {
     return img;
 }
 
+// ---- application icon ------------------------------------------------------------------------------
+
+// The program's icon: one encoder of the front panel, its knob inside the ring of twelve lamps, eight
+// of them lit green as during an upload, on a dark face. Drawn on a 100 x 100 square, so that the same
+// painting makes every size of PNG and the scalable SVG.
+void drawAppIcon(QPainter& p, double size) {
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 100.0, size / 100.0);
+    const QPointF c(50, 50);
+    QLinearGradient face(0, 4, 0, 96);
+    face.setColorAt(0, QColor(70, 70, 76));
+    face.setColorAt(1, QColor(24, 24, 27));
+    p.setPen(QPen(QColor(190, 160, 90), 2.5));
+    p.setBrush(face);
+    p.drawRoundedRect(QRectF(4, 4, 92, 92), 18, 18);
+    QRadialGradient well(c, 44);
+    well.setColorAt(0.7, QColor(10, 10, 12));
+    well.setColorAt(1, QColor(10, 10, 12, 0));
+    p.setPen(Qt::NoPen);
+    p.setBrush(well);
+    p.drawEllipse(c, 44, 44);
+    // Twelve lamps clockwise from the lower left, as the rings count; the lit ones glow.
+    constexpr int kLamps = 12;
+    constexpr int kLit = 8;
+    for (int i = 0; i < kLamps; ++i) {
+        const double a = (120.0 + i * 300.0 / (kLamps - 1)) * M_PI / 180.0;
+        const QPointF lamp = c + QPointF(std::cos(a), std::sin(a)) * 35.0;
+        const bool lit = i < kLit;
+        if (lit) {
+            QRadialGradient glow(lamp, 10);
+            glow.setColorAt(0, QColor(0, 255, 0, 150));
+            glow.setColorAt(1, QColor(0, 255, 0, 0));
+            p.setBrush(glow);
+            p.drawEllipse(lamp, 10, 10);
+        }
+        QRadialGradient bulb(lamp + QPointF(-1.5, -1.5), 6);
+        bulb.setColorAt(0, lit ? QColor(210, 255, 210) : QColor(170, 170, 170));
+        bulb.setColorAt(0.5, lit ? QColor(0, 235, 0) : QColor(110, 110, 110));
+        bulb.setColorAt(1, lit ? QColor(0, 110, 0) : QColor(55, 55, 55));
+        p.setPen(QPen(QColor(0, 0, 0), 1));
+        p.setBrush(bulb);
+        p.drawEllipse(lamp, 5.2, 5.2);
+        p.setPen(Qt::NoPen);
+    }
+    drawKnob(p, c, 23);
+}
+
+QImage appIcon(int size) {
+    QImage img(size, size, QImage::Format_ARGB32);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    drawAppIcon(p, size);
+    return img;
+}
+
+bool writeAppIconSvg(const std::filesystem::path& path) {
+    QSvgGenerator svg;
+    svg.setFileName(QString::fromStdString(path.string()));
+    svg.setSize(QSize(100, 100));
+    svg.setViewBox(QRect(0, 0, 100, 100));
+    svg.setTitle("KALDO Updater");
+    QPainter p;
+    if (!p.begin(&svg)) return false;
+    drawAppIcon(p, 100);
+    return p.end();
+}
+
+// Every size the icon theme's folders name, from the menu's 16 to the software centre's 512.
+constexpr std::array<int, 8> kIconSizes{16, 24, 32, 48, 64, 128, 256, 512};
+
+bool writeAppIcons(const std::filesystem::path& dir) {
+    std::filesystem::create_directories(dir);
+    bool ok = writeAppIconSvg(dir / "kaldo-updater.svg");
+    for (int size : kIconSizes) {
+        const auto file = dir / ("kaldo-updater-" + std::to_string(size) + ".png");
+        ok &= appIcon(size).save(QString::fromStdString(file.string()), "PNG");
+    }
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -433,6 +515,8 @@ int main(int argc, char** argv) {
                  {"LED_BRIYEL", kYellow, kYellow}};
     for (const auto& lamp : lamps)
         ok &= writeBmp4(drawLamp(lamp.full, lamp.dark), dir / (std::string(lamp.name) + ".bmp"));
+
+    ok &= writeAppIcons(dir / "icons");
 
     if (!ok) std::fprintf(stderr, "make-artwork: could not write every picture into %s\n", argv[1]);
     return ok ? 0 : 1;

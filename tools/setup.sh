@@ -5,13 +5,14 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config git
-    qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg-dev
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libjpeg-dev
     librtmidi-dev libasound2-dev libjack-jackd2-dev jackd2
     libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev jq
     clang libclang-rt-14-dev
     python3-rtmidi
     libsystemd-dev dbus python3-dbusmock
     xvfb xauth x11-apps imagemagick fonts-dejavu-core
+    scdoc dpkg-dev file lintian desktop-file-utils appstream
 )
 
 missing=()

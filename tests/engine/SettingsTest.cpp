@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "RecordingUi.h"
 #include "Settings.h"
@@ -127,22 +128,62 @@ private:
     std::optional<std::string> old_;
 };
 
-TEST(SettingsPath, UnwritableProgramFolderFallsBackToTheUserConfigFolder) {
+// The three places a program's settings can be, each with real folders: prefix stands for a system
+// prefix such as /usr, config for the user's configuration folder.
+class SettingsPlace : public ::testing::Test {
+protected:
     test::TempDir dir;
-    ConfigHome home(dir.path() / "config");
+    ConfigHome home{dir.path() / "config"};
+    std::vector<std::filesystem::path> prefixes{dir.path() / "usr", dir.path() / "opt"};
+    std::filesystem::path perUser = dir.path() / "config" / "KaldoUpdater" / "kaldo-updater.INI";
 
-    const auto writable = dir.path() / "bin" / "kaldo-updater";
-    std::filesystem::create_directories(writable.parent_path());
-    EXPECT_EQ(Settings::forExecutable(writable).path(), dir.path() / "bin" / "kaldo-updater.INI");
+    std::filesystem::path program(const std::filesystem::path& folder) {
+        std::filesystem::create_directories(dir.path() / folder);
+        return dir.path() / folder / "kaldo-updater";
+    }
+};
 
+TEST_F(SettingsPlace, InstalledProgramKeepsItsSettingsPerUserThoughItCouldWriteBesideItself) {
+    for (const char* folder : {"usr/bin", "usr/local/bin", "opt/kaldo/bin"}) {
+        SCOPED_TRACE(folder);
+        const Settings settings = Settings::forExecutable(program(folder), prefixes);
+        EXPECT_EQ(settings.path(), perUser);
+        test::RecordingUi ui;
+        ASSERT_TRUE(settings.save({-1, -1, 5, 6, std::nullopt}, ui));
+        EXPECT_EQ(settings.load().top, 5);
+        // Nothing beside the program, not even the probe for a writable folder.
+        EXPECT_TRUE(std::filesystem::is_empty(dir.path() / folder));
+    }
+    // The real prefixes, whoever runs the test (root can write to /usr/bin).
+    EXPECT_EQ(Settings::forExecutable("/usr/bin/kaldo-updater").path(), perUser);
+    EXPECT_EQ(Settings::forExecutable("/opt/kaldo/kaldo-updater").path(), perUser);
+}
+
+TEST_F(SettingsPlace, ProgramElsewhereKeepsItsSettingsBesideItselfWhereItCan) {
+    // A build tree, and a folder whose name only begins like a system prefix.
+    for (const char* folder : {"build/bin", "usr2/bin"}) {
+        SCOPED_TRACE(folder);
+        EXPECT_EQ(Settings::forExecutable(program(folder), prefixes).path(),
+                  dir.path() / folder / "kaldo-updater.INI");
+    }
     // A folder that cannot be written, whoever runs the test: one below a plain file.
     writeAll(dir.path() / "plain", "x");
-    const Settings fallback = Settings::forExecutable(dir.path() / "plain" / "kaldo-updater");
-    EXPECT_EQ(fallback.path(), dir.path() / "config" / "KaldoUpdater" / "kaldo-updater.INI");
-
+    const Settings fallback = Settings::forExecutable(dir.path() / "plain" / "kaldo-updater", prefixes);
+    EXPECT_EQ(fallback.path(), perUser);
     test::RecordingUi ui;
     ASSERT_TRUE(fallback.save({-1, -1, 5, 6, std::nullopt, "", ""}, ui));
     EXPECT_EQ(fallback.load().top, 5);
+}
+
+TEST_F(SettingsPlace, FileAlreadyBesideAnInstalledProgramStaysInUse) {
+    const auto executable = program("opt/kaldo");
+    writeAll(dir.path() / "opt" / "kaldo" / "kaldo-updater.INI", "[FIRST_TIME]\r\nFT=0\r\n");
+    const Settings settings = Settings::forExecutable(executable, prefixes);
+    EXPECT_EQ(settings.path(), dir.path() / "opt" / "kaldo" / "kaldo-updater.INI");
+    EXPECT_FALSE(settings.load().firstTime);
+    ASSERT_TRUE(settings.writeFirstTime(true));
+    EXPECT_TRUE(Settings::forExecutable(executable, prefixes).load().firstTime);
+    EXPECT_FALSE(std::filesystem::exists(perUser));
 }
 
 }  // namespace

@@ -93,3 +93,20 @@ TEST(SimOptions, RefusesWhatCannotBeMeant) {
     EXPECT_THROW(parse({"--packet-error", "-1"}), CLI::ValidationError);
     EXPECT_THROW(parse({"--foreign-sysex", "loud"}), CLI::ValidationError);
 }
+
+TEST(SimOptions, StagesGoByTheirNamesOnly) {
+    CLI::App app;
+    SimOptions options;
+    describeOptions(app, options);
+    const std::string help = app.help();
+    EXPECT_NE(help.find("identity, header, packet, verify or program"), std::string::npos) << help;
+    EXPECT_EQ(help.find("->"), std::string::npos) << help;
+    EXPECT_THROW(parse({"--silent-at", "3"}), CLI::ValidationError);  // the enum's number for packet
+    try {
+        parse({"--silent-at", "later"});
+        FAIL() << "later was taken";
+    } catch (const CLI::ValidationError& e) {
+        EXPECT_EQ(std::string(e.what()).find("->"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("verify"), std::string::npos) << e.what();
+    }
+}
