@@ -149,7 +149,7 @@ TEST_F(SettingsPlace, InstalledProgramKeepsItsSettingsPerUserThoughItCouldWriteB
         const Settings settings = Settings::forExecutable(program(folder), prefixes);
         EXPECT_EQ(settings.path(), perUser);
         test::RecordingUi ui;
-        ASSERT_TRUE(settings.save({-1, -1, 5, 6, std::nullopt}, ui));
+        ASSERT_TRUE(settings.save({-1, -1, 5, 6, std::nullopt, "", ""}, ui));
         EXPECT_EQ(settings.load().top, 5);
         // Nothing beside the program, not even the probe for a writable folder.
         EXPECT_TRUE(std::filesystem::is_empty(dir.path() / folder));
