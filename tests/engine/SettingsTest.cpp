@@ -2,11 +2,13 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "RecordingUi.h"
 #include "Settings.h"
 #include "TempDir.h"
+#include "Utf8.h"
 
 namespace kaldo {
 namespace {
@@ -48,6 +50,18 @@ TEST_F(SettingsTest, PositionAndBackslashedPathComeBackAsSaved) {
     EXPECT_EQ(s.top, 300);  // X is the top edge
     EXPECT_EQ(s.left, 50);  // Y is the left edge
     EXPECT_EQ(s.firmwareFile, "C:\\fw\\new.syx");
+}
+
+TEST_F(SettingsTest, LongFolderAndFirmwarePathInAnyScriptComeBackAsSaved) {
+    auto deep = dir.path() / pathFromUtf8("Einstellungen ファイル");
+    for (int i = 0; i < 4; ++i) deep /= std::string(70, static_cast<char>('a' + i));
+    const Settings far(deep / "kaldoUpdater.INI");
+    ASSERT_GT(utf8FromPath(far.path()).size(), 300u);
+    const std::string firmware = "C:\\Users\\Jürgen\\ファーム\\fürmware.syx";
+    ASSERT_TRUE(far.save({-1, -1, 1, 2, firmware}, ui));
+    EXPECT_EQ(far.load().firmwareFile, firmware);
+    ASSERT_TRUE(far.save({-1, -1, 3, 4, firmware}, ui));  // replacing the file there
+    EXPECT_EQ(far.load().top, 3);
 }
 
 TEST_F(SettingsTest, ClosingWithoutFirmwareDeletesTheRememberedFileOnly) {
@@ -107,27 +121,41 @@ TEST(SettingsPath, IsTheExecutableWithTheExtensionIni) {
     EXPECT_EQ(Settings::besideExecutable("/usr/bin/kaldo-updater"), "/usr/bin/kaldo-updater.INI");
 }
 
+// The per-user configuration folder, named by the environment for one test: %APPDATA% on Windows,
+// $XDG_CONFIG_HOME elsewhere. Set in the system's own characters (UTF-16 on Windows).
 class ConfigHome {
 public:
+    using Text = std::filesystem::path::string_type;
+
     explicit ConfigHome(const std::filesystem::path& folder) {
-        if (const char* old = std::getenv("XDG_CONFIG_HOME")) old_ = old;
-        setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+        if (const auto* old = get()) old_ = old;
+        set(folder.native());
     }
-    ~ConfigHome() {
-        if (old_) {
-            setenv("XDG_CONFIG_HOME", old_->c_str(), 1);
-        } else {
-            unsetenv("XDG_CONFIG_HOME");
-        }
-    }
+    ~ConfigHome() { set(old_ ? *old_ : Text()); }
 
 private:
-    std::optional<std::string> old_;
+#if defined(_WIN32)
+    static const wchar_t* get() { return _wgetenv(L"APPDATA"); }
+    static void set(const Text& value) { _wputenv_s(L"APPDATA", value.c_str()); }  // empty: unset
+#else
+    static const char* get() { return std::getenv("XDG_CONFIG_HOME"); }
+    static void set(const Text& value) {
+        if (value.empty()) {
+            unsetenv("XDG_CONFIG_HOME");
+        } else {
+            setenv("XDG_CONFIG_HOME", value.c_str(), 1);
+        }
+    }
+#endif
+
+    std::optional<Text> old_;
 };
 
 TEST(SettingsPath, UnwritableProgramFolderFallsBackToTheUserConfigFolder) {
     test::TempDir dir;
-    ConfigHome home(dir.path() / "config");
+    // A user name outside every ANSI code page.
+    const auto config = dir.path() / pathFromUtf8("Jürgen ギタリスト");
+    ConfigHome home(config);
 
     const auto writable = dir.path() / "bin" / "kaldo-updater";
     std::filesystem::create_directories(writable.parent_path());
@@ -136,7 +164,7 @@ TEST(SettingsPath, UnwritableProgramFolderFallsBackToTheUserConfigFolder) {
     // A folder that cannot be written, whoever runs the test: one below a plain file.
     writeAll(dir.path() / "plain", "x");
     const Settings fallback = Settings::forExecutable(dir.path() / "plain" / "kaldo-updater");
-    EXPECT_EQ(fallback.path(), dir.path() / "config" / "KaldoUpdater" / "kaldo-updater.INI");
+    EXPECT_EQ(fallback.path(), config / "KaldoUpdater" / "kaldo-updater.INI");
 
     test::RecordingUi ui;
     ASSERT_TRUE(fallback.save({-1, -1, 5, 6, std::nullopt}, ui));
