@@ -16,8 +16,10 @@
 #include "InlineSenderFactory.h"
 #include "Messages.h"
 #include "RingShows.h"
+#include "TempDir.h"
 #include "Updater.h"
 #include "UpdaterUi.h"
+#include "Utf8.h"
 #include "VirtualClock.h"
 
 namespace kaldo::test {
@@ -148,10 +150,11 @@ private:
     sim::InProcessAmp& amp_;
 };
 
-inline std::string writeFirmware(const std::vector<std::uint8_t>& image, const std::string& name) {
-    const auto path = std::filesystem::path(::testing::TempDir()) / name;
+// In the test's own folder: tests run side by side, each with images of its own.
+inline std::string writeFirmware(const TempDir& dir, const std::vector<std::uint8_t>& image, const std::string& name) {
+    const auto path = dir.path() / name;
     EXPECT_TRUE(tools::writeFile(path, image));
-    return path.string();
+    return utf8FromPath(path);
 }
 
 inline constexpr PackedVersion kRev0160 = 0x00010600;
@@ -181,7 +184,7 @@ struct UploadRig {
         firmware.packetCount = static_cast<std::uint32_t>(packets);
         firmware.packetDataLength = static_cast<std::uint32_t>(dataLength);
         image = tools::makeFirmware(firmware);
-        ASSERT_EQ(updater.ReadFile(writeFirmware(image, "packets.syx")), kPacketFormat);
+        ASSERT_EQ(updater.ReadFile(writeFirmware(dir, image, "packets.syx")), kPacketFormat);
     }
 
     void loadSingleBlock(std::size_t length) {
@@ -189,9 +192,10 @@ struct UploadRig {
         firmware.format = tools::FirmwareFormat::SingleBlock;
         firmware.blockLength = length;
         image = tools::makeFirmware(firmware);
-        ASSERT_EQ(updater.ReadFile(writeFirmware(image, "block.syx")), kSingleBlock);
+        ASSERT_EQ(updater.ReadFile(writeFirmware(dir, image, "block.syx")), kSingleBlock);
     }
 
+    TempDir dir;
     VirtualClock clock;
     EventUi ui{clock};
     sim::InProcessAmp amp;
