@@ -1,7 +1,8 @@
 #pragma once
 // The MIDI system this machine offers. On Linux: the ALSA sequencer where it exists, else a running
 // JACK server (the one JACK_DEFAULT_SERVER names, or the default one), else none: no devices, every
-// open fails, nothing crashes. Elsewhere RtMidi's own choice (WinMM, CoreMIDI).
+// open fails, nothing crashes. On Windows: winmm (WinMmBackend). Elsewhere RtMidi's own choice
+// (CoreMIDI).
 #include <memory>
 #include <string>
 

@@ -29,6 +29,7 @@ bool applySet(std::vector<std::uint8_t>& bytes, const std::string& edit) {
 
 int main(int argc, char** argv) {
     CLI::App app{"kaldo-make-firmware: write a KALDO firmware (.syx) file for tests and demos"};
+    app.allow_windows_style_options(false);  // "-o /tmp/fw.syx" names a file on every system
     kaldo::tools::FirmwareOptions options;
     std::string output;
     std::string format = "packet";

@@ -10,6 +10,7 @@ packages=(
     libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev jq
     clang libclang-rt-14-dev
     python3-rtmidi
+    g++-mingw-w64-x86-64-posix wine64 googletest
     xvfb xauth x11-apps imagemagick fonts-dejavu-core
 )
 
