@@ -46,6 +46,8 @@ InterruptWatch::~InterruptWatch() {
     onPress = nullptr;
 }
 
-bool InterruptWatch::interrupted() { return pressed.load(); }
+bool InterruptWatch::interrupted() {
+    return pressed.load();
+}
 
 }  // namespace kaldo::cli

@@ -8,9 +8,13 @@
 
 namespace kaldo::cli {
 
-bool inputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
+bool inputIsTerminal() {
+    return isatty(STDIN_FILENO) == 1;
+}
 
-bool canRedrawLines() { return isatty(STDOUT_FILENO) == 1; }
+bool canRedrawLines() {
+    return isatty(STDOUT_FILENO) == 1;
+}
 
 Utf8Console::Utf8Console() = default;
 

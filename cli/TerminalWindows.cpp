@@ -11,7 +11,9 @@
 
 namespace kaldo::cli {
 
-bool inputIsTerminal() { return _isatty(_fileno(stdin)) != 0; }
+bool inputIsTerminal() {
+    return _isatty(_fileno(stdin)) != 0;
+}
 
 // Consoles before Windows 10 know no escape sequences: they refuse the mode, and the bar becomes lines.
 bool canRedrawLines() {

@@ -30,8 +30,12 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-bool isHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool isLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool isHighSurrogate(char32_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool isLowSurrogate(char32_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 }  // namespace
 
@@ -98,7 +102,9 @@ std::string utf8FromPath(const std::filesystem::path& path) {
     }
 }
 
-std::string fileNameOf(std::string_view path) { return utf8FromPath(pathFromUtf8(path).filename()); }
+std::string fileNameOf(std::string_view path) {
+    return utf8FromPath(pathFromUtf8(path).filename());
+}
 
 Utf8Arguments::Utf8Arguments(int argc, char** argv) {
 #if defined(_WIN32)

@@ -5,8 +5,12 @@
 namespace kaldo::midi {
 
 // winmm has no ports of ours to leave out: the client name has nothing to name.
-std::shared_ptr<MidiBackend> systemMidi(const std::string&) { return std::make_shared<WinMmBackend>(winmm::systemApi()); }
+std::shared_ptr<MidiBackend> systemMidi(const std::string&) {
+    return std::make_shared<WinMmBackend>(winmm::systemApi());
+}
 
-std::string systemMidiName() { return "WinMM"; }
+std::string systemMidiName() {
+    return "WinMM";
+}
 
 }  // namespace kaldo::midi

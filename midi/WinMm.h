@@ -62,14 +62,15 @@ struct Header {
 // MidiInProc and MidiOutProc. The system calls it on a thread of its own, where only a few of its
 // functions may be called (no buffer handling, no closing): it should note what came and return.
 using Callback = void(KALDO_WINMM_CALLBACK*)(Handle handle, unsigned message, std::uintptr_t instance,
-                                              std::uintptr_t first, std::uintptr_t second);
+                                             std::uintptr_t first, std::uintptr_t second);
 
 struct Api {
     std::function<unsigned()> outGetNumDevs;
     // The device's name (szPname of midiOutGetDevCapsW): at most 31 characters.
     std::function<Result(unsigned device, std::u16string& name)> outGetDevCaps;
     // midiOutOpen with CALLBACK_FUNCTION.
-    std::function<Result(Handle* handle, unsigned device, Callback callback, std::uintptr_t instance)> outOpen;
+    std::function<Result(Handle* handle, unsigned device, Callback callback, std::uintptr_t instance)>
+        outOpen;
     std::function<Result(Handle)> outClose;
     std::function<Result(Handle)> outReset;
     std::function<Result(Handle, std::uint32_t message)> outShortMsg;

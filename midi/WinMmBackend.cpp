@@ -30,8 +30,9 @@ std::vector<std::string> deviceNames(unsigned count, const DevCaps& caps) {
     for (unsigned device = 0; device < count; ++device) {
         std::u16string wide;
         // A device that vanished while being listed keeps its place, so the numbers stay right.
-        const std::string base = caps(device, wide) == winmm::kNoError ? utf8FromUtf16(wide)
-                                                                       : "MIDI device " + std::to_string(device);
+        const std::string base = caps(device, wide) == winmm::kNoError
+                                     ? utf8FromUtf16(wide)
+                                     : "MIDI device " + std::to_string(device);
         std::string name = base;
         for (int n = 2; taken.count(name); ++n) name = base + " (" + std::to_string(n) + ")";
         taken.insert(name);
@@ -77,11 +78,13 @@ public:
 
     bool sendShort(std::span<const std::uint8_t> message) override {
         std::uint32_t packed = 0;
-        for (std::size_t i = 0; i < message.size() && i < 3; ++i) packed |= std::uint32_t{message[i]} << (8 * i);
+        for (std::size_t i = 0; i < message.size() && i < 3; ++i)
+            packed |= std::uint32_t{message[i]} << (8 * i);
         return api_->outShortMsg(handle_, packed) == winmm::kNoError;
     }
 
-    bool sendSysEx(std::span<const std::uint8_t> block, std::chrono::steady_clock::time_point deadline) override {
+    bool sendSysEx(std::span<const std::uint8_t> block,
+                   std::chrono::steady_clock::time_point deadline) override {
         if (stuck_) return false;
         for (const auto piece : sysExPieces(block, WinMmBackend::kPieceSize)) {
             if (!sendPiece(piece, deadline)) return false;
@@ -231,13 +234,15 @@ private:
     void handle(const Arrival& arrival) {
         if (!arrival.header) {
             std::array<std::uint8_t, 3> bytes{};
-            for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(arrival.message >> (8 * i));
+            for (std::size_t i = 0; i < bytes.size(); ++i)
+                bytes[i] = static_cast<std::uint8_t>(arrival.message >> (8 * i));
             receiver_(std::span(bytes.data(), shortMessageLength(bytes[0])));
             return;
         }
         Header& header = *arrival.header;
         if (!arrival.broken && header.dwBytesRecorded > 0) {
-            receiver_(std::span(reinterpret_cast<const std::uint8_t*>(header.lpData), header.dwBytesRecorded));
+            receiver_(
+                std::span(reinterpret_cast<const std::uint8_t*>(header.lpData), header.dwBytesRecorded));
         }
         // Back to the end of the driver's queue.
         api_->inAddBuffer(handle_, &header);
@@ -262,9 +267,13 @@ private:
 
 WinMmBackend::WinMmBackend(winmm::Api api) : api_(std::make_shared<const winmm::Api>(std::move(api))) {}
 
-std::vector<std::string> WinMmBackend::outputNames() { return deviceNames(api_->outGetNumDevs(), api_->outGetDevCaps); }
+std::vector<std::string> WinMmBackend::outputNames() {
+    return deviceNames(api_->outGetNumDevs(), api_->outGetDevCaps);
+}
 
-std::vector<std::string> WinMmBackend::inputNames() { return deviceNames(api_->inGetNumDevs(), api_->inGetDevCaps); }
+std::vector<std::string> WinMmBackend::inputNames() {
+    return deviceNames(api_->inGetNumDevs(), api_->inGetDevCaps);
+}
 
 Opened<MidiOutConnection> WinMmBackend::openOutput(const std::string& device) {
     const auto number = deviceNumber(outputNames(), device);

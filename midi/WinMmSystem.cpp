@@ -26,10 +26,13 @@ static_assert(offsetof(Header, dwOffset) == offsetof(MIDIHDR, dwOffset));
 static_assert(offsetof(Header, dwReserved) == offsetof(MIDIHDR, dwReserved));
 static_assert(kDone == MHDR_DONE && kPrepared == MHDR_PREPARED && kInQueue == MHDR_INQUEUE);
 static_assert(kInData == MIM_DATA && kInLongData == MIM_LONGDATA && kInLongError == MIM_LONGERROR);
-static_assert(kOutDone == MOM_DONE && kStillPlaying == MIDIERR_STILLPLAYING && kAllocated == MMSYSERR_ALLOCATED);
+static_assert(kOutDone == MOM_DONE && kStillPlaying == MIDIERR_STILLPLAYING &&
+              kAllocated == MMSYSERR_ALLOCATED);
 static_assert(sizeof(wchar_t) == sizeof(char16_t));
 
-MIDIHDR* system(Header* header) { return reinterpret_cast<MIDIHDR*>(header); }
+MIDIHDR* system(Header* header) {
+    return reinterpret_cast<MIDIHDR*>(header);
+}
 constexpr UINT kHeaderSize = sizeof(MIDIHDR);
 
 std::u16string nameOf(const WCHAR (&name)[MAXPNAMELEN]) {
@@ -56,7 +59,9 @@ Api systemApi() {
     };
     api.outClose = [](Handle h) { return midiOutClose(static_cast<HMIDIOUT>(h)); };
     api.outReset = [](Handle h) { return midiOutReset(static_cast<HMIDIOUT>(h)); };
-    api.outShortMsg = [](Handle h, std::uint32_t message) { return midiOutShortMsg(static_cast<HMIDIOUT>(h), message); };
+    api.outShortMsg = [](Handle h, std::uint32_t message) {
+        return midiOutShortMsg(static_cast<HMIDIOUT>(h), message);
+    };
     api.outPrepareHeader = [](Handle h, Header* header) {
         return midiOutPrepareHeader(static_cast<HMIDIOUT>(h), system(header), kHeaderSize);
     };

@@ -11,26 +11,29 @@ namespace {
 
 TEST(Utf8, Utf16BecomesUtf8InEveryPlane) {
     EXPECT_EQ(utf8FromUtf16(u"USB MIDI"), "USB MIDI");
-    EXPECT_EQ(utf8FromUtf16(u"Gerät"), "Gerät");            // two bytes
-    EXPECT_EQ(utf8FromUtf16(u"ギター"), "ギター");          // three
+    EXPECT_EQ(utf8FromUtf16(u"Gerät"), "Gerät");                            // two bytes
+    EXPECT_EQ(utf8FromUtf16(u"ギター"), "ギター");                          // three
     EXPECT_EQ(utf8FromUtf16(u"\U0001F3B8 riff"), "\xF0\x9F\x8E\xB8 riff");  // a surrogate pair: four
     // Names cut off after 31 characters may end in half a pair.
     EXPECT_EQ(utf8FromUtf16(std::u16string{u'a', 0xD83C}), "a\xEF\xBF\xBD");
-    EXPECT_EQ(utf8FromUtf16(std::u16string{0xDF78, u'b'}), "\xEF\xBF\xBD" "b");
+    EXPECT_EQ(utf8FromUtf16(std::u16string{0xDF78, u'b'}),
+              "\xEF\xBF\xBD"
+              "b");
 }
 
 TEST(Utf8, WellFormedTextIsToldFromAnsiAndBrokenSequences) {
-    for (const char* good : {"", "fw.syx", "fürmware.syx", "ギター", "\xF0\x9F\x8E\xB8", "\xF4\x8F\xBF\xBF"}) {
+    for (const char* good :
+         {"", "fw.syx", "fürmware.syx", "ギター", "\xF0\x9F\x8E\xB8", "\xF4\x8F\xBF\xBF"}) {
         EXPECT_TRUE(isUtf8(good)) << good;
     }
     for (const char* bad : {
-             "f\xFCrmware.syx",     // Latin-1 / Windows-1252, as an older program wrote it
-             "\xC0\x80",            // an overlong NUL
-             "\xE0\x80\xAF",        // an overlong slash
-             "\xED\xA0\x80",        // a surrogate
-             "\xF4\x90\x80\x80",    // past U+10FFFF
-             "\xE3\x82",            // cut short
-             "\x82",                // a stray continuation byte
+             "f\xFCrmware.syx",       // Latin-1 / Windows-1252, as an older program wrote it
+             "\xC0\x80",              // an overlong NUL
+             "\xE0\x80\xAF",          // an overlong slash
+             "\xED\xA0\x80",          // a surrogate
+             "\xF4\x90\x80\x80",      // past U+10FFFF
+             "\xE3\x82",              // cut short
+             "\x82",                  // a stray continuation byte
              "\xF8\x88\x80\x80\x80",  // five bytes
          }) {
         EXPECT_FALSE(isUtf8(bad)) << testing::PrintToString(std::string(bad));

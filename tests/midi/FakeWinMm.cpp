@@ -47,9 +47,8 @@ winmm::Api FakeWinMm::api() {
         name = outputs[device].substr(0, 31);  // szPname holds 31 characters and the terminator
         return winmm::kNoError;
     };
-    api.outOpen = [this](winmm::Handle* handle, unsigned device, winmm::Callback callback, std::uintptr_t instance) {
-        return open(handle, true, device, callback, instance);
-    };
+    api.outOpen = [this](winmm::Handle* handle, unsigned device, winmm::Callback callback,
+                         std::uintptr_t instance) { return open(handle, true, device, callback, instance); };
     api.outClose = [this](winmm::Handle h) { return close(h, true); };
     api.outReset = [this](winmm::Handle h) { return reset(h, true); };
     api.outShortMsg = [this](winmm::Handle h, std::uint32_t message) { return shortMessage(h, message); };
@@ -67,9 +66,8 @@ winmm::Api FakeWinMm::api() {
         name = inputs[device].substr(0, 31);
         return winmm::kNoError;
     };
-    api.inOpen = [this](winmm::Handle* handle, unsigned device, winmm::Callback callback, std::uintptr_t instance) {
-        return open(handle, false, device, callback, instance);
-    };
+    api.inOpen = [this](winmm::Handle* handle, unsigned device, winmm::Callback callback,
+                        std::uintptr_t instance) { return open(handle, false, device, callback, instance); };
     api.inClose = [this](winmm::Handle h) { return close(h, false); };
     api.inStart = [this](winmm::Handle h) { return start(h); };
     api.inReset = [this](winmm::Handle h) { return reset(h, false); };
@@ -117,7 +115,8 @@ std::vector<std::string> FakeWinMm::violations() const {
 
 int FakeWinMm::openHandles() const {
     std::lock_guard lock(mutex_);
-    return static_cast<int>(std::count_if(ports_.begin(), ports_.end(), [](const auto& p) { return p->open; }));
+    return static_cast<int>(
+        std::count_if(ports_.begin(), ports_.end(), [](const auto& p) { return p->open; }));
 }
 
 int FakeWinMm::preparedHeaders() const {
@@ -173,7 +172,8 @@ Result FakeWinMm::close(winmm::Handle handle, bool output) {
         } else if (!p->queue.empty()) {
             // winmm refuses to close while a buffer is with the driver.
             result = winmm::kStillPlaying;
-            violations_.push_back(std::string(output ? "midiOutClose" : "midiInClose") + " with a buffer still queued");
+            violations_.push_back(std::string(output ? "midiOutClose" : "midiInClose") +
+                                  " with a buffer still queued");
         } else {
             p->open = false;
             notify(*p, output ? winmm::kOutClose : winmm::kInClose, 0);
@@ -321,7 +321,8 @@ void FakeWinMm::fill(Port& port, const std::vector<std::uint8_t>& bytes, std::si
     if (first >= 0x80 && first != kSysExStart && first != kSysExEnd) {
         if (port.inSysEx && first < 0xF8) {  // real-time bytes may come in the middle, others end it
             port.inSysEx = false;
-            if (!port.queue.empty() && port.queue.front()->dwBytesRecorded > 0) handBack(port, winmm::kInLongError);
+            if (!port.queue.empty() && port.queue.front()->dwBytesRecorded > 0)
+                handBack(port, winmm::kInLongError);
         }
         notify(port, winmm::kInData, packed(bytes));
         return;
@@ -333,7 +334,8 @@ void FakeWinMm::fill(Port& port, const std::vector<std::uint8_t>& bytes, std::si
         } else {
             Header& header = *port.queue.front();
             header.lpData[header.dwBytesRecorded++] = static_cast<char>(b);
-            if (b == kSysExEnd || header.dwBytesRecorded == header.dwBufferLength) handBack(port, winmm::kInLongData);
+            if (b == kSysExEnd || header.dwBytesRecorded == header.dwBufferLength)
+                handBack(port, winmm::kInLongData);
         }
         if (b == kSysExEnd) port.inSysEx = false;
     }
