@@ -7,7 +7,9 @@
 namespace kaldo {
 
 RunLog::RunLog() {
-    const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    // ~/.local/share/KaldoUpdater on Linux; on Windows %APPDATA%\KaldoUpdater, beside the settings
+    // (the roaming folder, where AppLocalDataLocation would be the local one).
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(dir);
     file_.setFileName(dir + "/kaldo-updater.log");
     // A log that cannot be written must not stop the program: append() then does nothing.

@@ -15,6 +15,7 @@
 #include "TForm4.h"
 #include "TForm5.h"
 #include "UpdaterApplication.h"
+#include "Utf8.h"
 
 int main(int argc, char** argv) {
     // Answered before the application object exists: no window, and no display needed.
@@ -29,7 +30,8 @@ int main(int argc, char** argv) {
             kaldo::QtClock clock;
             kaldo::TForm1::Environment env{
                 clock, kaldo::midi::systemMidi("kaldo-updater"),
-                kaldo::Settings::forExecutable(QCoreApplication::applicationFilePath().toStdString())};
+                kaldo::Settings::forExecutable(
+                    kaldo::pathFromUtf8(QCoreApplication::applicationFilePath().toStdString()))};
             // The four windows, in this order; only the main window is shown.
             kaldo::TForm1 form1(env);
             auto* form3 = new kaldo::TForm3(form1.host(), &form1);

@@ -12,6 +12,7 @@
 #include "IntermediateImage.h"
 #include "Json.h"
 #include "SharedFlags.h"
+#include "Utf8.h"
 
 namespace kaldo::cli {
 namespace {
@@ -28,7 +29,8 @@ std::string hexVersion(PackedVersion v) {
     return text;
 }
 
-std::optional<std::uintmax_t> sizeOnDisk(const std::string& path) {
+std::optional<std::uintmax_t> sizeOnDisk(const std::string& file) {
+    const std::filesystem::path path = pathFromUtf8(file);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
     const auto size = std::filesystem::file_size(path, ec);

@@ -1,9 +1,12 @@
+// Ctrl-C on POSIX systems: SIGINT.
 #include "Interrupt.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <thread>
 
 namespace kaldo::cli {
 
@@ -28,13 +31,19 @@ void onSigint(int) {
 
 }  // namespace
 
-InterruptWatch::InterruptWatch(std::function<void()> onInterrupt) : onInterrupt_(std::move(onInterrupt)) {
+struct InterruptWatch::System {
+    struct sigaction previous {};
+    std::thread watcher;
+};
+
+InterruptWatch::InterruptWatch(std::function<void()> onInterrupt)
+    : onInterrupt_(std::move(onInterrupt)), system_(std::make_unique<System>()) {
     int fds[2];
     if (pipe(fds) != 0) return;  // no pipe, no watch: Ctrl-C keeps its usual meaning
     wakeRead = fds[0];
     wakeWrite = fds[1];
     pressed = false;
-    watcher_ = std::thread([this] {
+    system_->watcher = std::thread([this] {
         char c = 0;
         for (;;) {
             const ssize_t n = read(wakeRead, &c, 1);
@@ -49,15 +58,15 @@ InterruptWatch::InterruptWatch(std::function<void()> onInterrupt) : onInterrupt_
     action.sa_handler = onSigint;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;  // no restart: a read of the keyboard returns at once
-    sigaction(SIGINT, &action, &previous_);
+    sigaction(SIGINT, &action, &system_->previous);
 }
 
 InterruptWatch::~InterruptWatch() {
-    if (!watcher_.joinable()) return;
-    sigaction(SIGINT, &previous_, nullptr);
+    if (!system_->watcher.joinable()) return;
+    sigaction(SIGINT, &system_->previous, nullptr);
     const char c = kQuit;
     [[maybe_unused]] const ssize_t n = write(wakeWrite, &c, 1);
-    watcher_.join();
+    system_->watcher.join();
     close(wakeRead);
     close(wakeWrite);
     wakeRead = wakeWrite = -1;

@@ -1,17 +1,16 @@
 #pragma once
-// Ctrl-C as the upload's cancel button. The SIGINT handler only records the press and wakes a
-// watcher thread through a pipe; the watcher hands it to onInterrupt, which posts it to the window
-// thread. One at a time; the previous handling of SIGINT comes back when it ends.
-#include <signal.h>
-
+// Ctrl-C as the upload's cancel button. The system's notice of the press only records it and wakes a
+// thread that hands it to onInterrupt, which posts it to the window thread. One at a time; the
+// previous handling of Ctrl-C comes back when it ends. One file per system: Interrupt.cpp (a SIGINT
+// handler and a pipe), InterruptWindows.cpp (a console control handler).
 #include <functional>
-#include <thread>
+#include <memory>
 
 namespace kaldo::cli {
 
 class InterruptWatch {
 public:
-    // onInterrupt runs on the watcher thread, once per press.
+    // onInterrupt runs on a thread of its own, once per press.
     explicit InterruptWatch(std::function<void()> onInterrupt);
     ~InterruptWatch();
     InterruptWatch(const InterruptWatch&) = delete;
@@ -21,9 +20,9 @@ public:
     static bool interrupted();
 
 private:
+    struct System;
     std::function<void()> onInterrupt_;
-    struct sigaction previous_ {};
-    std::thread watcher_;
+    std::unique_ptr<System> system_;
 };
 
 }  // namespace kaldo::cli

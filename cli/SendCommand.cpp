@@ -7,6 +7,7 @@
 #include "Commands.h"
 #include "MidiDevices.h"
 #include "SysExFile.h"
+#include "Utf8.h"
 
 namespace kaldo::cli {
 namespace {
@@ -17,7 +18,7 @@ struct SendOptions {
 };
 
 int runSend(const SendOptions& options) {
-    std::ifstream stream(options.file, std::ios::binary);
+    std::ifstream stream(pathFromUtf8(options.file), std::ios::binary);
     if (!stream) {
         std::cerr << "kaldo-flash: cannot read " << options.file << "\n";
         return kExitFailed;

@@ -1,13 +1,11 @@
 #include "TerminalUi.h"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
 #include <iostream>
+
+#include "Terminal.h"
 
 namespace kaldo::cli {
 
@@ -26,32 +24,6 @@ std::string minutes(std::int64_t ms) {
 
 bool blank(const std::string& text) {
     return std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isspace(c); });
-}
-
-struct Reply {
-    std::string text;
-    bool ended = false;  // by Enter; else by the end of input or Ctrl-C
-};
-
-// One line from stdin. Polls so that a Ctrl-C taken by another thread still ends the wait.
-Reply readAnswer(const std::function<bool()>& interrupted) {
-    Reply reply;
-    for (;;) {
-        if (interrupted && interrupted()) return reply;
-        pollfd in{STDIN_FILENO, POLLIN, 0};
-        const int ready = poll(&in, 1, 100);
-        if (ready < 0 && errno != EINTR) return reply;
-        if (ready <= 0) continue;
-        char c = 0;
-        const ssize_t n = read(STDIN_FILENO, &c, 1);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return reply;
-        if (c == '\n') {
-            reply.ended = true;
-            return reply;
-        }
-        reply.text += c;
-    }
 }
 
 }  // namespace
@@ -170,7 +142,7 @@ Answer TerminalUi::ask(const std::string& text) {
         // With --json stdout carries only JSON, so the question goes to the terminal's other stream.
         std::ostream& prompt = options_.json ? std::cerr : out_;
         prompt << text << " [ok/cancel] " << std::flush;
-        const Reply reply = readAnswer(interrupted);
+        const TypedLine reply = readTypedLine(interrupted);
         if (!reply.ended) prompt << std::endl;
         std::string word;
         for (const char c : reply.text) {

@@ -1,8 +1,6 @@
 // kaldo-flash upload: the desktop program's "Upload Code" from a terminal or a script, on the same
 // engine, over the real MIDI ports. Ctrl-C is the cancel button; --confirm asks the amp for its
 // revision afterwards, as the confirmation dialog does.
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
@@ -23,10 +21,12 @@
 #include "SystemSleepGuard.h"
 #include "TMidiIn.h"
 #include "TMidiOut.h"
+#include "Terminal.h"
 #include "TerminalShows.h"
 #include "TerminalUi.h"
 #include "Threader.h"
 #include "Updater.h"
+#include "Utf8.h"
 
 namespace kaldo::cli {
 namespace {
@@ -109,7 +109,7 @@ public:
     UploadRun(const UploadOptions& options, std::shared_ptr<midi::MidiBackend> backend)
         : options_(options),
           ui_(std::cout,
-              TerminalOptions{options.json, options.yes, isatty(STDIN_FILENO) == 1, isatty(STDOUT_FILENO) == 1},
+              TerminalOptions{options.json, options.yes, inputIsTerminal(), canRedrawLines()},
               [this] { return clock_.nowMs(); }),
           backend_(std::move(backend)),
           out_(backend_),
@@ -235,7 +235,7 @@ void UploadRun::loadFirmware() {
     if (updater_.ReadFile(options_.file) == kNotLoaded) throw UsageError{"not a firmware file that can be sent"};
     const FirmwareLoader& loader = updater_.loader;
     const std::string name =
-        options_.internal ? "Internal" : std::filesystem::path(options_.file).filename().string();
+        options_.internal ? "Internal" : fileNameOf(options_.file);
     JsonObject json;
     json.addString("event", "file").addString("name", name);
     std::string text = "File: " + name;

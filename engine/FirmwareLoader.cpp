@@ -5,6 +5,7 @@
 
 #include "IntermediateImage.h"
 #include "SharedFlags.h"
+#include "Utf8.h"
 
 namespace kaldo {
 namespace {
@@ -91,7 +92,7 @@ std::optional<FirmwareLoader::Refusal> FirmwareLoader::readFromDisk(const std::s
     image_ = imageBuffer_->data();
     imageSize_ = 0;
     sendLength = 0;
-    const std::filesystem::path filePath(path);
+    const std::filesystem::path filePath = pathFromUtf8(path);
     std::error_code ec;
     // A folder opens like a file on some systems, then has no size to read.
     if (std::filesystem::is_directory(filePath, ec)) return fileOperation;
@@ -188,7 +189,7 @@ void FirmwareLoader::show(bool intermediate, const std::string& path) {
         ui_.setStatus1(2, "Internal");
         ui_.setStatus1(1, "Version 1.39");
     } else {
-        ui_.setStatus1(2, "File Name: " + std::filesystem::path(path).filename().string());
+        ui_.setStatus1(2, "File Name: " + fileNameOf(path));
         ui_.setStatus1(1, "Version " + versionText);
     }
     ui_.setStatus1(3, "File Size: " + std::to_string(shownSize) + " Bytes");

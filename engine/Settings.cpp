@@ -33,8 +33,9 @@ bool isWithin(const std::filesystem::path& path, const std::filesystem::path& fo
 
 std::filesystem::path perUserFolder() {
 #if defined(_WIN32)
-    const char* appData = std::getenv("APPDATA");
-    return std::filesystem::path(appData ? appData : ".") / "KaldoUpdater";
+    // Read as UTF-16: getenv gives the ANSI code page, which cannot hold every user name.
+    const wchar_t* appData = _wgetenv(L"APPDATA");
+    return std::filesystem::path(appData ? appData : L".") / "KaldoUpdater";
 #else
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     const char* home = std::getenv("HOME");

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <mutex>
 
 #include "RtMidiBackend.h"
 
@@ -46,6 +47,25 @@ std::string apiName(RtMidi::Api api) {
     }
 }
 
+// The system found, looking again for one while none was.
+class SystemMidi : public MidiBackend {
+public:
+    explicit SystemMidi(std::string clientName);
+
+    std::vector<std::string> outputNames() override;
+    std::vector<std::string> inputNames() override;
+    Opened<MidiOutConnection> openOutput(const std::string& device) override;
+    Opened<MidiInConnection> openInput(const std::string& device, MidiReceiver receiver) override;
+    std::unique_ptr<DeviceWatch> watchDevices(std::function<void()> changed) override;
+
+private:
+    std::shared_ptr<MidiBackend> current();
+
+    std::string clientName_;
+    std::mutex mutex_;
+    std::shared_ptr<MidiBackend> chosen_;  // null while no system was found
+};
+
 }  // namespace
 
 SystemMidi::SystemMidi(std::string clientName) : clientName_(std::move(clientName)) { current(); }
@@ -54,18 +74,9 @@ std::shared_ptr<MidiBackend> SystemMidi::current() {
     std::lock_guard lock(mutex_);
     if (!chosen_) {
         const RtMidi::Api api = chooseApi();
-        name_ = apiName(api);
         if (api != RtMidi::RTMIDI_DUMMY) chosen_ = std::make_shared<RtMidiBackend>(api, clientName_);
     }
     return chosen_;
-}
-
-bool SystemMidi::found() { return current() != nullptr; }
-
-std::string SystemMidi::name() {
-    current();
-    std::lock_guard lock(mutex_);
-    return name_;
 }
 
 std::vector<std::string> SystemMidi::outputNames() {
@@ -95,7 +106,9 @@ std::unique_ptr<DeviceWatch> SystemMidi::watchDevices(std::function<void()> chan
     return backend ? backend->watchDevices(std::move(changed)) : nullptr;
 }
 
-std::shared_ptr<SystemMidi> systemMidi(const std::string& clientName) { return std::make_shared<SystemMidi>(clientName); }
+std::shared_ptr<MidiBackend> systemMidi(const std::string& clientName) {
+    return std::make_shared<SystemMidi>(clientName);
+}
 
 std::string systemMidiName() { return apiName(chooseApi()); }
 

@@ -1,4 +1,5 @@
 #include "AmpSimulator.h"
+#include "Utf8.h"
 
 #include <fstream>
 
@@ -102,7 +103,7 @@ void AmpSimulator::run(const Send& send, const std::function<void()>& closePorts
 }
 
 void AmpSimulator::writeImage(const std::vector<std::uint8_t>& image) {
-    std::ofstream file(imagePath_, std::ios::binary | std::ios::trunc);
+    std::ofstream file(pathFromUtf8(imagePath_), std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
     file.close();
     if (file) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "FirmwareWriter.h"
+#include "Utf8.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ bool applySet(std::vector<std::uint8_t>& bytes, const std::string& edit) {
 
 int main(int argc, char** argv) {
     CLI::App app{"kaldo-make-firmware: write a KALDO firmware (.syx) file for tests and demos"};
+    app.allow_windows_style_options(false);  // "-o /tmp/fw.syx" names a file on every system
     kaldo::tools::FirmwareOptions options;
     std::string output;
     std::string format = "packet";
@@ -51,7 +53,8 @@ int main(int argc, char** argv) {
     app.add_option("--set", sets,
                    "Break the file: set byte OFFSET to HEX (OFFSET:HEX, negative from the end)");
     app.add_option("--truncate", truncate, "Break the file: drop this many bytes from its end");
-    CLI11_PARSE(app, argc, argv);
+    const kaldo::Utf8Arguments arguments(argc, argv);
+    CLI11_PARSE(app, arguments.argc(), arguments.argv());
 
     options.format =
         format == "packet" ? kaldo::tools::FirmwareFormat::Packet : kaldo::tools::FirmwareFormat::SingleBlock;
@@ -71,7 +74,7 @@ int main(int argc, char** argv) {
         }
     }
     bytes.resize(bytes.size() - std::min(truncate, bytes.size()));
-    if (!kaldo::tools::writeFile(output, bytes)) {
+    if (!kaldo::tools::writeFile(kaldo::pathFromUtf8(output), bytes)) {
         std::cerr << "kaldo-make-firmware: cannot write " << output << "\n";
         return 1;
     }

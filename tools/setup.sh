@@ -11,6 +11,7 @@ packages=(
     clang libclang-rt-14-dev
     python3-rtmidi
     libsystemd-dev dbus python3-dbusmock
+    g++-mingw-w64-x86-64-posix wine64 googletest
     xvfb xauth x11-apps imagemagick fonts-dejavu-core
     scdoc dpkg-dev file lintian desktop-file-utils appstream
 )

@@ -12,6 +12,7 @@
 #include "RecordingUi.h"
 #include "SharedFlags.h"
 #include "TempDir.h"
+#include "Utf8.h"
 
 namespace kaldo {
 namespace {
@@ -29,7 +30,7 @@ protected:
     std::string write(const std::vector<std::uint8_t>& bytes, const std::string& name = "fw.syx") {
         const auto path = dir.path() / name;
         EXPECT_TRUE(tools::writeFile(path, bytes));
-        return path.string();
+        return utf8FromPath(path);
     }
     std::string write(const FirmwareOptions& options, const std::string& name = "fw.syx") {
         return write(makeFirmware(options), name);
@@ -152,17 +153,19 @@ TEST_F(FirmwareLoaderTest, LargestFileThatFitsTheBufferLoads) {
     EXPECT_EQ(loader.ReadFile(write(options)), kPacketFormat);
 }
 
-TEST_F(FirmwareLoaderTest, PathsLongerThan255CharactersLoadWhole) {
-    std::filesystem::path deep = dir.path();
+// Paths come as UTF-8 (the command line, the file dialog, the settings file); Windows keeps names in
+// UTF-16 and limits plain paths to 260 characters.
+TEST_F(FirmwareLoaderTest, LongPathsWithNamesInAnyScriptLoadWhole) {
+    std::filesystem::path deep = dir.path() / pathFromUtf8("Gitarren-Verstärker ギター");
     for (int i = 0; i < 6; ++i) deep /= std::string(60, static_cast<char>('a' + i));
     std::filesystem::create_directories(deep);
-    const auto path = (deep / "firmware with spaces.syx").string();
+    const std::string path = utf8FromPath(deep / pathFromUtf8("fürmware ファーム with spaces.syx"));
     ASSERT_GT(path.size(), 300u);
-    ASSERT_TRUE(tools::writeFile(path, makeFirmware(FirmwareOptions{})));
+    ASSERT_TRUE(tools::writeFile(pathFromUtf8(path), makeFirmware(FirmwareOptions{})));
 
     EXPECT_EQ(loader.ReadFile(path), kPacketFormat);
     EXPECT_EQ(loader.loadedPath, path);
-    EXPECT_EQ(ui.status1[2], "File Name: firmware with spaces.syx");
+    EXPECT_EQ(ui.status1[2], "File Name: fürmware ファーム with spaces.syx");
 }
 
 TEST_F(FirmwareLoaderTest, IntermediateImageLoadsWithoutTheDisk) {
@@ -205,13 +208,13 @@ TEST(IntermediateImage, IsOneSevenBitSingleBlockMessageWithTheKaldoHeader) {
 TEST_F(FirmwareLoaderTest, FailedFileOperationsAskOkCancelAndBlankTheDetails) {
     loadGoodFile();
     const std::string earlierPath = loader.loadedPath;
-    EXPECT_EQ(loader.ReadFile((dir.path() / "missing.syx").string()), kNotLoaded);
+    EXPECT_EQ(loader.ReadFile(utf8FromPath(dir.path() / "missing.syx")), kNotLoaded);
     expectRefused(kFileOperationText, Buttons::OkCancel);
     EXPECT_EQ(ui.messages[0].text, kFileOperationText);
     EXPECT_EQ(loader.loadedPath, earlierPath);  // never opened
 
     ui.messages.clear();
-    EXPECT_EQ(loader.ReadFile(dir.path().string()), kNotLoaded);
+    EXPECT_EQ(loader.ReadFile(utf8FromPath(dir.path())), kNotLoaded);
     expectRefused(kFileOperationText, Buttons::OkCancel);
 }
 

@@ -2,12 +2,14 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <vector>
 
 #include "RecordingUi.h"
 #include "Settings.h"
 #include "TempDir.h"
+#include "Utf8.h"
 
 namespace kaldo {
 namespace {
@@ -51,6 +53,18 @@ TEST_F(SettingsTest, PositionAndBackslashedPathComeBackAsSaved) {
     EXPECT_EQ(s.firmwareFile, "C:\\fw\\new.syx");
     EXPECT_EQ(s.outName, "KALDO Amp 1");
     EXPECT_EQ(s.inName, "KALDO Amp 1 In");
+}
+
+TEST_F(SettingsTest, LongFolderAndFirmwarePathInAnyScriptComeBackAsSaved) {
+    auto deep = dir.path() / pathFromUtf8("Einstellungen ファイル");
+    for (int i = 0; i < 4; ++i) deep /= std::string(70, static_cast<char>('a' + i));
+    const Settings far(deep / "kaldoUpdater.INI");
+    ASSERT_GT(utf8FromPath(far.path()).size(), 300u);
+    const std::string firmware = "C:\\Users\\Jürgen\\ファーム\\fürmware.syx";
+    ASSERT_TRUE(far.save({-1, -1, 1, 2, firmware}, ui));
+    EXPECT_EQ(far.load().firmwareFile, firmware);
+    ASSERT_TRUE(far.save({-1, -1, 3, 4, firmware}, ui));  // replacing the file there
+    EXPECT_EQ(far.load().top, 3);
 }
 
 TEST_F(SettingsTest, ClosingWithoutFirmwareDeletesTheRememberedFileOnly) {
@@ -110,22 +124,34 @@ TEST(SettingsPath, IsTheExecutableWithTheExtensionIni) {
     EXPECT_EQ(Settings::besideExecutable("/usr/bin/kaldo-updater"), "/usr/bin/kaldo-updater.INI");
 }
 
+// The per-user configuration folder, named by the environment for one test: %APPDATA% on Windows,
+// $XDG_CONFIG_HOME elsewhere. Set in the system's own characters (UTF-16 on Windows).
 class ConfigHome {
 public:
+    using Text = std::filesystem::path::string_type;
+
     explicit ConfigHome(const std::filesystem::path& folder) {
-        if (const char* old = std::getenv("XDG_CONFIG_HOME")) old_ = old;
-        setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+        if (const auto* old = get()) old_ = old;
+        set(folder.native());
     }
-    ~ConfigHome() {
-        if (old_) {
-            setenv("XDG_CONFIG_HOME", old_->c_str(), 1);
-        } else {
-            unsetenv("XDG_CONFIG_HOME");
-        }
-    }
+    ~ConfigHome() { set(old_ ? *old_ : Text()); }
 
 private:
-    std::optional<std::string> old_;
+#if defined(_WIN32)
+    static const wchar_t* get() { return _wgetenv(L"APPDATA"); }
+    static void set(const Text& value) { _wputenv_s(L"APPDATA", value.c_str()); }  // empty: unset
+#else
+    static const char* get() { return std::getenv("XDG_CONFIG_HOME"); }
+    static void set(const Text& value) {
+        if (value.empty()) {
+            unsetenv("XDG_CONFIG_HOME");
+        } else {
+            setenv("XDG_CONFIG_HOME", value.c_str(), 1);
+        }
+    }
+#endif
+
+    std::optional<Text> old_;
 };
 
 // The three places a program's settings can be, each with real folders: prefix stands for a system
@@ -133,9 +159,11 @@ private:
 class SettingsPlace : public ::testing::Test {
 protected:
     test::TempDir dir;
-    ConfigHome home{dir.path() / "config"};
+    // A user name outside every ANSI code page.
+    const std::filesystem::path config = dir.path() / pathFromUtf8("Jürgen ギタリスト");
+    ConfigHome home{config};
     std::vector<std::filesystem::path> prefixes{dir.path() / "usr", dir.path() / "opt"};
-    std::filesystem::path perUser = dir.path() / "config" / "KaldoUpdater" / "kaldo-updater.INI";
+    std::filesystem::path perUser = config / "KaldoUpdater" / "kaldo-updater.INI";
 
     std::filesystem::path program(const std::filesystem::path& folder) {
         std::filesystem::create_directories(dir.path() / folder);

@@ -21,6 +21,7 @@
 #include "TempDir.h"
 #include "Updater.h"
 #include "UpdaterUi.h"
+#include "Utf8.h"
 #include "VirtualClock.h"
 
 namespace kaldo::test {
@@ -201,7 +202,7 @@ struct UploadRig {
     std::string writeFirmware(const std::string& name) {
         const auto path = files.path() / name;
         EXPECT_TRUE(tools::writeFile(path, image));
-        return path.string();
+        return utf8FromPath(path);
     }
 
     TempDir files;

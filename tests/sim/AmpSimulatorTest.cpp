@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <condition_variable>
 #include <cstdio>
@@ -12,7 +11,9 @@
 
 #include "AmpSimulator.h"
 #include "Messages.h"
+#include "TempDir.h"
 #include "TestImages.h"
+#include "Utf8.h"
 
 using namespace kaldo;
 using namespace kaldo::sim;
@@ -115,13 +116,13 @@ TEST(AmpSimulator, ReassemblesPiecesAndAnswers) {
 }
 
 TEST(AmpSimulator, WholeUploadIsAnsweredInOrderAndItsImageWritten) {
-    // Named after this process: test programs run side by side.
-    const std::string path = ::testing::TempDir() + "kaldo_sim_image_" + std::to_string(getpid()) + ".syx";
+    const kaldo::test::TempDir dir;
+    const std::string path = utf8FromPath(dir.path() / "image.syx");
     Running sim(immediate(), path);
-    Bytes image = test::header(3, 50, kNew);
+    Bytes image = sim::test::header(3, 50, kNew);
     sim.receive(image);
     for (int k = 0; k < 3; ++k) {
-        const auto p = test::packet(50, k);
+        const auto p = sim::test::packet(50, k);
         sim.receive(Bytes(p.begin(), p.begin() + 20));  // in two pieces, as a backend may hand it over
         sim.receive(Bytes(p.begin() + 20, p.end()));
         image.insert(image.end(), p.begin(), p.end());
@@ -132,17 +133,16 @@ TEST(AmpSimulator, WholeUploadIsAnsweredInOrderAndItsImageWritten) {
     EXPECT_EQ(codes, (std::vector<int>{kReplyReady, kReplyPacketAccepted, kReplyPacketAccepted,
                                        kReplyPacketAccepted, kReplyVerified, kReplyProgrammed}));
     sim.stop();
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(dir.path() / "image.syx", std::ios::binary);
     EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(file), {}), image);
-    std::remove(path.c_str());
 }
 
 TEST(AmpSimulator, ReplyDueSoonerOvertakesOneDueLater) {
     FaultPlan plan = immediate();
     plan.programmingDelayMs = 3600 * 1000;  // 71 would come in an hour
     Running sim(plan);
-    sim.receive(test::header(1, 10, kNew));
-    sim.receive(test::packet(10, 0));
+    sim.receive(sim::test::header(1, 10, kNew));
+    sim.receive(sim::test::packet(10, 0));
     sim.ports.waitForSent(3);  // 7B, 7C, 7D
     sim.receive(Bytes(kIdentityRequest.begin(), kIdentityRequest.end()));
     const auto sent = sim.ports.waitForSent(4);
@@ -156,8 +156,8 @@ TEST(AmpSimulator, VanishingClosesThePortsOnceAndDropsPendingReplies) {
     plan.readyDelayMs = 3600 * 1000;  // 7B still pending when the amp vanishes
     plan.vanishAtPacket = 0;
     Running sim(plan);
-    sim.receive(test::header(2, 10, kNew));
-    sim.receive(test::packet(10, 0));
+    sim.receive(sim::test::header(2, 10, kNew));
+    sim.receive(sim::test::packet(10, 0));
     sim.ports.waitForClose();
     sim.receive(Bytes(kIdentityRequest.begin(), kIdentityRequest.end()));
     sim.stop();
