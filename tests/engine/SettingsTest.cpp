@@ -61,9 +61,10 @@ TEST_F(SettingsTest, LongFolderAndFirmwarePathInAnyScriptComeBackAsSaved) {
     const Settings far(deep / "kaldoUpdater.INI");
     ASSERT_GT(utf8FromPath(far.path()).size(), 300u);
     const std::string firmware = "C:\\Users\\Jürgen\\ファーム\\fürmware.syx";
-    ASSERT_TRUE(far.save({-1, -1, 1, 2, firmware}, ui));
+    ASSERT_TRUE(far.save({-1, -1, 1, 2, firmware, "KALDO Ampère Out", "KALDO Ampère In"}, ui));
     EXPECT_EQ(far.load().firmwareFile, firmware);
-    ASSERT_TRUE(far.save({-1, -1, 3, 4, firmware}, ui));  // replacing the file there
+    EXPECT_EQ(far.load().outName, "KALDO Ampère Out");
+    ASSERT_TRUE(far.save({-1, -1, 3, 4, firmware, "", ""}, ui));  // replacing the file there
     EXPECT_EQ(far.load().top, 3);
 }
 
