@@ -86,6 +86,8 @@ void MainWindowHost::pump() { clock_.waitForNotify(kPumpWaitMs); }
 
 void MainWindowHost::pause(int ms) { clock_.pause(ms); }
 
+std::int64_t MainWindowHost::nowMs() { return clock_.nowMs(); }
+
 void MainWindowHost::setFirstTime(bool showAtStart) {
     settings_.writeFirstTime(showAtStart);
     form_.StartupHelp1->setChecked(showAtStart);
@@ -110,6 +112,8 @@ void MainWindowHost::initTimeout(int ms) { updater_.initTimeout(ms); }
 bool MainWindowHost::timeoutCheck() { return updater_.timeoutCheck(); }
 
 void MainWindowHost::resetCodeUpload() { updater_.resetCodeUpload(); }
+
+void MainWindowHost::setStatusPanel1(const std::string& text) { form_.setStatus2(1, text); }
 
 void MainWindowHost::setStatusPanel3(const std::string& text) { form_.setStatus2(3, text); }
 
