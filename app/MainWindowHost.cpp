@@ -1,5 +1,6 @@
 #include "MainWindowHost.h"
 
+#include <QApplication>
 #include <QFileDialog>
 
 #include "Clock.h"
@@ -61,8 +62,10 @@ void MainWindowHost::Put2(std::uint8_t status, std::uint8_t data) { out_.Put2(st
 
 void MainWindowHost::SysEx(const std::uint8_t* data, std::size_t length) { out_.SysEx(data, length); }
 
+// Over the window that asks (the wizard), so that the window system gives it the keyboard back after.
 std::optional<std::string> MainWindowHost::runOpenDialog(const std::string& filter) {
-    const QString path = QFileDialog::getOpenFileName(&form_, "Open", QString(), qtFilter(filter));
+    QWidget* asking = QApplication::activeWindow() ? QApplication::activeWindow() : &form_;
+    const QString path = QFileDialog::getOpenFileName(asking, "Open", QString(), qtFilter(filter));
     if (path.isEmpty()) return std::nullopt;
     return path.toStdString();
 }

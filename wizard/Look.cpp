@@ -45,7 +45,9 @@ QToolButton* closeButton(QWidget* parent, const QRect& geometry) {
     const QIcon pressed(kaldo::picture("close-pressed.jpg"));
     button->setIcon(normal);
     button->setIconSize(geometry.size());
-    button->setStyleSheet("border: none; padding: 0; background: transparent;");
+    // Reached with Tab, it shows a ring in the drawn buttons' colour: Space on it closes the window.
+    button->setStyleSheet("QToolButton { border: none; padding: 0; background: transparent; }"
+                          "QToolButton:focus { border: 1px solid rgb(255, 200, 40); }");
     button->setCursor(Qt::PointingHandCursor);
     QObject::connect(button, &QToolButton::pressed, button, [button, pressed] { button->setIcon(pressed); });
     QObject::connect(button, &QToolButton::released, button, [button, normal] { button->setIcon(normal); });

@@ -437,6 +437,9 @@ UploadOutcome TForm3::runStage() {
     const auto outcome = host_.clickUploadCode();
     // A reset during the upload (terminated, or the wizard closed meanwhile) ends the step here.
     if (flags.uploadAborted || resets_ != resetsBefore) return UploadOutcome::Terminated;
+    // The upload's last dialogs (the USB offer, a failure) belong to the main window, which the window
+    // system then activates: the next page is the wizard's, and the keyboard with it.
+    wizardToFront();
     return outcome;
 }
 

@@ -287,6 +287,20 @@ private slots:
         QCOMPARE(form->ReCheckforMididevices1->text(), QString("Re-Check for Midi devices"));
     }
 
+    // The wizard's file dialog opens over the wizard, which then gets the keyboard back.
+    void fileDialogOpensOverTheWindowThatAsks() {
+        auto* wizard = form->findChild<TForm3*>();
+        wizard->showWizard();
+        QVERIFY(QTest::qWaitForWindowActive(wizard));
+        QWidget* owner = nullptr;
+        rig->answers.answerDialog = [&](QDialog* dialog) {
+            owner = dialog->parentWidget();
+            dialog->reject();
+        };
+        QVERIFY(!form->host().runOpenDialog("Syx files (*.syx)|*.syx"));
+        QCOMPARE(owner, wizard);
+    }
+
     void aboutSaysVersionAndWhereThingsAre() {
         form->About1->trigger();
         QCOMPARE(rig->answers.seen.size(), 1);

@@ -143,11 +143,11 @@ void DialogsTest::keyboardWorksTheDrawnButtons() {
     QStringList order;
     QTimer::singleShot(0, &dialog, [&] {
         focusAtStart = dialog.focusWidget();
-        for (int i = 0; i < 4; ++i) {
+        for (int i = 0; i < 4 && dialog.focusWidget(); ++i) {
             QTest::keyClick(dialog.focusWidget(), Qt::Key_Tab);
             order << dialog.focusWidget()->objectName();
         }
-        QTest::keyClick(dialog.Shape1, Qt::Key_Return);
+        dialog.close();
     });
     for (auto [w, name] : {std::pair<QWidget*, const char*>{dialog.ComboBox1, "out"}, {dialog.ComboBox2, "in"},
                            {dialog.Shape1, "ok"}, {dialog.SpeedButton1, "close"}})
@@ -155,7 +155,10 @@ void DialogsTest::keyboardWorksTheDrawnButtons() {
     dialog.dialogPortSelection("Now select the MIDI device.", false);
     QCOMPARE(focusAtStart, dialog.Shape1);
     QCOMPARE(order, (QStringList{"close", "in", "out", "ok"}));
-    QVERIFY(!dialog.isVisible());  // Enter on OK closed it
+    // Enter on OK is a click: a message closes.
+    dialog.show();
+    QTest::keyClick(dialog.Shape1, Qt::Key_Return);
+    QVERIFY(!dialog.isVisible());
 }
 
 // A drop-down opens as wide as its longest port name, and each entry carries the whole name.
