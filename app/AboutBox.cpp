@@ -2,9 +2,12 @@
 
 #include <QMessageBox>
 
-#include "ProgramVersion.h"
-
 namespace kaldo {
+
+namespace {
+// The release the About box names, until the build hands the programs their version from one place.
+const char* const kAboutVersion = "2.83";
+}  // namespace
 
 void showAbout(QWidget* owner, const QString& settingsPath, const QString& logPath) {
     const QString text =
@@ -15,7 +18,7 @@ void showAbout(QWidget* owner, const QString& settingsPath, const QString& logPa
                 "through a first update.</p>"
                 "<p>Licence: see the copyright file installed with the program.</p>"
                 "<p>Settings: %2<br>Log: %3</p>")
-            .arg(programVersion(), settingsPath.toHtmlEscaped(), logPath.toHtmlEscaped());
+            .arg(kAboutVersion, settingsPath.toHtmlEscaped(), logPath.toHtmlEscaped());
     QMessageBox box(QMessageBox::NoIcon, "About KALDO Updater", text, QMessageBox::Ok, owner);
     box.setTextFormat(Qt::RichText);
     // The paths can be copied into a mail or a file manager.
