@@ -12,8 +12,8 @@ const char* const kInstructions =
     R"(Press the "Test Midi" button to send an ID request and preset changes. Presets should change if Midi is working.)";
 const char* const kNoReply = "No reply from the amp within 2 seconds.";
 const char* const kWhatToCheck =
-    "Check that the amp is on and in USB MIDI mode, and that Out goes to the amp and In comes from it. Over a "
-    "MIDI cable no reply comes: watch the presets.";
+    "Check that the amp is on and in USB MIDI mode, and the cables: computer Out to amp In, amp Out to "
+    "computer In.";
 }  // namespace
 
 TForm4::TForm4(WizardHost& host, QWidget* mainWindow)
