@@ -11,13 +11,14 @@ const char* const kAboutVersion = "2.83";
 
 void showAbout(QWidget* owner, const QString& settingsPath, const QString& logPath) {
     const QString text =
-        QString("<p><b>KALDO Updater %1</b></p>"
-                "<p>Puts new firmware into a KALDO guitar amplifier over MIDI: through a MIDI cable or the amp's "
-                "USB MIDI interface. It checks the firmware file, sends it, watches the amp's answers and shows "
-                "the progress on a picture of the front panel. The wizard under \"Startup Help\" leads you "
-                "through a first update.</p>"
-                "<p>Licence: see the copyright file installed with the program.</p>"
-                "<p>Settings: %2<br>Log: %3</p>")
+        QString(
+            "<p><b>KALDO Updater %1</b></p>"
+            "<p>Puts new firmware into a KALDO guitar amplifier over MIDI: through a MIDI cable or the amp's "
+            "USB MIDI interface. It checks the firmware file, sends it, watches the amp's answers and shows "
+            "the progress on a picture of the front panel. The wizard under \"Startup Help\" leads you "
+            "through a first update.</p>"
+            "<p>Licence: see the copyright file installed with the program.</p>"
+            "<p>Settings: %2<br>Log: %3</p>")
             .arg(kAboutVersion, settingsPath.toHtmlEscaped(), logPath.toHtmlEscaped());
     QMessageBox box(QMessageBox::NoIcon, "About KALDO Updater", text, QMessageBox::Ok, owner);
     box.setTextFormat(Qt::RichText);

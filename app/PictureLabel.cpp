@@ -5,7 +5,8 @@
 namespace kaldo {
 
 bool PictureLabel::pressedByKey(QKeyEvent* event) {
-    return drawn::handleKey(event, [this] { emit mouseDown(); }, [this] { emit mouseUp(); });
+    return drawn::handleKey(
+        event, [this] { emit mouseDown(); }, [this] { emit mouseUp(); });
 }
 
 void PictureLabel::keyPressEvent(QKeyEvent* event) {

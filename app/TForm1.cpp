@@ -161,7 +161,8 @@ TForm1::TForm1(const Environment& env)
     selection->onChanged = [this] { renderDeviceMenus(); };
     selection->populateMidiSelect();
     renderDeviceMenus();
-    if (selection->outItems().size() == 1 && selection->inItems().size() == 1) setStatus2(3, kNoDevicesHint);
+    // With no device at all the status row says so at once, and what to do.
+    if (selection->outItems().size() == 1 && selection->inItems().size() == 1) showDeviceCounts();
     // Devices coming and going are logged (not acted upon), as the platform's notification was.
     deviceWatch_.setInterval(1000);
     connect(&deviceWatch_, &QTimer::timeout, this, [this] { selection->pollDeviceChanges(); });
@@ -487,11 +488,9 @@ void TForm1::ReCheckforMididevices1Click() {
 void TForm1::showDeviceCounts() {
     const int outputs = static_cast<int>(selection->outItems().size()) - 1;
     const int inputs = static_cast<int>(selection->inItems().size()) - 1;
-    if (outputs == 0 && inputs == 0) {
-        setStatus2(3, kNoDevicesHint);
-        return;
-    }
-    StatusBar2->setText(3, "Status -> Found " + counted(outputs, "output") + " and " + counted(inputs, "input") + ".");
+    StatusBar2->setText(3, outputs == 0 && inputs == 0 ? QString(kNoDevicesHint)
+                                                       : "Status -> Found " + counted(outputs, "output") + " and " +
+                                                             counted(inputs, "input") + ".");
 }
 
 void TForm1::TestMidiConnection1Click() {
@@ -552,7 +551,6 @@ QMessageBox* TForm1::makeStopQuestion() {
     box->setEscapeButton(keep);
     return box;
 }
-
 
 void TForm1::askToStopUpload() {
     if (stopQuestion_) {

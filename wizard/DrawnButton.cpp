@@ -25,7 +25,8 @@ void paintFocusRing(QWidget* widget) {
     QPainter painter(widget);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setBrush(Qt::NoBrush);
-    // A dark line under a light one, so the ring shows on the silver caps and on the dark panel alike.
+    // A light ring with a dark one inside it, so that it shows on the silver caps and on the dark
+    // panel alike.
     const QRectF outer = QRectF(widget->rect()).adjusted(1.5, 1.5, -1.5, -1.5);
     const QRectF inner = outer.adjusted(2, 2, -2, -2);
     painter.setPen(QPen(QColor(255, 200, 40), 2));
@@ -52,6 +53,8 @@ bool FocusRing::eventFilter(QObject*, QEvent* event) {
     return false;
 }
 
-void FocusRing::paintEvent(QPaintEvent*) { paintFocusRing(this); }
+void FocusRing::paintEvent(QPaintEvent*) {
+    paintFocusRing(this);
+}
 
 }  // namespace kaldo::drawn
