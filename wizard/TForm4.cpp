@@ -12,8 +12,8 @@ const char* const kInstructions =
     R"(Press the "Test Midi" button to send an ID request and preset changes. Presets should change if Midi is working.)";
 const char* const kNoReply = "No reply from the amp within 2 seconds.";
 const char* const kWhatToCheck =
-    "Check that the amp is on and in USB MIDI mode, and the cables: computer Out to amp In, amp Out to "
-    "computer In.";
+    "Presets changed? Then the amp hears you. For a reply: the amp on, in USB MIDI mode, Out to the amp and "
+    "In from it.";
 }  // namespace
 
 TForm4::TForm4(WizardHost& host, QWidget* mainWindow)
