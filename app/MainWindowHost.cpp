@@ -1,5 +1,6 @@
 #include "MainWindowHost.h"
 
+#include <QApplication>
 #include <QFileDialog>
 
 #include "Clock.h"
@@ -61,8 +62,10 @@ void MainWindowHost::Put2(std::uint8_t status, std::uint8_t data) { out_.Put2(st
 
 void MainWindowHost::SysEx(const std::uint8_t* data, std::size_t length) { out_.SysEx(data, length); }
 
+// Over the window that asks (the wizard), so that the window system gives it the keyboard back after.
 std::optional<std::string> MainWindowHost::runOpenDialog(const std::string& filter) {
-    const QString path = QFileDialog::getOpenFileName(&form_, "Open", QString(), qtFilter(filter));
+    QWidget* asking = QApplication::activeWindow() ? QApplication::activeWindow() : &form_;
+    const QString path = QFileDialog::getOpenFileName(asking, "Open", QString(), qtFilter(filter));
     if (path.isEmpty()) return std::nullopt;
     return path.toStdString();
 }
@@ -85,6 +88,8 @@ void MainWindowHost::mainToFront() {
 void MainWindowHost::pump() { clock_.waitForNotify(kPumpWaitMs); }
 
 void MainWindowHost::pause(int ms) { clock_.pause(ms); }
+
+std::int64_t MainWindowHost::nowMs() { return clock_.nowMs(); }
 
 void MainWindowHost::setFirstTime(bool showAtStart) {
     settings_.writeFirstTime(showAtStart);
@@ -111,6 +116,8 @@ void MainWindowHost::initTimeout(int ms) { updater_.initTimeout(ms); }
 bool MainWindowHost::timeoutCheck() { return updater_.timeoutCheck(); }
 
 void MainWindowHost::resetCodeUpload() { updater_.resetCodeUpload(); }
+
+void MainWindowHost::setStatusPanel1(const std::string& text) { form_.setStatus2(1, text); }
 
 void MainWindowHost::setStatusPanel3(const std::string& text) { form_.setStatus2(3, text); }
 

@@ -35,6 +35,7 @@ public:
     void mainToFront() override;
     void pump() override;
     void pause(int ms) override;
+    std::int64_t nowMs() override;
     void setFirstTime(bool showAtStart) override;
     std::optional<IdentityReply> ampVersion() override;
     void clearAmpVersion() override;
@@ -44,6 +45,7 @@ public:
     void initTimeout(int ms) override;
     bool timeoutCheck() override;
     void resetCodeUpload() override;
+    void setStatusPanel1(const std::string& text) override;
     void setStatusPanel3(const std::string& text) override;
     void messageBox(const std::string& text, const std::string& caption) override;
     SharedFlags& flags() override;

@@ -2,12 +2,19 @@
 
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QSessionManager>
+#include <QShortcut>
 
+#include "AboutBox.h"
 #include "DiagnosticsWindow.h"
+#include "DrawnButton.h"
 #include "LampLayout.h"
+#include "Look.h"
 #include "MainWindowHost.h"
 #include "PictureLabel.h"
 #include "Pictures.h"
@@ -41,6 +48,21 @@ void setTextColour(QLabel* label, const QColor& colour) {
 }
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+const char* const kStopQuestion =
+    "An upload is running. Stopping now leaves the amp without working firmware until you update it again. "
+    "Stop the upload?";
+const char* const kNoDevices = "No MIDI devices found";
+const char* const kNoDevicesHint =
+    "Status -> No MIDI devices found. Connect the amp (or start JACK), then Re-Check for Midi devices (F5).";
+
+// "1 MIDI output", "2 MIDI inputs".
+QString counted(int n, const char* what) { return QString("%1 MIDI %2%3").arg(n).arg(what).arg(n == 1 ? "" : "s"); }
+
+// The question before leaving mid-upload was answered with "Stop".
+bool answeredStop(QMessageBox* box) {
+    return box->clickedButton() && box->buttonRole(box->clickedButton()) == QMessageBox::DestructiveRole;
+}
 
 // Any other control of the window, as the ring collection sees it: its class name without our
 // namespace, and the Tag the design gave it.
@@ -101,7 +123,7 @@ TForm1::TForm1(const Environment& env)
     buildControls();
     buildLamps();
     buildMenus();
-    diagnostics = new DiagnosticsWindow(this);
+    diagnostics = new DiagnosticsWindow(this, runLog_->path());
     connect(diagnostics->Button4, &QPushButton::clicked, this, [this] {
         selection->Button4Click();
         renderDeviceMenus();
@@ -115,6 +137,21 @@ TForm1::TForm1(const Environment& env)
     Timer3.setInterval(500);
     connect(&Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
     connect(&Timer3, &QTimer::timeout, this, &TForm1::Timer3Timer);
+    // Escape works the cancel button while it is shown, as a click on it would.
+    connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, this, [this] {
+        if (!Label1->isVisible()) return;
+        CancelMouseDown();
+        CancelMouseUp();
+    });
+    // The end of the desktop session must not cut an upload short without asking.
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(gui, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+            if (!updater->uploadRunning()) return;
+            const bool canAsk = manager.allowsInteraction();
+            if (!sessionMayEnd(canAsk)) manager.cancel();
+            if (canAsk) manager.release();
+        });
+    }
     // fixed size: the client area stays 703 x 375 below the menu bar
     setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
 
@@ -135,6 +172,8 @@ TForm1::TForm1(const Environment& env)
     selection->onChanged = [this] { renderDeviceMenus(); };
     selection->populateMidiSelect();
     renderDeviceMenus();
+    // With no device at all the status row says so at once, and what to do.
+    if (selection->outItems().size() == 1 && selection->inItems().size() == 1) showDeviceCounts();
     // Devices coming and going: the system says so, nothing polls.
     watchDevices();
 
@@ -156,8 +195,9 @@ void TForm1::readSettings() {
         Timer2.setInterval(400);
         Timer2.start();
     }
-    // X is the top edge and Y the left edge, as the file has always kept them.
-    move(start.left, start.top);
+    // X is the top edge and Y the left edge, as the file has always kept them. A position on a
+    // monitor that has since gone, or half off a screen, is brought back where the window is seen.
+    look::moveOnScreen(this, QPoint(start.left, start.top));
     if (start.firmwareFile) updater->ReadFile(*start.firmwareFile);
     // The amp's ports of last time, when they are there.
     selection->selectByName(start.outName, start.inName);
@@ -202,7 +242,9 @@ void TForm1::buildControls() {
     Label1->setAlignment(Qt::AlignCenter);
     Label1->setWordWrap(true);
     setTextColour(Label1, Qt::black);
+    Label1->setFocusPolicy(Qt::TabFocus);  // the cancel button, for the keyboard
     Label1->hide();
+    new drawn::FocusRing(Label1, Image2->geometry());
     for (PictureLabel* cancel : {Image2, Label1}) {
         connect(cancel, &PictureLabel::mouseDown, this, &TForm1::CancelMouseDown);
         connect(cancel, &PictureLabel::mouseUp, this, &TForm1::CancelMouseUp);
@@ -258,6 +300,7 @@ void TForm1::buildLamps() {
 void TForm1::buildMenus() {
     File1 = menuBar()->addMenu("&File");
     Firmware1 = File1->addAction("Open &Firmware");
+    Firmware1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     Exit1 = File1->addAction("E&xit");
     StartupHelp1 = File1->addAction("Startup Help");
     StartupHelp1->setCheckable(true);
@@ -271,33 +314,47 @@ void TForm1::buildMenus() {
     In1 = Midi1->addMenu("In");
     outGroup_ = new QActionGroup(this);
     inGroup_ = new QActionGroup(this);
+    noOutDevices_ = Out1->addAction(kNoDevices);
+    noInDevices_ = In1->addAction(kNoDevices);
+    for (QAction* line : {noOutDevices_, noInDevices_}) line->setEnabled(false);
     ReCheckforMididevices1 = Midi1->addAction("Re-Check for Midi devices");
+    ReCheckforMididevices1->setShortcut(QKeySequence(Qt::Key_F5));
     TestMidiConnection1 = Midi1->addAction("Test Connection");
     Midi1->addSeparator();
     Diagnostics1 = Midi1->addAction("Diagnostics");
     connect(ReCheckforMididevices1, &QAction::triggered, this, &TForm1::ReCheckforMididevices1Click);
     connect(TestMidiConnection1, &QAction::triggered, this, &TForm1::TestMidiConnection1Click);
     connect(Diagnostics1, &QAction::triggered, this, [this] {
+        if (!diagnostics->isVisible()) look::centreOver(diagnostics, this);
         diagnostics->show();
         diagnostics->raise();
     });
 
     Run1 = menuBar()->addMenu("&Run");
     UploadCode1 = Run1->addAction("Upload Code");
+    UploadCode1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
     connect(UploadCode1, &QAction::triggered, this, &TForm1::Button2Click);
+
+    Help1 = menuBar()->addMenu("&Help");
+    About1 = Help1->addAction("About KALDO Updater");
+    connect(About1, &QAction::triggered, this,
+            [this] { showAbout(this, QString::fromStdString(settings_.path().string()), logFilePath()); });
 }
 
 void TForm1::renderDeviceMenus() {
-    syncDeviceMenu(Out1, outGroup_, selection->outItems());
-    syncDeviceMenu(In1, inGroup_, selection->inItems());
+    syncDeviceMenu(Out1, outGroup_, noOutDevices_, selection->outItems());
+    syncDeviceMenu(In1, inGroup_, noInDevices_, selection->inItems());
     diagnostics->Label4->setText(qs(selection->Label4().empty() ? "?" : selection->Label4()));
     diagnostics->Label5->setText(qs(selection->Label5().empty() ? "?" : selection->Label5()));
 }
 
 // Brings a submenu in line with the selection's items. Items are updated in place and surplus ones
-// deleted later, because this runs inside the click handler of one of them.
-void TForm1::syncDeviceMenu(QMenu* menu, QActionGroup* group, const std::vector<midi::MidiMenuItem>& items) {
+// deleted later, because this runs inside the click handler of one of them. The line saying that
+// there are no devices stays last and shows only while "None" is alone.
+void TForm1::syncDeviceMenu(QMenu* menu, QActionGroup* group, QAction* noDevices,
+                            const std::vector<midi::MidiMenuItem>& items) {
     QList<QAction*> actions = menu->actions();
+    actions.removeOne(noDevices);
     while (actions.size() > static_cast<qsizetype>(items.size())) {
         QAction* surplus = actions.takeLast();
         menu->removeAction(surplus);
@@ -309,7 +366,8 @@ void TForm1::syncDeviceMenu(QMenu* menu, QActionGroup* group, const std::vector<
         if (i < static_cast<std::size_t>(actions.size())) {
             item = actions[static_cast<qsizetype>(i)];
         } else {
-            item = menu->addAction(QString());
+            item = new QAction(menu);
+            menu->insertAction(noDevices, item);
             item->setCheckable(true);
             group->addAction(item);
             connect(item, &QAction::triggered, this, [this, menu, item] { deviceItemClicked(menu, item); });
@@ -324,6 +382,7 @@ void TForm1::syncDeviceMenu(QMenu* menu, QActionGroup* group, const std::vector<
         item->setData(items[i].tag);
         item->setChecked(items[i].checked);
     }
+    noDevices->setVisible(items.size() == 1);
 }
 
 void TForm1::deviceItemClicked(QMenu* menu, QAction* item) {
@@ -351,6 +410,7 @@ void TForm1::setStatus1(int panel, const std::string& text) { StatusBar1->setTex
 void TForm1::setStatus2(int panel, const std::string& text) { StatusBar2->setText(panel, qs(text)); }
 
 Answer TForm1::messageBox(const std::string& text, const std::string& caption, Buttons buttons) {
+    dismissStopQuestion();
     QMessageBox box(QMessageBox::NoIcon, qs(caption), qs(text),
                     buttons == Buttons::Ok ? QMessageBox::Ok : QMessageBox::Ok | QMessageBox::Cancel, this);
     return box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
@@ -371,15 +431,26 @@ void TForm1::setWarningBlink(bool enabled) {
         Timer3.stop();
 }
 
-void TForm1::setCancelLabelVisible(bool visible) { Label1->setVisible(visible); }
+// Shown, the cancel button takes the keyboard focus, so that Space or Enter cancels at once.
+void TForm1::setCancelLabelVisible(bool visible) {
+    Label1->setVisible(visible);
+    if (visible) Label1->setFocus();
+}
 
 void TForm1::setCancelPictureVisible(bool visible) { Image2->setVisible(visible); }
 
-void TForm1::dialogMessage(const std::string& text) { Form5_->dialogMessage(qs(text)); }
+void TForm1::dialogMessage(const std::string& text) {
+    dismissStopQuestion();
+    Form5_->dialogMessage(qs(text));
+}
 
-bool TForm1::dialogQuestion(const std::string& text) { return Form5_->dialogQuestion(qs(text)); }
+bool TForm1::dialogQuestion(const std::string& text) {
+    dismissStopQuestion();
+    return Form5_->dialogQuestion(qs(text));
+}
 
 void TForm1::dialogPortSelection(const std::string& text, bool confirm) {
+    dismissStopQuestion();
     Form5_->dialogPortSelection(qs(text), confirm);
 }
 
@@ -422,6 +493,7 @@ void TForm1::ReCheckforMididevices1Click() {
     if (updater->uploadRunning()) return;
     selection->ReCheckforMididevices();
     renderDeviceMenus();
+    showDeviceCounts();
     watchDevices();  // a MIDI system that started after the program is watched from now on
 }
 
@@ -444,17 +516,31 @@ void TForm1::showDeviceChange(const midi::MidiSelection::DeviceChange& change) {
     }
 }
 
+// What a look for devices found, in the status row: the counts, or what to connect or start.
+void TForm1::showDeviceCounts() {
+    const int outputs = static_cast<int>(selection->outItems().size()) - 1;
+    const int inputs = static_cast<int>(selection->inItems().size()) - 1;
+    StatusBar2->setText(3, outputs == 0 && inputs == 0 ? QString(kNoDevicesHint)
+                                                       : "Status -> Found " + counted(outputs, "output") + " and " +
+                                                             counted(inputs, "input") + ".");
+}
+
 void TForm1::TestMidiConnection1Click() {
     if (updater->uploadRunning()) return;
-    Form4_->Label2->hide();
-    Form4_->setWindowModality(Qt::ApplicationModal);
-    Form4_->show();
+    // Without an output the test could send nothing, and would say nothing.
+    if (!selection->outPortReady) {
+        messageBox("Select a MIDI Out Port", "Midi Error", Buttons::Ok);
+        return;
+    }
+    Form4_->showTest();
 }
 
 void TForm1::Button2Click() {
     if (updater->uploadRunning()) return;
     setCommandsEnabled(false);
     lastUpload_ = updater->Button2Click();
+    // An upload that ended while the user was asked whether to stop it needs no answer any more.
+    dismissStopQuestion();
     setCommandsEnabled(true);
     showDeviceChange(selection->relistIfPending());
     // The window was closed while the upload ran: its close handler waited for the upload to stop.
@@ -490,18 +576,77 @@ void TForm1::FormClose() {
     emit closed();
 }
 
+// Leaving mid-upload asks first; the question does not hold the upload up, which goes on while it
+// is open. Keep uploading is the default, and the answer to Escape.
+QMessageBox* TForm1::makeStopQuestion() {
+    auto* box = new QMessageBox(QMessageBox::Warning, "Status", kStopQuestion, QMessageBox::NoButton, this);
+    box->addButton("Stop", QMessageBox::DestructiveRole);
+    QPushButton* keep = box->addButton("Keep uploading", QMessageBox::RejectRole);
+    box->setDefaultButton(keep);
+    box->setEscapeButton(keep);
+    return box;
+}
+
+void TForm1::askToStopUpload() {
+    if (stopQuestion_) {
+        stopQuestion_->raise();
+        return;
+    }
+    stopQuestion_ = makeStopQuestion();
+    stopQuestion_->setAttribute(Qt::WA_DeleteOnClose);
+    QMessageBox* box = stopQuestion_;
+    connect(box, &QMessageBox::finished, this, [this, box] {
+        stopQuestion_.clear();
+        if (answeredStop(box)) stopUploadAndClose();
+    });
+    box->open();
+}
+
+void TForm1::stopUploadAndClose() {
+    if (!updater->uploadRunning()) return;
+    closePending_ = true;
+    updater->requestStop();
+    close();
+}
+
+void TForm1::dismissStopQuestion() {
+    if (stopQuestion_) stopQuestion_->done(QMessageBox::Rejected);
+}
+
+bool TForm1::sessionMayEnd(bool userCanAnswer) {
+    if (!updater->uploadRunning()) return true;
+    // Nobody to ask: the amp is better served by an upload that finishes.
+    if (!userCanAnswer) return false;
+    dismissStopQuestion();
+    std::unique_ptr<QMessageBox> box(makeStopQuestion());
+    box->exec();
+    if (!answeredStop(box.get())) return false;
+    stopUploadAndClose();
+    return true;
+}
+
+// Placed before it was shown, the window did not know its frame yet: with the frame, it may stand
+// out at the screen's edge, and is pulled in once more.
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shownOnce_) return;
+    shownOnce_ = true;
+    look::moveOnScreen(this, pos());
+}
+
 void TForm1::closeEvent(QCloseEvent* event) {
-    // Never refused. A running upload is asked to stop; the close handler runs once it has, so the
-    // ports are not closed under the sender thread.
+    // A running upload is not left without asking; once the user chose to stop it, the close
+    // handler runs when it has stopped, so the ports are not closed under the sender thread.
+    if (updater->uploadRunning() && !closePending_) {
+        event->ignore();
+        askToStopUpload();
+        return;
+    }
     event->accept();
     for (QWidget* window : {static_cast<QWidget*>(diagnostics), static_cast<QWidget*>(Form3_),
                             static_cast<QWidget*>(Form4_)})
         if (window) window->hide();
-    if (updater->uploadRunning()) {
-        closePending_ = true;
-        updater->requestStop();
-        return;
-    }
+    if (updater->uploadRunning()) return;
     FormClose();
 }
 

@@ -5,6 +5,8 @@
 #include <QActionGroup>
 #include <QMainWindow>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 #include <memory>
 #include <vector>
@@ -96,6 +98,8 @@ public:
     QAction* Diagnostics1;  // our addition: opens the diagnostics window
     QMenu* Run1;
     QAction* UploadCode1;
+    QMenu* Help1;         // our addition
+    QAction* About1;      // "About KALDO Updater"
 
     QTimer Timer2;  // one-shot wizard start
     QTimer Timer3;  // blink of the warning Label3
@@ -147,12 +151,20 @@ public:
     // The close handler: closes both ports and saves the settings.
     void FormClose();
 
+    // The desktop session is ending. With no upload running it may. During one the user is asked
+    // whether to stop it (when the session lets us ask): true when the upload is asked to stop, false
+    // when it must go on and the session should wait.
+    bool sessionMayEnd(bool userCanAnswer);
+    // The question asked before leaving mid-upload, while it is open.
+    QMessageBox* stopQuestion() const { return stopQuestion_; }
+
 signals:
     // The window has closed and its close handler has run: the program may end.
     void closed();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildControls();
@@ -160,7 +172,8 @@ private:
     void buildMenus();
     void readSettings();
     void renderDeviceMenus();
-    void syncDeviceMenu(QMenu* menu, QActionGroup* group, const std::vector<midi::MidiMenuItem>& items);
+    void syncDeviceMenu(QMenu* menu, QActionGroup* group, QAction* noDevices,
+                        const std::vector<midi::MidiMenuItem>& items);
     void deviceItemClicked(QMenu* menu, QAction* item);
     void setCommandsEnabled(bool enabled);
     // Device changes: the system's watch, started when there is a system to watch; its word, on the
@@ -168,6 +181,11 @@ private:
     void watchDevices();
     void devicesChanged();
     void showDeviceChange(const midi::MidiSelection::DeviceChange& change);
+    void showDeviceCounts();
+    QMessageBox* makeStopQuestion();
+    void askToStopUpload();
+    void stopUploadAndClose();
+    void dismissStopQuestion();
 
     Clock& clock_;
     Settings settings_;
@@ -181,11 +199,15 @@ private:
     QActionGroup* inGroup_;
     std::shared_ptr<midi::MidiBackend> midi_;
     std::unique_ptr<midi::DeviceWatch> deviceWatch_;
+    QAction* noOutDevices_;  // the disabled "No MIDI devices found" line under "None"
+    QAction* noInDevices_;
     std::unique_ptr<RunLog> runLog_;
     TForm3* Form3_ = nullptr;
     TForm4* Form4_ = nullptr;
     TForm5* Form5_ = nullptr;
     UploadResult lastUpload_;
+    QPointer<QMessageBox> stopQuestion_;
+    bool shownOnce_ = false;
     bool closePending_ = false;
     bool closeHandled_ = false;
 };

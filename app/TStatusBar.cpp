@@ -13,6 +13,7 @@ TStatusBar::TStatusBar(QWidget* parent, const std::vector<int>& panelWidths, con
         auto* cell = new QLabel(this);
         cell->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         cell->setAlignment(Qt::AlignCenter);
+        cell->setWordWrap(true);  // a long status text takes a second line rather than losing its ends
         cell->setLineWidth(1);
         panels_.push_back(cell);
     }

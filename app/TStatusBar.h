@@ -1,6 +1,6 @@
 #pragma once
 // A status row of fixed-width panels with centred text, each panel a sunken cell; the last panel
-// stretches to the right edge.
+// stretches to the right edge. Text too long for its panel wraps onto a second line.
 #include <QFrame>
 #include <QLabel>
 #include <vector>

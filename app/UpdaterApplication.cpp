@@ -6,8 +6,9 @@
 namespace kaldo {
 
 UpdaterApplication::UpdaterApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    // Named, but without a display name: the window system would append it to every window title,
+    // which must read exactly as designed ("Kaldo Updater v2.83", "Welcome!").
     setApplicationName("KaldoUpdater");
-    setApplicationDisplayName("KaldoUpdater");
     // The main window decides when the program ends: after its close handler has run, which waits
     // for a running upload to stop first.
     setQuitOnLastWindowClosed(false);

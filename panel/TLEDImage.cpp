@@ -2,7 +2,9 @@
 
 #include <QElapsedTimer>
 #include <QImage>
+#include <QPaintEngine>
 #include <QPainter>
+#include <string>
 #include <vector>
 
 namespace kaldo {
@@ -55,22 +57,36 @@ TLEDImage::~TLEDImage() {
     if (--InstanceCount == 0) releaseBitmaps();
 }
 
+std::array<QPixmap**, 7> TLEDImage::sharedBitmaps() {
+    return {&LedGray, &LedRed, &LedGreen, &LedYellow, &LedBrightRed, &LedBrightGreen, &LedBrightYellow};
+}
+
 void TLEDImage::loadBitmaps() {
-    LedGray = loadLampBitmap("LED_GRAY");
-    LedRed = loadLampBitmap("LED_RED");
-    LedGreen = loadLampBitmap("LED_GRE");
-    LedYellow = loadLampBitmap("LED_YEL");
-    LedBrightRed = loadLampBitmap("LED_BRIRED");
-    LedBrightGreen = loadLampBitmap("LED_BRIGRE");
-    LedBrightYellow = loadLampBitmap("LED_BRIYEL");
+    static constexpr std::array<const char*, 7> kNames{"LED_GRAY",   "LED_RED",    "LED_GRE",   "LED_YEL",
+                                                       "LED_BRIRED", "LED_BRIGRE", "LED_BRIYEL"};
+    const auto shared = sharedBitmaps();
+    for (std::size_t i = 0; i < kNames.size(); ++i) {
+        *shared[i] = loadLampBitmap(kNames[i]);
+        FineBitmaps[i] = loadLampBitmap((std::string(kNames[i]) + "@2x").c_str());
+    }
 }
 
 void TLEDImage::releaseBitmaps() {
-    for (QPixmap** bitmap : {&LedGray, &LedRed, &LedGreen, &LedYellow, &LedBrightRed, &LedBrightGreen,
-                             &LedBrightYellow}) {
-        delete *bitmap;
-        *bitmap = nullptr;
+    const auto shared = sharedBitmaps();
+    for (std::size_t i = 0; i < shared.size(); ++i) {
+        delete *shared[i];
+        *shared[i] = nullptr;
+        delete FineBitmaps[i];
+        FineBitmaps[i] = nullptr;
     }
+}
+
+void TLEDImage::showBitmap(const QPixmap* shared) {
+    picture_ = *shared;
+    const auto bitmaps = sharedBitmaps();
+    fine_ = nullptr;
+    for (std::size_t i = 0; i < bitmaps.size(); ++i)
+        if (*bitmaps[i] == shared) fine_ = FineBitmaps[i];
 }
 
 bool TLEDImage::isLampColor(TColor c) { return c == clRed || c == clGreen || c == clYellow || c == clGray; }
@@ -97,7 +113,7 @@ void TLEDImage::SetColor(TColor c) {
     if (!isLampColor(c)) return;
     if (c == color_ && !picture_.isNull()) return;
     color_ = c;
-    picture_ = *normalBitmap(c);
+    showBitmap(normalBitmap(c));
     repaint();
 }
 
@@ -117,7 +133,7 @@ void TLEDImage::TurnOn(bool on) {
 
 void TLEDImage::MakeBright(bool bright) {
     brightness_ = bright;
-    if (color_ != clGray) picture_ = bright ? *brightBitmap(color_) : *normalBitmap(color_);
+    if (color_ != clGray) showBitmap(bright ? brightBitmap(color_) : normalBitmap(color_));
     repaint();
 }
 
@@ -133,9 +149,11 @@ bool TLEDImage::ShouldExtinguish() {
 void TLEDImage::paintEvent(QPaintEvent*) {
     if (picture_.isNull()) return;
     QPainter painter(this);
-    // Nearest-pixel scaling keeps the small bitmap crisp on a high-DPI screen.
+    // A screen with more than one pixel to each of ours gets the lamp drawn for it; nearest-pixel
+    // scaling keeps either bitmap crisp.
+    const bool fine = painter.paintEngine()->paintDevice()->devicePixelRatioF() > 1 && fine_ && !fine_->isNull();
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.drawPixmap(QRect(0, 0, kLampSize, kLampSize), picture_);
+    painter.drawPixmap(QRect(0, 0, kLampSize, kLampSize), fine ? *fine_ : picture_);
 }
 
 }  // namespace kaldo

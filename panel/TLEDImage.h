@@ -1,9 +1,11 @@
 #pragma once
 // One lamp of the front panel: a 13 x 13 picture that shows one of seven shared lamp bitmaps (gray, and
 // red, green and yellow in a normal and a bright version), drawn with its silver corners left out so
-// the panel shows through. Knows nothing of rings or uploads.
+// the panel shows through. On a high-DPI screen it draws the same lamp from a bitmap twice as fine.
+// Knows nothing of rings or uploads.
 #include <QPixmap>
 #include <QWidget>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -50,8 +52,10 @@ public:
     std::int32_t tag() const override { return Tag; }
     void setTag(std::int32_t tag) override { Tag = tag; }
 
-    // What the lamp shows now: a copy of one shared bitmap, or an empty picture.
+    // What the lamp shows now: a copy of one shared bitmap, or an empty picture; and that bitmap's
+    // fine version (none while the picture is empty).
     const QPixmap& picture() const { return picture_; }
+    const QPixmap* finePicture() const { return fine_; }
     std::int32_t lastOnTime() const { return lastOnTime_; }
 
     // The shared bitmaps, loaded with the first lamp and released with the last.
@@ -63,6 +67,9 @@ public:
     static inline QPixmap* LedBrightGreen = nullptr;
     static inline QPixmap* LedBrightYellow = nullptr;
     static inline int InstanceCount = 0;
+    // The seven drawn at 26 x 26, in the order gray, red, green, yellow, bright red, bright green,
+    // bright yellow; loaded and released with them.
+    static inline std::array<QPixmap*, 7> FineBitmaps{};
 
     // The system tick count in milliseconds (wrapping at 2^32). Replaceable so that tests can step
     // time instead of sleeping; the default reads the monotonic clock.
@@ -77,6 +84,9 @@ private:
     static const QPixmap* brightBitmap(TColor c);
     static void loadBitmaps();
     static void releaseBitmaps();
+    static std::array<QPixmap**, 7> sharedBitmaps();
+    // Shows a copy of one shared bitmap, and remembers its fine version.
+    void showBitmap(const QPixmap* shared);
 
     TColor color_ = clGray;
     bool ledOn_ = false;
@@ -85,6 +95,7 @@ private:
     std::int32_t lastOnTime_ = 0;
     bool brightness_ = false;
     QPixmap picture_;
+    const QPixmap* fine_ = nullptr;
 };
 
 }  // namespace kaldo

@@ -1,7 +1,8 @@
 // Draws every picture of the desktop program and writes it into resources/: the window pictures as
 // JPEG (through libjpeg, at twice their size on screen so they stay sharp on high-DPI screens) and the
-// seven 13 x 13 lamp bitmaps as 16-colour BMP, and the program's icon (PNG in every size, and SVG)
-// into icons/. Rerun it after changing a drawing:
+// seven 13 x 13 lamp bitmaps as 16-colour BMP, each also drawn at 26 x 26 for high-DPI screens
+// ("LED_RED@2x.bmp"), and the program's icon (PNG in every size, and SVG) into icons/. Rerun it after
+// changing a drawing:
 //   build/default/bin/make-artwork resources
 #include <cstdio>  // jpeglib.h needs FILE first
 #include <jpeglib.h>
@@ -66,7 +67,9 @@ enum Pal : std::uint8_t { kBlack = 0, kMaroon = 1, kGreen = 2, kOlive = 3, kGray
                           kRed = 9, kLime = 10, kYellow = 11, kWhite = 15 };
 
 constexpr int kLampSize = 13;
-using LampPixels = std::array<std::array<std::uint8_t, kLampSize>, kLampSize>;
+template <std::size_t N>
+using LampGrid = std::array<std::array<std::uint8_t, N>, N>;
+using LampPixels = LampGrid<kLampSize>;
 
 // A round lamp: silver corners (left out when drawn), a black rim, a white highlight toward the upper
 // left, and a checkerboard of the two given colours inside (the same colour twice for a bright lamp).
@@ -88,10 +91,34 @@ LampPixels drawLamp(std::uint8_t full, std::uint8_t dark) {
     return p;
 }
 
-bool writeBmp4(const LampPixels& pixels, const std::filesystem::path& path) {
-    constexpr int kRowBytes = 8;  // 13 pixels at 4 bits, padded to a multiple of 4 bytes
+// The same lamp drawn on a grid twice as fine, for high-DPI screens: a round rim instead of a stepped
+// one, a soft highlight, and the dither at the screen's own pixels.
+LampGrid<2 * kLampSize> drawFineLamp(std::uint8_t full, std::uint8_t dark) {
+    constexpr int kFine = 2 * kLampSize;  // 26
+    constexpr double kCentre = (kFine - 1) / 2.0;
+    LampGrid<kFine> p{};
+    for (int y = 0; y < kFine; ++y) {
+        for (int x = 0; x < kFine; ++x) {
+            const double d = std::hypot(x - kCentre, y - kCentre);
+            if (d > 12.6) {
+                p[y][x] = kSilver;
+            } else if (d > 10.0) {
+                p[y][x] = kBlack;
+            } else if (std::hypot(x - 8.0, y - 8.0) < 2.6) {
+                p[y][x] = kWhite;
+            } else {
+                p[y][x] = ((x + y) % 2 == 0) ? full : dark;
+            }
+        }
+    }
+    return p;
+}
+
+template <std::size_t N>
+bool writeBmp4(const LampGrid<N>& pixels, const std::filesystem::path& path) {
+    constexpr int kRowBytes = (N * 4 + 31) / 32 * 4;  // 4 bits a pixel, rows padded to 4 bytes
     constexpr std::uint32_t kDataOffset = 14 + 40 + 16 * 4;
-    constexpr std::uint32_t kDataSize = kRowBytes * kLampSize;
+    constexpr std::uint32_t kDataSize = kRowBytes * N;
     std::vector<std::uint8_t> out;
     auto u16 = [&](std::uint32_t v) { out.push_back(v & 0xFF); out.push_back((v >> 8) & 0xFF); };
     auto u32 = [&](std::uint32_t v) { u16(v & 0xFFFF); u16(v >> 16); };
@@ -101,8 +128,8 @@ bool writeBmp4(const LampPixels& pixels, const std::filesystem::path& path) {
     u32(0);
     u32(kDataOffset);
     u32(40);
-    u32(kLampSize);
-    u32(kLampSize);
+    u32(N);
+    u32(N);
     u16(1);
     u16(4);
     u32(0);
@@ -117,9 +144,9 @@ bool writeBmp4(const LampPixels& pixels, const std::filesystem::path& path) {
         out.push_back((rgb >> 16) & 0xFF);
         out.push_back(0);
     }
-    for (int y = kLampSize - 1; y >= 0; --y) {  // bottom-up rows
+    for (int y = static_cast<int>(N) - 1; y >= 0; --y) {  // bottom-up rows
         std::array<std::uint8_t, kRowBytes> row{};
-        for (int x = 0; x < kLampSize; ++x) row[x / 2] |= (x % 2 == 0) ? pixels[y][x] << 4 : pixels[y][x];
+        for (std::size_t x = 0; x < N; ++x) row[x / 2] |= (x % 2 == 0) ? pixels[y][x] << 4 : pixels[y][x];
         out.insert(out.end(), row.begin(), row.end());
     }
     std::ofstream file(path, std::ios::binary);
@@ -513,8 +540,10 @@ int main(int argc, char** argv) {
     } lamps[] = {{"LED_GRAY", kSilver, kGray}, {"LED_RED", kRed, kMaroon},     {"LED_GRE", kLime, kGreen},
                  {"LED_YEL", kYellow, kOlive}, {"LED_BRIRED", kRed, kRed},     {"LED_BRIGRE", kLime, kLime},
                  {"LED_BRIYEL", kYellow, kYellow}};
-    for (const auto& lamp : lamps)
+    for (const auto& lamp : lamps) {
         ok &= writeBmp4(drawLamp(lamp.full, lamp.dark), dir / (std::string(lamp.name) + ".bmp"));
+        ok &= writeBmp4(drawFineLamp(lamp.full, lamp.dark), dir / (std::string(lamp.name) + "@2x.bmp"));
+    }
 
     ok &= writeAppIcons(dir / "icons");
 

@@ -1,7 +1,8 @@
 #pragma once
 // A round shape of the wizard and dialog windows: either a transparent hit area over a drawn
-// button's pictures (it only feels clicks inside its circle, and a disabled one feels none), or a
-// filled marker dot.
+// button's pictures (it only feels clicks inside its circle, and a disabled one feels none; it takes
+// the keyboard focus, shows a ring then, and Space and Enter work it as the mouse does), or a filled
+// marker dot.
 #include <QColor>
 #include <QWidget>
 
@@ -22,9 +23,13 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
+    bool pressedByKey(QKeyEvent* event);
+
     QColor fill_;
 };
 

@@ -1,5 +1,9 @@
 #include "EditableList.h"
 
+#include <algorithm>
+
+#include <QAbstractItemView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QSignalBlocker>
 
@@ -7,6 +11,7 @@ namespace kaldo {
 
 EditableList::EditableList(QWidget* parent) : QComboBox(parent) {
     setEditable(true);
+    view()->installEventFilter(this);
     setInsertPolicy(QComboBox::NoInsert);
     connect(this, &QComboBox::activated, this, [this] { emit changed(); });
     connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
@@ -25,6 +30,22 @@ void EditableList::setPrompt(const QString& prompt) {
     setEditText(prompt);
 }
 
+void EditableList::addEntries(const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+        const QString text = QString::fromStdString(name);
+        addItem(text);
+        setItemData(count() - 1, text, Qt::ToolTipRole);
+    }
+}
+
+// Escape in the open drop-down closes it, and is nobody's shortcut: the wizard's Escape would also
+// run its current step.
+bool EditableList::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+        event->accept();
+    return QComboBox::eventFilter(watched, event);
+}
+
 void EditableList::focusInEvent(QFocusEvent* event) {
     emit entered();
     QComboBox::focusInEvent(event);
@@ -32,6 +53,9 @@ void EditableList::focusInEvent(QFocusEvent* event) {
 
 void EditableList::showPopup() {
     emit entered();
+    // The list itself keeps its designed width; only the drop-down grows to show whole names.
+    QAbstractItemView* entries = view();
+    entries->setMinimumWidth(std::max(width(), entries->sizeHintForColumn(0) + 2 * entries->frameWidth() + 4));
     QComboBox::showPopup();
 }
 

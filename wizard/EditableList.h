@@ -1,9 +1,13 @@
 #pragma once
 // The editable drop-down list of the wizard and dialogs. Typing into it leaves it with no selected
 // entry (index -1), as the amp's users know it; changed() follows a pick and every keystroke,
-// entered() the first moment the list is reached (focus or opening it).
+// entered() the first moment the list is reached (focus or opening it). Its drop-down opens as wide
+// as its longest entry, and each entry carries its whole text as a tooltip: MIDI port names are long
+// and the lists are narrow.
 #include <QComboBox>
 #include <QString>
+#include <string>
+#include <vector>
 
 namespace kaldo {
 
@@ -14,6 +18,8 @@ public:
 
     // The text shown while nothing is selected ("Midi Out Devices").
     void setPrompt(const QString& prompt);
+    // Appends entries, each with its text as tooltip.
+    void addEntries(const std::vector<std::string>& names);
 
     void showPopup() override;
 
@@ -22,6 +28,7 @@ signals:
     void entered();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
 };
 

@@ -1,7 +1,11 @@
 #include "Look.h"
 
+#include <algorithm>
+
+#include <QGuiApplication>
 #include <QIcon>
 #include <QRegion>
+#include <QScreen>
 
 #include "Pictures.h"
 
@@ -41,7 +45,9 @@ QToolButton* closeButton(QWidget* parent, const QRect& geometry) {
     const QIcon pressed(kaldo::picture("close-pressed.jpg"));
     button->setIcon(normal);
     button->setIconSize(geometry.size());
-    button->setStyleSheet("border: none; padding: 0; background: transparent;");
+    // Reached with Tab, it shows a ring in the drawn buttons' colour: Space on it closes the window.
+    button->setStyleSheet("QToolButton { border: none; padding: 0; background: transparent; }"
+                          "QToolButton:focus { border: 1px solid rgb(255, 200, 40); }");
     button->setCursor(Qt::PointingHandCursor);
     QObject::connect(button, &QToolButton::pressed, button, [button, pressed] { button->setIcon(pressed); });
     QObject::connect(button, &QToolButton::released, button, [button, normal] { button->setIcon(normal); });
@@ -49,7 +55,46 @@ QToolButton* closeButton(QWidget* parent, const QRect& geometry) {
 }
 
 void centreOver(QWidget* window, const QWidget* mainWindow) {
-    if (mainWindow) window->move(mainWindow->geometry().center() - window->rect().center());
+    if (!mainWindow) return;
+    const QRect frame(QPoint(), window->frameGeometry().size());
+    moveOnScreen(window, mainWindow->frameGeometry().center() - frame.center());
+}
+
+QRect placeOnScreens(const QRect& wanted, const QList<QRect>& screens, const QRect& fallback) {
+    const QRect* best = nullptr;
+    int bestArea = 0;
+    for (const QRect& screen : screens) {
+        const QRect shown = screen.intersected(wanted);
+        const int area = shown.width() * shown.height();
+        if (area > bestArea) {
+            best = &screen;
+            bestArea = area;
+        }
+    }
+    QRect placed = wanted;
+    if (!best) {
+        placed.moveCenter(fallback.center());
+        best = &fallback;
+    }
+    // Pushed in from the right and bottom first, so that a window larger than the screen keeps its
+    // top left corner (and its title bar) in view.
+    placed.moveRight(std::min(placed.right(), best->right()));
+    placed.moveBottom(std::min(placed.bottom(), best->bottom()));
+    placed.moveLeft(std::max(placed.left(), best->left()));
+    placed.moveTop(std::max(placed.top(), best->top()));
+    return placed;
+}
+
+void moveOnScreen(QWidget* window, const QPoint& topLeft) {
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) screens << screen->availableGeometry();
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    if (screens.isEmpty() || !primary) {
+        window->move(topLeft);
+        return;
+    }
+    const QRect frame(topLeft, window->frameGeometry().size());
+    window->move(placeOnScreens(frame, screens, primary->availableGeometry()).topLeft());
 }
 
 }  // namespace kaldo::look

@@ -1,8 +1,9 @@
 #pragma once
 // The common look of the wizard and the dialogs: the program's pictures at their designed places,
-// transparent white captions over the background, the borderless windows' close glyph, and the
-// centring over the main window.
+// transparent white captions over the background, the borderless windows' close glyph, the centring
+// over the main window, and every window kept wholly on a screen.
 #include <QLabel>
+#include <QList>
 #include <QRect>
 #include <QString>
 #include <QToolButton>
@@ -18,6 +19,14 @@ QLabel* roundPicture(QWidget* parent, const QString& name, const QRect& geometry
 QLabel* caption(QWidget* parent, const QString& text, const QRect& geometry, int pixelSize, bool bold = true);
 // The close glyph, with its pressed look while held.
 QToolButton* closeButton(QWidget* parent, const QRect& geometry);
+// Centres window over mainWindow, on the screen.
 void centreOver(QWidget* window, const QWidget* mainWindow);
+
+// Where a window whose frame would be `wanted` is wholly on one screen: unchanged when a screen
+// holds it, moved into the screen that shows most of it, or centred in `fallback` when no screen
+// shows any of it (a monitor since unplugged). `screens` are the screens' available areas.
+QRect placeOnScreens(const QRect& wanted, const QList<QRect>& screens, const QRect& fallback);
+// Moves window to topLeft, or to the nearest place wholly on a screen of this desktop.
+void moveOnScreen(QWidget* window, const QPoint& topLeft);
 
 }  // namespace kaldo::look

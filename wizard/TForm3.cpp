@@ -6,6 +6,7 @@
 
 #include <functional>
 
+#include "IdentityWait.h"
 #include "Look.h"
 
 namespace kaldo {
@@ -61,6 +62,8 @@ const char* const kSyxFilter = "Syx files (*.syx)|*.syx";
 const char* const kConnectedText = "Connected, current code version is ";
 
 constexpr int kNextGroupMove = 60;
+// How long the amp may take to answer after a stage: it may be restarting on its new code.
+constexpr int kRevisionReadMs = 5000;
 
 EditableList* list(QWidget* parent, const QString& prompt, int left, int top, int width,
                    const QStringList& entries = {}) {
@@ -150,6 +153,13 @@ TForm3::TForm3(WizardHost& host, QWidget* mainWindow)
     ResetStartup = new QPushButton("ResetStartup", this);
     ResetStartup->setGeometry(292, 427, 75, 25);
     ResetStartup->hide();
+    // The buttons below the visible area are worked by the drawn buttons and Escape; the keyboard
+    // focus never goes where it cannot be seen.
+    for (QPushButton* hidden : {Button1, Button2, ResetStartup}) hidden->setFocusPolicy(Qt::NoFocus);
+    // Tab goes through the page's lists, then the Test and Next buttons; the close glyph comes last.
+    const std::initializer_list<QWidget*> tabOrder{ComboBox5, ComboBox1, ComboBox6, ComboBox2, ComboBox3, ComboBox4,
+                                                   Shape2,    Shape1,    CheckBox1, SpeedButton1};
+    for (auto it = tabOrder.begin(); it + 1 != tabOrder.end(); ++it) setTabOrder(*it, *(it + 1));
 
     connect(Button1, &QPushButton::clicked, this, &TForm3::runCurrentStep);
     connect(Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
@@ -197,6 +207,7 @@ void TForm3::showWizard() {
     show();
     raise();
     activateWindow();
+    placeFocus();
 }
 
 void TForm3::wizardToFront() {
@@ -215,18 +226,32 @@ void TForm3::showAmpVersion(const QString& versionText) {
         Qt::AutoConnection);
 }
 
-void TForm3::runCurrentStep() { std::invoke(currentStep_, *this); }
+void TForm3::runCurrentStep() {
+    std::invoke(currentStep_, *this);
+    placeFocus();
+}
+
+// After every step the keyboard is on what the page asks for first: a list to choose from, the Test
+// button, or Next. Never on a control the page has hidden or disabled.
+void TForm3::placeFocus() {
+    for (QWidget* first : std::initializer_list<QWidget*>{ComboBox5, ComboBox1, ComboBox2, Shape2, Shape1}) {
+        if (first->isVisibleTo(this) && first->isEnabled()) {
+            first->setFocus();
+            return;
+        }
+    }
+}
 
 void TForm3::moveNextGroup(int dx) {
     for (QWidget* part : std::initializer_list<QWidget*>{Shape1, Image2, Image3}) part->move(part->x() + dx, part->y());
 }
 
 void TForm3::fillDeviceLists() {
-    for (const auto& name : host_.outputDeviceNames()) ComboBox1->addItem(QString::fromStdString(name));
+    ComboBox1->addEntries(host_.outputDeviceNames());
     ComboBox1->setPrompt("Midi Out Devices");
     ComboBox1->show();
     if (!usbConnection_) return;
-    for (const auto& name : host_.inputDeviceNames()) ComboBox6->addItem(QString::fromStdString(name));
+    ComboBox6->addEntries(host_.inputDeviceNames());
     ComboBox6->setPrompt("Midi In Devices");
     ComboBox6->show();
 }
@@ -412,6 +437,9 @@ UploadOutcome TForm3::runStage() {
     const auto outcome = host_.clickUploadCode();
     // A reset during the upload (terminated, or the wizard closed meanwhile) ends the step here.
     if (flags.uploadAborted || resets_ != resetsBefore) return UploadOutcome::Terminated;
+    // The upload's last dialogs (the USB offer, a failure) belong to the main window, which the window
+    // system then activates: the next page is the wizard's, and the keyboard with it.
+    wizardToFront();
     return outcome;
 }
 
@@ -434,6 +462,7 @@ void TForm3::Button1Next4Click() {
     host_.pause(1000);
     Label1->setText(kFirstStageText);
     bind(&TForm3::Button1Next9Click);
+    readRevisionAfterStage();
 }
 
 void TForm3::Button1Next9Click() {
@@ -456,6 +485,33 @@ void TForm3::Button1Next9Click() {
     }
     Label1->setText(usbConnection_ ? kFinalUsbText : kFinalMidiText);
     bind(&TForm3::Button1Next10Click);
+    readRevisionAfterStage();
+}
+
+// The amp runs other code now: the version "Current Firmware" showed is out of date. Over USB the
+// amp is asked again on the stage's ports, and the reply handling shows what it says; without an
+// answer, or over a MIDI cable, the row says that the revision is not known. An upload releases the
+// ports when it ends (the amp may restart): they are opened for the question only, and the next
+// stage asks for them again as before.
+void TForm3::readRevisionAfterStage() {
+    host_.setStatusPanel1("Version ?");
+    if (!usbConnection_) return;
+    // The page's own text stays alone: the reply shows in the status row only.
+    host_.flags().showVersionInWizard = false;
+    const bool released = !host_.outPortReady() || !host_.inPortReady();
+    if (released) {
+        host_.clickOutItem(ComboBox1->currentIndex() + 1);
+        host_.clickInItem(ComboBox6->currentIndex() + 1);
+    }
+    if (host_.outPortReady() && host_.inPortReady()) {
+        host_.clearReplyCode();
+        host_.SysEx(kIdentityRequest.data(), kIdentityRequest.size());
+        awaitIdentityReply(host_, kRevisionReadMs);
+    }
+    if (released) {
+        host_.clickOutItem(0);
+        host_.clickInItem(0);
+    }
 }
 
 void TForm3::Button1Next10Click() {

@@ -115,6 +115,8 @@ private:
     std::array<EditableList*, 6> combos() const;
     void bind(Step step) { currentStep_ = step; }
     void runCurrentStep();
+    void placeFocus();
+    void readRevisionAfterStage();
     void moveNextGroup(int dx);
     void fillDeviceLists();
     void clearDeviceLists();

@@ -1,6 +1,7 @@
 #pragma once
 // The MIDI test dialog (Unit4), "Midi Test": its drawn button sends the Identity Request and a
-// preset change; the version the amp reports is shown whenever its reply arrives.
+// preset change; the version the amp reports is shown whenever its reply arrives, and a test that
+// got no reply within 2 s says so, with what to check.
 #include <QDialog>
 #include <QLabel>
 #include <QToolButton>
@@ -17,8 +18,9 @@ class TForm4 : public QDialog {
 public:
     TForm4(WizardHost& host, QWidget* mainWindow);
 
-    // "Test Connection": hides the last reply's caption and shows the dialog modally.
-    void showModalTest();
+    // "Test Connection": hides the last reply's caption and shows the dialog modally, centred over the
+    // main window with the keyboard on the test button; returns at once.
+    void showTest();
     // The identity reply's caption in Label2, whether or not the dialog is open; any thread.
     void showAmpVersion(const QString& versionText);
 
@@ -35,6 +37,9 @@ public:
     CircleShape* Shape1;  // test button hit area
     QLabel* Label2;  // reported version
     QToolButton* SpeedButton1;  // close glyph
+
+    // How long a test waits for the amp's reply before it says that none came.
+    static constexpr int kReplyWaitMs = 2000;
 
 private:
     WizardHost& host_;

@@ -38,6 +38,11 @@ TForm5::TForm5(WizardHost& host, QWidget* mainWindow)
     for (QWidget* w : std::initializer_list<QWidget*>{Label2, Label3, ComboBox2, ComboBox1, CheckBox1, Label4})
         w->hide();
     SpeedButton1 = look::closeButton(this, {262, 3, 15, 15});
+    // Left to right, then OK; the close glyph last.
+    setTabOrder(ComboBox2, ComboBox1);
+    setTabOrder(ComboBox1, CheckBox1);
+    setTabOrder(CheckBox1, Shape1);
+    setTabOrder(Shape1, SpeedButton1);
 
     connect(Shape1, &CircleShape::mouseDown, this, &TForm5::Shape1MouseDown);
     connect(Shape1, &CircleShape::mouseUp, this, &TForm5::Shape1MouseUp);
@@ -51,6 +56,7 @@ TForm5::TForm5(WizardHost& host, QWidget* mainWindow)
 void TForm5::showModal(const QString& text) {
     Label1->setText(text);
     look::centreOver(this, mainWindow_);
+    Shape1->setFocus();  // Enter answers OK
     exec();
 }
 
@@ -83,14 +89,14 @@ void TForm5::setPortListsVisible(bool visible) {
 
 void TForm5::ComboBox1Enter() {
     if (!outListPending_) return;
-    for (const auto& name : host_.outputDeviceNames()) ComboBox1->addItem(QString::fromStdString(name));
+    ComboBox1->addEntries(host_.outputDeviceNames());
     ComboBox1->setPrompt("Midi Out Devices");
     outListPending_ = false;
 }
 
 void TForm5::ComboBox2Enter() {
     if (!inListPending_) return;
-    for (const auto& name : host_.inputDeviceNames()) ComboBox2->addItem(QString::fromStdString(name));
+    ComboBox2->addEntries(host_.inputDeviceNames());
     ComboBox2->setPrompt("Midi In Devices");
     inListPending_ = false;
 }

@@ -52,6 +52,8 @@ public:
     virtual void pump() = 0;
     // Lets ms milliseconds pass while the windows stay live.
     virtual void pause(int ms) = 0;
+    // Monotonic milliseconds on the clock that pump and pause run on.
+    virtual std::int64_t nowMs() = 0;
 
     // Writes FIRST_TIME/FT to the settings file and sets the "Startup Help" check mark to match.
     virtual void setFirstTime(bool showAtStart) = 0;
@@ -75,7 +77,9 @@ public:
     virtual bool timeoutCheck() = 0;
     virtual void resetCodeUpload() = 0;
 
-    // Panel 3 of the lower status row StatusBar2.
+    // Panels 1 (the amp's version, "Current Firmware") and 3 (the status text) of the lower status
+    // row StatusBar2.
+    virtual void setStatusPanel1(const std::string& text) = 0;
     virtual void setStatusPanel3(const std::string& text) = 0;
 
     // A modal message box with an OK button.

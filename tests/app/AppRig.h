@@ -24,12 +24,14 @@
 
 namespace kaldo::test {
 
-// Answers every modal window as soon as it runs: message boxes with OK (or Cancel when asked to),
-// the dialogs with accept. Records "caption | text" of each.
+// Answers every modal window as soon as it runs: message boxes with OK (or Cancel when asked to, or
+// the button of the text asked for when there is one), the dialogs with accept. Records
+// "caption | text" of each.
 class ModalAnswerer : public QObject {
 public:
     QStringList seen;
     bool answerCancel = false;
+    QString answerButton;
     // When set, answers the dialogs instead (and must close them).
     std::function<void(QDialog*)> answerDialog;
 
@@ -47,6 +49,8 @@ private:
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             seen << box->windowTitle() + " | " + box->text();
             QAbstractButton* button = box->button(answerCancel ? QMessageBox::Cancel : QMessageBox::Ok);
+            for (QAbstractButton* named : box->buttons())
+                if (named->text() == answerButton) button = named;
             if (!button) button = box->button(QMessageBox::Ok);
             QMetaObject::invokeMethod(this, [this, button] {
                 button->click();

@@ -1,5 +1,5 @@
 // The lamp's rules: the four colours and nothing else, the shared bitmaps, repaints, bright flag and
-// the extinguish time-out on a stepped tick count.
+// the extinguish time-out on a stepped tick count; the fine bitmaps on high-DPI screens.
 #include <QtTest>
 
 #include "TLEDImage.h"
@@ -140,6 +140,29 @@ private slots:
             fakeTicks = onAt + 6;
             QVERIFY(lamp.ShouldExtinguish());
         }
+    }
+
+    // Two screen pixels to each of the window's: the lamp is drawn from its fine bitmap, not a
+    // doubled 13 x 13 one; on an ordinary screen, pixel for pixel from the 13 x 13 bitmap.
+    void highDpiScreensGetTheFineBitmap() {
+        TLEDImage lamp(host);
+        for (const TColor colour : {clRed, clGray}) {
+            lamp.SetColor(colour);
+            QVERIFY(lamp.finePicture() && lamp.finePicture()->size() == QSize(26, 26));
+            for (const qreal ratio : {1.0, 2.0}) {
+                QPixmap shot(QSize(13, 13) * ratio);
+                shot.setDevicePixelRatio(ratio);
+                shot.fill(Qt::transparent);
+                lamp.render(&shot, {}, {}, QWidget::DrawChildren);  // the lamp alone, no background
+                const QPixmap& source = ratio > 1 ? *lamp.finePicture() : lamp.picture();
+                QCOMPARE(shot.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied),
+                         source.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied));
+            }
+        }
+        lamp.MakeBright(false);  // a red lamp made bright and back: the fine bitmap follows
+        lamp.SetColor(clRed);
+        lamp.MakeBright(true);
+        QCOMPARE(lamp.finePicture(), TLEDImage::FineBitmaps[4]);
     }
 
     void sharedBitmapsLiveWithTheLamps() {

@@ -1,5 +1,6 @@
 // The main window as designed: size, every control's place, texts and visibility, the status rows,
-// the gauge, the menus and the warning's blink.
+// the gauge, the menus and the warning's blink; what the MIDI commands say when they find nothing,
+// the shortcuts, the About box and the diagnostics window.
 #include <QMenuBar>
 #include <QtTest>
 
@@ -18,9 +19,11 @@ using namespace kaldo;
 
 namespace {
 
+// The items a user sees.
 QStringList itemTexts(QMenu* menu) {
     QStringList texts;
-    for (QAction* a : menu->actions()) texts << (a->isSeparator() ? "-" : a->text());
+    for (QAction* a : menu->actions())
+        if (a->isVisible()) texts << (a->isSeparator() ? "-" : a->text());
     return texts;
 }
 
@@ -171,22 +174,24 @@ private slots:
 
     void menus() {
         const QList<QAction*> bar = form->menuBar()->actions();
-        QCOMPARE(bar.size(), 3);
+        QCOMPARE(bar.size(), 4);
         QCOMPARE(bar[0]->text(), QString("&File"));
         QCOMPARE(bar[1]->text(), QString("&Midi"));
         QCOMPARE(bar[2]->text(), QString("&Run"));
+        QCOMPARE(bar[3]->text(), QString("&Help"));
         QCOMPARE(itemTexts(form->File1), (QStringList{"Open &Firmware", "E&xit", "Startup Help"}));
         QVERIFY(form->StartupHelp1->isCheckable());
         QCOMPARE(itemTexts(form->Midi1),
                  (QStringList{"Out", "In", "Re-Check for Midi devices", "Test Connection", "-", "Diagnostics"}));
         QCOMPARE(itemTexts(form->Run1), QStringList{"Upload Code"});
+        QCOMPARE(itemTexts(form->Help1), QStringList{"About KALDO Updater"});
     }
 
     void deviceMenusFollowTheSelection() {
         QCOMPARE(itemTexts(form->Out1), (QStringList{"None", "Port A", "Port B", "Amp && Co"}));
         QCOMPARE(itemTexts(form->In1), (QStringList{"None", "In A", "In B"}));
         const QList<QAction*> out = form->Out1->actions();
-        for (int i = 0; i < out.size(); ++i) {
+        for (int i = 0; i < itemTexts(form->Out1).size(); ++i) {
             QCOMPARE(out[i]->data().toInt(), i - 1);  // item k+1 is device k
             QVERIFY(out[i]->isCheckable());
             QCOMPARE(out[i]->isChecked(), i == 0);
@@ -222,14 +227,98 @@ private slots:
         QCOMPARE(form->diagnostics->Label4->text(), QString("4"));
         QCOMPARE(form->diagnostics->Label5->text(), QString("2"));
 
+        QCOMPARE(form->StatusBar2->text(3), QString("Status -> Found 4 MIDI outputs and 2 MIDI inputs."));
+
         rig->midi->outputs.resize(1);  // fewer devices: the surplus items go
+        rig->midi->inputs.resize(1);
         form->ReCheckforMididevices1->trigger();
         QCOMPARE(itemTexts(form->Out1), (QStringList{"None", "Port A"}));
+        QCOMPARE(form->StatusBar2->text(3), QString("Status -> Found 1 MIDI output and 1 MIDI input."));
+    }
+
+    // Without any MIDI device the menus say so under "None", and the status row says what to do; a
+    // device that turns up is found by "Re-Check for Midi devices".
+    void noDevicesAreSaidSo() {
+        rig = std::make_unique<test::AppRig>();
+        form = &rig->start();
+        for (QMenu* menu : {form->Out1, form->In1}) {
+            QCOMPARE(itemTexts(menu), (QStringList{"None", "No MIDI devices found"}));
+            QVERIFY(!menu->actions().last()->isEnabled());
+            QVERIFY(menu->actions()[0]->isChecked());
+        }
+        const QString hint = form->StatusBar2->text(3);
+        QVERIFY2(hint.startsWith("Status -> No MIDI devices found.") && hint.contains("Re-Check"), qPrintable(hint));
+        form->ReCheckforMididevices1->trigger();
+        QCOMPARE(form->StatusBar2->text(3), hint);
+
+        rig->midi->outputs = {"USB Amp"};
+        form->ReCheckforMididevices1->trigger();
+        QCOMPARE(itemTexts(form->Out1), (QStringList{"None", "USB Amp"}));
+        QCOMPARE(itemTexts(form->In1), (QStringList{"None", "No MIDI devices found"}));
+        form->Out1->actions()[1]->trigger();
+        QVERIFY(form->selection->outPortReady);
+        QCOMPARE(form->StatusBar2->text(3), QString("Status -> Found 1 MIDI output and 0 MIDI inputs."));
+    }
+
+    // "Test Connection" with no output says so instead of opening a test that could send nothing.
+    void testConnectionNeedsAnOutput() {
+        auto* test = form->findChild<TForm4*>();
+        form->TestMidiConnection1->trigger();
+        QCOMPARE(rig->answers.seen, QStringList{"Midi Error | Select a MIDI Out Port"});
+        QVERIFY(!test->isVisible());
+        form->Out1->actions()[1]->trigger();
+        form->TestMidiConnection1->trigger();
+        QVERIFY(test->isVisible());
+        QVERIFY(test->isModal());
+        QCOMPARE(test->geometry().center(), form->geometry().center());
+    }
+
+    // Ctrl+O, Ctrl+U and F5 run their commands; the captions stay as designed.
+    void shortcutsRunTheirCommands() {
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        QTest::keyClick(form, Qt::Key_F5);
+        QCOMPARE(form->StatusBar2->text(3), QString("Status -> Found 3 MIDI outputs and 2 MIDI inputs."));
+        QTest::keyClick(form, Qt::Key_U, Qt::ControlModifier);
+        QCOMPARE(rig->answers.seen, QStringList{"Midi Error | Select a MIDI Out Port"});
+        QCOMPARE(form->Firmware1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+        QCOMPARE(form->Firmware1->text(), QString("Open &Firmware"));
+        QCOMPARE(form->UploadCode1->text(), QString("Upload Code"));
+        QCOMPARE(form->ReCheckforMididevices1->text(), QString("Re-Check for Midi devices"));
+    }
+
+    // The wizard's file dialog opens over the wizard, which then gets the keyboard back.
+    void fileDialogOpensOverTheWindowThatAsks() {
+        auto* wizard = form->findChild<TForm3*>();
+        wizard->showWizard();
+        QVERIFY(QTest::qWaitForWindowActive(wizard));
+        QWidget* owner = nullptr;
+        rig->answers.answerDialog = [&](QDialog* dialog) {
+            owner = dialog->parentWidget();
+            dialog->reject();
+        };
+        QVERIFY(!form->host().runOpenDialog("Syx files (*.syx)|*.syx"));
+        QCOMPARE(owner, wizard);
+    }
+
+    void aboutSaysVersionAndWhereThingsAre() {
+        form->About1->trigger();
+        QCOMPARE(rig->answers.seen.size(), 1);
+        const QString about = rig->answers.seen.first();
+        QVERIFY2(about.startsWith("About KALDO Updater | "), qPrintable(about));
+        for (const QString& part : {QString("KALDO Updater 2.83"), QString("Licence"),
+                                    QString::fromStdString(rig->settingsPath().string()), form->logFilePath()})
+            QVERIFY2(about.contains(part), qPrintable(part));
     }
 
     void diagnosticsReachable() {
         form->Diagnostics1->trigger();
         QVERIFY(form->diagnostics->isVisible());
+        // over the main window (give or take the frames), with the log file's path and what the lines mean
+        const QPoint offCentre = form->diagnostics->frameGeometry().center() - form->frameGeometry().center();
+        QVERIFY2(offCentre.manhattanLength() <= 4, qPrintable(QString("%1,%2").arg(offCentre.x()).arg(offCentre.y())));
+        QVERIFY(form->diagnostics->logFile->text().endsWith(form->logFilePath()));
+        QVERIFY(form->diagnostics->legend->text().contains("7C packet accepted"));
         form->updater->memo.addLine("0007");
         // the menu item counts of the first build, then the code
         QCOMPARE(form->diagnostics->Memo1->toPlainText(), QString("1\n1\n0007"));

@@ -1,10 +1,13 @@
 // Start and close of the main window with real settings files: defaults, the stale-version rule, the
-// swapped X/Y, the remembered firmware file, the first-time flag, and what the close writes.
+// swapped X/Y, a stored position no screen shows, the remembered firmware file, the first-time flag,
+// and what the close writes.
+#include <QScreen>
 #include <QSignalSpy>
 #include <QtTest>
 
 #include "AppRig.h"
 #include "FirmwareWriter.h"
+#include "Look.h"
 #include "TStatusBar.h"
 
 using namespace kaldo;
@@ -90,6 +93,48 @@ private slots:
         QVERIFY2(saved.find("X=20\r\nY=70\r\n") != std::string::npos, saved.c_str());
         QVERIFY(saved.find("FILE=" + firmwarePath() + "\r\n") != std::string::npos);
         QVERIFY(saved.find("FT=0") != std::string::npos);
+    }
+
+    // A monitor since unplugged, or a position half off the screen: the window starts wholly on the
+    // screen, moved no further than it must; the wizard then opens over it, on that screen.
+    void positionNoScreenShowsIsPulledBack_data() {
+        QTest::addColumn<int>("top");
+        QTest::addColumn<int>("left");
+        QTest::newRow("on a monitor right of this one") << 200 << 1800;
+        QTest::newRow("above and left of every screen") << -2000 << -3000;
+        QTest::newRow("half off the bottom right") << 900 << 1000;
+    }
+    void positionNoScreenShowsIsPulledBack() {
+        QFETCH(int, top);
+        QFETCH(int, left);
+        writeText(rig->settingsPath(), "[INI_VERSION]\r\nVERSION=1\r\n[START_POS]\r\nX=" + std::to_string(top) +
+                                           "\r\nY=" + std::to_string(left) + "\r\n");
+        TForm1& form = rig->start();
+        const QRect screen = form.screen()->availableGeometry();
+        QVERIFY2(screen.contains(form.geometry()), qPrintable(QString("%1,%2").arg(form.x()).arg(form.y())));
+        if (screen.intersects(QRect(QPoint(left, top), form.frameGeometry().size()))) {
+            // partly shown: only pushed in
+            QCOMPARE(form.frameGeometry().right(), std::min(left + form.frameGeometry().width() - 1, screen.right()));
+        }
+        form.Timer2Timer();
+        QVERIFY(screen.contains(form.findChild<TForm3*>()->frameGeometry()));
+    }
+
+    // The rule over several screens, as a monitor arrangement describes them.
+    void placeOnScreensKeepsTheWholeWindowOnOneScreen() {
+        const QRect left(0, 0, 1920, 1040), right(1920, 0, 1280, 984);
+        const QRect window(0, 0, 707, 400);
+        const auto at = [&](int x, int y) { return window.translated(x, y); };
+        // wholly on a screen: unchanged, on either
+        QCOMPARE(look::placeOnScreens(at(100, 100), {left, right}, left), at(100, 100));
+        QCOMPARE(look::placeOnScreens(at(2000, 500), {left, right}, left), at(2000, 500));
+        // across the seam: into the screen that shows more of it
+        QCOMPARE(look::placeOnScreens(at(1500, 100), {left, right}, left), at(1920 - 707, 100));
+        QCOMPARE(look::placeOnScreens(at(1800, 700), {left, right}, left), at(1920, 984 - 400));
+        // the right monitor is gone: centred on the primary screen
+        QCOMPARE(look::placeOnScreens(at(2500, 100), {left}, left).center(), left.center());
+        // larger than the screen: its top left corner stays in view
+        QCOMPARE(look::placeOnScreens(QRect(500, 500, 2000, 1200), {left}, left).topLeft(), QPoint(0, 0));
     }
 
     void rememberedFileThatIsGoneIsReportedAndForgotten() {

@@ -1,6 +1,6 @@
 // "Upload Code" from the menu against the simulated amp on virtual time: what the window shows while
-// it runs (status rows, gauge, warning, cancel button, rings, log), what it refuses meanwhile, and
-// closing the window in the middle.
+// it runs (status rows, gauge, warning, cancel button, rings, log), what it refuses meanwhile, the
+// cancel button from the keyboard, and leaving in the middle (it asks first).
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -73,6 +73,17 @@ class UploadFromMenuTest : public QObject {
         firmware.format = tools::FirmwareFormat::SingleBlock;
         firmware.blockLength = length;
         return firmware;
+    }
+
+    // The time by which a handshake upload of kPackets has sent its third packet.
+    static constexpr int kMidUploadMs = 200 + 600 * 2 + 100;
+
+    // Answers the question before leaving mid-upload with the button of that text.
+    static void answerStopQuestion(TForm1& form, const QString& button) {
+        QMessageBox* box = form.stopQuestion();
+        QVERIFY(box);
+        for (QAbstractButton* b : box->buttons())
+            if (b->text() == button) b->click();
     }
 
     Snapshot snapshot() {
@@ -228,6 +239,7 @@ private slots:
         rig->clock.schedule(200 + 600 * 2 + 100, [&] {
             during = logind.inhibitors();
             form.close();
+            answerStopQuestion(form, "Stop");
         });
         form.UploadCode1->trigger();
         QCOMPARE(form.lastUpload().failure, UploadFailure::Stopped);
@@ -245,6 +257,88 @@ private slots:
         QCOMPARE(form.lastUpload().outcome, UploadOutcome::Completed);
         QVERIFY(form.diagnostics->Memo1->toPlainText().contains("Cannot keep the computer awake"));
         QVERIFY(!rig->answers.seen.join('\n').contains("awake"));
+    // Exit (or the close box) mid-upload asks, Keep uploading being the default and Escape's answer;
+    // with Keep the upload goes on to the end; a question left open goes when the upload ends.
+    void leavingMidUploadAsksAndKeepGoesOn() {
+        TForm1& form = startWithAmp(packets());
+        identify();
+        QSignalSpy closed(&form, &TForm1::closed);
+        QString asked, byDefault, onEscape;
+        bool runningAfterKeep = false;
+        rig->clock.schedule(kMidUploadMs, [&] {
+            form.Exit1->trigger();
+            QMessageBox* box = form.stopQuestion();
+            QVERIFY(box && box->isVisible());
+            asked = box->text();
+            byDefault = box->defaultButton()->text();
+            onEscape = box->escapeButton()->text();
+            answerStopQuestion(form, "Keep uploading");
+        });
+        rig->clock.schedule(kMidUploadMs + 600, [&] {
+            runningAfterKeep = form.updater->uploadRunning() && !form.stopQuestion();
+            form.close();  // asked again, and left unanswered
+        });
+        form.UploadCode1->trigger();
+        QCOMPARE(asked, QString("An upload is running. Stopping now leaves the amp without working firmware until "
+                                "you update it again. Stop the upload?"));
+        QCOMPARE(byDefault, QString("Keep uploading"));
+        QCOMPARE(onEscape, QString("Keep uploading"));
+        QVERIFY(runningAfterKeep);
+        QCOMPARE(form.lastUpload().outcome, UploadOutcome::Completed);
+        QVERIFY(amp->receivedImage() == image);
+        QVERIFY(!form.stopQuestion());
+        QCOMPARE(closed.count(), 0);
+        QVERIFY(form.isVisible());
+    }
+
+    // The session ends mid-upload: with nobody to answer the upload goes on and the session is asked
+    // to wait; a user who answers Stop ends it like a close.
+    void sessionEndMidUploadKeepsUploadingUnlessTheUserStops() {
+        TForm1& form = startWithAmp(packets());
+        identify();
+        QSignalSpy closed(&form, &TForm1::closed);
+        bool mayEndUnasked = true;
+        rig->clock.schedule(kMidUploadMs, [&] { mayEndUnasked = form.sessionMayEnd(false); });
+        form.UploadCode1->trigger();
+        QVERIFY(!mayEndUnasked);
+        QCOMPARE(form.lastUpload().outcome, UploadOutcome::Completed);
+        QVERIFY(form.sessionMayEnd(false));  // nothing running: nothing to protect
+
+        amp->selectPorts(true, true);  // the upload released them
+        identify();
+        rig->answers.answerButton = "Stop";
+        bool mayEndAsked = false;
+        rig->clock.schedule(kMidUploadMs, [&] { mayEndAsked = form.sessionMayEnd(true); });
+        form.UploadCode1->trigger();
+        QVERIFY(mayEndAsked);
+        QVERIFY(rig->answers.seen.join('\n').contains("Stop the upload?"));
+        QCOMPARE(form.lastUpload().failure, UploadFailure::Stopped);
+        QCOMPARE(closed.count(), 1);
+    }
+
+    // The cancel button takes the keyboard focus when it shows; Space works it, and so does Escape.
+    void cancelButtonWorksFromTheKeyboard_data() {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Space on the button") << int{Qt::Key_Space};
+        QTest::newRow("Escape in the window") << int{Qt::Key_Escape};
+    }
+    void cancelButtonWorksFromTheKeyboard() {
+        QFETCH(int, key);
+        TForm1& form = startWithAmp(packets());
+        identify();
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        bool focused = false;
+        rig->clock.schedule(kMidUploadMs, [&] {
+            focused = form.Label1->isVisible() && form.focusWidget() == form.Label1;
+            QWidget* target = key == Qt::Key_Space ? static_cast<QWidget*>(form.Label1) : &form;
+            QTest::keyClick(target, static_cast<Qt::Key>(key));
+        });
+        form.UploadCode1->trigger();
+        QVERIFY(focused);
+        QCOMPARE(form.lastUpload().failure, UploadFailure::UserCancel);
+        QVERIFY(amp->received().size() < std::size_t{kPackets + 1});
+        QVERIFY(rig->answers.seen.join('\n').contains("User terminated code upload."));
     }
 
     void closingMidUploadStopsItThenClosesAndSaves() {
@@ -252,8 +346,9 @@ private slots:
         identify();
         QSignalSpy closed(&form, &TForm1::closed);
         int closedWhileRunning = -1;
-        rig->clock.schedule(200 + 600 * 2 + 100, [&] {
+        rig->clock.schedule(kMidUploadMs, [&] {
             form.close();
+            answerStopQuestion(form, "Stop");
             closedWhileRunning = static_cast<int>(closed.count());
         });
         form.UploadCode1->trigger();
@@ -264,7 +359,7 @@ private slots:
         QVERIFY(amp->received().size() < std::size_t{kPackets + 1});
         QVERIFY(!form.isVisible());
         QVERIFY(std::filesystem::exists(rig->settingsPath()));
-        // the program is closing: no question, no message after the stop
+        // the program is closing: no message after the stop
         QVERIFY(!rig->answers.seen.join('\n').contains("terminated"));
     }
 };

@@ -1,5 +1,6 @@
 // The MIDI test dialog and the message and confirmation dialog: what they send, what they show,
-// and the confirmation's outcomes in the order the checks come.
+// the confirmation's outcomes in the order the checks come, and the keyboard on their drawn buttons.
+#include <QAbstractItemView>
 #include <QCoreApplication>
 #include <QTimer>
 #include <QTest>
@@ -38,6 +39,9 @@ class DialogsTest : public QObject {
 private slots:
     void testDialogSendsIdentityThenPresets();
     void testDialogShowsTheLatestReply();
+    void testWithoutReplySaysWhatToCheck();
+    void keyboardWorksTheDrawnButtons();
+    void portListsShowWholeNames();
     void portListsAreFilledOnce();
     void portListsClickTheMenuItems();
     void confirmationSucceeds();
@@ -61,6 +65,7 @@ void DialogsTest::testDialogSendsIdentityThenPresets() {
     for (int i = 0; i < 4; ++i) click(form.Shape1);
     std::vector<std::string> expected;
     for (const char* program : {"01", "02", "03", "00", "01"}) {
+        expected.push_back("reply code 0");
         expected.push_back(kIdentityLine);
         expected.push_back(std::string("put2 C0 ") + program);
     }
@@ -80,12 +85,95 @@ void DialogsTest::testDialogShowsTheLatestReply() {
     QCOMPARE(form.Label2->text(), QString("Connected, current code version is 01.60"));
     QVERIFY(!form.Label2->isHidden());
     // "Test Connection" hides the old reply before showing the dialog.
-    QTimer::singleShot(0, &form, [&] {
-        QVERIFY(form.Label2->isHidden());
-        form.SpeedButton1->click();
-    });
-    form.showModalTest();
+    form.showTest();
+    QVERIFY(form.isVisible() && form.Label2->isHidden());
+    form.SpeedButton1->click();
     QVERIFY(!form.isVisible());
+}
+
+void DialogsTest::testWithoutReplySaysWhatToCheck() {
+    FakeHost host;
+    TForm4 form(host, nullptr);
+    form.showTest();
+    const QString instructions = form.Label1->text();
+    host.waiting.push_back(kReplyIdentity);  // left over from an earlier question: does not count
+    click(form.Shape1);
+    QVERIFY(host.now >= TForm4::kReplyWaitMs && host.now <= TForm4::kReplyWaitMs + FakeHost::kPumpMs);
+    QVERIFY(form.Label2->isVisible());
+    QCOMPARE(form.Label2->text(), QString("No reply from the amp within 2 seconds."));
+    QVERIFY2(form.Label1->text().contains("USB MIDI mode"), qPrintable(form.Label1->text()));
+
+    // The next test is answered: the reply shows, the advice goes, and the wait ends with it.
+    const std::int64_t pressed = host.now;
+    host.onPump = [&](int) {
+        host.answerIdentity(0x00020803, "02.83");
+        form.showAmpVersion("02.83");
+    };
+    click(form.Shape1);
+    QCOMPARE(host.now - pressed, std::int64_t{FakeHost::kPumpMs});
+    QCOMPARE(form.Label2->text(), QString("Connected, current code version is 02.83"));
+    QCOMPARE(form.Label1->text(), instructions);
+
+    // Shown again, the dialog starts from its instructions.
+    host.onPump = nullptr;
+    click(form.Shape1);
+    form.close();
+    form.showTest();
+    QCOMPARE(form.Label1->text(), instructions);
+    QVERIFY(form.Label2->isHidden());
+}
+
+// The keyboard lands on the drawn button (never on the close glyph, which Space would press),
+// Space and Enter work it, and Tab goes round the dialog in reading order.
+void DialogsTest::keyboardWorksTheDrawnButtons() {
+    FakeHost host;
+    host.onPump = [&](int) { host.answerIdentity(0x00020803, "02.83"); };
+    TForm4 test(host, nullptr);
+    test.showTest();
+    QCOMPARE(test.focusWidget(), test.Shape1);
+    QTest::keyClick(test.Shape1, Qt::Key_Space);
+    QTest::keyClick(test.Shape1, Qt::Key_Return);
+    QCOMPARE(host.count(kIdentityLine), 2);
+    QVERIFY(test.isVisible());
+    QTest::keyClick(test.Shape1, Qt::Key_Tab);
+    QCOMPARE(test.focusWidget(), test.SpeedButton1);
+
+    TForm5 dialog(host, nullptr);
+    QWidget* focusAtStart = nullptr;
+    QStringList order;
+    QTimer::singleShot(0, &dialog, [&] {
+        focusAtStart = dialog.focusWidget();
+        for (int i = 0; i < 4 && dialog.focusWidget(); ++i) {
+            QTest::keyClick(dialog.focusWidget(), Qt::Key_Tab);
+            order << dialog.focusWidget()->objectName();
+        }
+        dialog.close();
+    });
+    for (auto [w, name] : {std::pair<QWidget*, const char*>{dialog.ComboBox1, "out"}, {dialog.ComboBox2, "in"},
+                           {dialog.Shape1, "ok"}, {dialog.SpeedButton1, "close"}})
+        w->setObjectName(name);
+    dialog.dialogPortSelection("Now select the MIDI device.", false);
+    QCOMPARE(focusAtStart, dialog.Shape1);
+    QCOMPARE(order, (QStringList{"close", "in", "out", "ok"}));
+    // Enter on OK is a click: a message closes.
+    dialog.show();
+    QTest::keyClick(dialog.Shape1, Qt::Key_Return);
+    QVERIFY(!dialog.isVisible());
+}
+
+// A drop-down opens as wide as its longest port name, and each entry carries the whole name.
+void DialogsTest::portListsShowWholeNames() {
+    Confirmation c;
+    const std::string longName = "KALDO Amp Sim Out:out plus a long USB MIDI interface name";
+    c.host.outNames = {"Port A", longName};
+    c.form.ComboBox1Enter();
+    QCOMPARE(c.form.ComboBox1->itemData(1, Qt::ToolTipRole).toString(), QString::fromStdString(longName));
+    c.form.ComboBox1->showPopup();
+    QWidget* dropDown = c.form.ComboBox1->view()->window();
+    const int needed = c.form.ComboBox1->view()->fontMetrics().horizontalAdvance(QString::fromStdString(longName));
+    QVERIFY2(dropDown->width() > needed, qPrintable(QString("%1 <= %2").arg(dropDown->width()).arg(needed)));
+    QCOMPARE(c.form.ComboBox1->width(), 127);  // the list itself keeps its designed width
+    c.form.ComboBox1->hidePopup();
 }
 
 void DialogsTest::portListsAreFilledOnce() {

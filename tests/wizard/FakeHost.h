@@ -34,10 +34,13 @@ public:
     std::deque<int> waiting;  // the amp's reply codes not yet taken, oldest first
     std::function<void(int)> onPump;  // the pump's count so far
     int pumps = 0;
+    std::int64_t now = 0;  // each pump lets kPumpMs pass, each pause its milliseconds
+    static constexpr int kPumpMs = 5;
     int timeoutAfterPumps = -1;       // -1: the time-out never expires
     int timeoutStartedAtPump = 0;
     std::vector<int> timeouts;
     int resets = 0;
+    std::string statusPanel1;
     std::string statusPanel3;
     std::vector<bool> firstTimeWrites;
     SharedFlags sharedFlags;
@@ -95,9 +98,14 @@ public:
     void mainToFront() override { events.push_back("front"); }
     void pump() override {
         ++pumps;
+        now += kPumpMs;
         if (onPump) onPump(pumps);
     }
-    void pause(int ms) override { events.push_back("pause " + std::to_string(ms)); }
+    void pause(int ms) override {
+        now += ms;
+        events.push_back("pause " + std::to_string(ms));
+    }
+    std::int64_t nowMs() override { return now; }
     void setFirstTime(bool showAtStart) override { firstTimeWrites.push_back(showAtStart); }
     std::optional<IdentityReply> ampVersion() override { return reply; }
     void clearAmpVersion() override {
@@ -131,6 +139,7 @@ public:
         ++resets;
         events.push_back("reset");
     }
+    void setStatusPanel1(const std::string& text) override { statusPanel1 = text; }
     void setStatusPanel3(const std::string& text) override { statusPanel3 = text; }
     void messageBox(const std::string& text, const std::string& caption) override {
         events.push_back("box " + caption + ": " + text);

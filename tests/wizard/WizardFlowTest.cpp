@@ -1,5 +1,6 @@
 // The wizard's page graph on both connection types, the retry pages, the drawn buttons, the reset
-// and the stages of the update, including the ways an upload can end.
+// and the stages of the update, including the ways an upload can end, and both paths by keyboard.
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QLineEdit>
 #include <QTest>
@@ -41,7 +42,91 @@ private slots:
     void missingFirmwareFileIsAskedForAgain();
     void closedPortsAreChosenAgainBeforeARetry();
     void replyCaptionArrivesOnTheWindowThread();
+    void keyboardAloneCompletesBothPaths_data();
+    void keyboardAloneCompletesBothPaths();
 };
+
+namespace {
+
+// Presses a key where the keyboard focus is, as a user would.
+void key(Wizard& w, Qt::Key k, int times = 1) {
+    for (int i = 0; i < times; ++i) {
+        QWidget* focus = w.form.focusWidget();
+        QVERIFY2(focus && focus->isVisible() && focus->isEnabled(), "the focus is on no visible control");
+        QTest::keyClick(focus, k);
+    }
+}
+
+}  // namespace
+
+void WizardFlowTest::keyboardAloneCompletesBothPaths_data() {
+    QTest::addColumn<bool>("usb");
+    QTest::newRow("classic MIDI, revision read off the panel, two stages") << false;
+    QTest::newRow("USB, revision from the reply") << true;
+}
+
+// Every page reached with the arrows, Tab, Space and Enter: the focus lands on the page's list or
+// the Test button, Tab leads on to Next, and Enter on Next goes on.
+void WizardFlowTest::keyboardAloneCompletesBothPaths() {
+    QFETCH(bool, usb);
+    Wizard w;
+    w.host.dialogAnswers.push_back("/fw/new.syx");
+    QCOMPARE(w.form.focusWidget(), w.form.ComboBox5);
+    key(w, Qt::Key_Down, usb ? 2 : 1);
+    key(w, Qt::Key_Tab);
+    QCOMPARE(w.form.focusWidget(), w.form.Shape1);
+    key(w, Qt::Key_Return);  // -> Connect page
+    key(w, Qt::Key_Return);  // -> Devices page
+    QCOMPARE(w.form.focusWidget(), w.form.ComboBox1);
+    key(w, Qt::Key_Down, 2);
+    if (usb) {
+        key(w, Qt::Key_Tab);
+        QCOMPARE(w.form.focusWidget(), w.form.ComboBox6);
+        key(w, Qt::Key_Down);
+    }
+    key(w, Qt::Key_Tab);
+    QCOMPARE(w.form.focusWidget(), w.form.Shape1);
+    key(w, Qt::Key_Return);  // -> Test page
+    QCOMPARE(w.form.focusWidget(), w.form.Shape2);
+    key(w, Qt::Key_Space);
+    QCOMPARE(w.host.count(kIdentityLine), 1);
+    if (usb) w.host.answerIdentity(0x00020500, "02.50");
+    key(w, Qt::Key_Tab);
+    QCOMPARE(w.form.focusWidget(), w.form.Shape1);
+    key(w, Qt::Key_Return);
+    if (!usb) {
+        key(w, Qt::Key_Return);  // Panel-mode page -> Read-revision page
+        QCOMPARE(w.form.focusWidget(), w.form.ComboBox2);
+        key(w, Qt::Key_Down, 2);  // 1
+        key(w, Qt::Key_Tab);
+        key(w, Qt::Key_Down, 1);  // 0
+        key(w, Qt::Key_Tab);
+        key(w, Qt::Key_Down, 3);  // 2
+        key(w, Qt::Key_Tab);
+        QCOMPARE(w.form.focusWidget(), w.form.Shape1);
+        QCOMPARE(w.form.revisionText(), std::string("1.02"));
+        key(w, Qt::Key_Return);  // -> Power-cycle page
+        key(w, Qt::Key_Return);  // file dialog -> Start page
+        key(w, Qt::Key_Return);  // first stage
+        QVERIFY2(w.form.Label1->text().startsWith(kFirstStage), qPrintable(w.form.Label1->text()));
+    }
+    QVERIFY2(w.form.Label1->text().startsWith("Let's start.") || !usb, qPrintable(w.form.Label1->text()));
+    // The upload ends with a dialog of the main window, which takes the keyboard: the wizard's next
+    // page takes it back.
+    QWidget mainWindow;
+    w.host.duringUpload = [&] {
+        mainWindow.show();
+        mainWindow.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&mainWindow));
+    };
+    key(w, Qt::Key_Return);  // final stage
+    QVERIFY(QTest::qWaitForWindowActive(&w.form));
+    QVERIFY2(w.form.Label1->text().startsWith(kFinalStage), qPrintable(w.form.Label1->text()));
+    QCOMPARE(w.host.count("upload"), usb ? 1 : 2);
+    key(w, Qt::Key_Return);
+    QVERIFY(!w.form.isVisible());
+    QVERIFY(!w.host.sharedFlags.wizardActive);
+}
 
 void WizardFlowTest::windowAsDesigned() {
     Wizard w;
@@ -372,6 +457,17 @@ void WizardFlowTest::escapeRunsTheCurrentStepEvenWhenNextIsOff() {
     QVERIFY(!w.form.Shape1->isEnabled());
     QTest::keyClick(&w.form, Qt::Key_Escape);
     QVERIFY(w.form.Label1->text().startsWith("Click test button"));
+
+    // Escape that closes an open drop-down list only closes the list.
+    Wizard v;
+    QApplication::setActiveWindow(&v.form);
+    v.toDevices(false);
+    v.form.ComboBox1->showPopup();
+    QVERIFY(QApplication::activePopupWidget());
+    QTest::keyClick(v.form.ComboBox1->view(), Qt::Key_Escape);
+    QVERIFY(!QApplication::activePopupWidget());
+    QVERIFY(v.form.currentStep() == &TForm3::Button1Next5Click);
+    QCOMPARE(v.form.Label1->text(), QString("Select your MIDI device from the drop down menu."));
 }
 
 void WizardFlowTest::closeGlyphRestoresTheDesignedLayoutOnEveryPage() {
