@@ -257,6 +257,8 @@ private slots:
         QCOMPARE(form.lastUpload().outcome, UploadOutcome::Completed);
         QVERIFY(form.diagnostics->Memo1->toPlainText().contains("Cannot keep the computer awake"));
         QVERIFY(!rig->answers.seen.join('\n').contains("awake"));
+    }
+
     // Exit (or the close box) mid-upload asks, Keep uploading being the default and Escape's answer;
     // with Keep the upload goes on to the end; a question left open goes when the upload ends.
     void leavingMidUploadAsksAndKeepGoesOn() {
