@@ -18,12 +18,14 @@ enum Exit : int {
     kExitDeclined = 4,
 };
 
+// The MIDI system a command runs on: the machine's own, or a stand-in in tests.
+using MidiSystem = std::function<std::shared_ptr<midi::MidiBackend>()>;
+
 void addInfoCommand(CLI::App& app, int& exitStatus);
 void addListCommand(CLI::App& app, int& exitStatus);
+void addDetectCommand(CLI::App& app, int& exitStatus, MidiSystem midi = flashMidi);
 void addIdentifyCommand(CLI::App& app, int& exitStatus);
 void addSendCommand(CLI::App& app, int& exitStatus);
-// The MIDI system an upload runs on: the machine's own, or a stand-in in tests.
-using MidiSystem = std::function<std::shared_ptr<midi::MidiBackend>()>;
 void addUploadCommand(CLI::App& app, int& exitStatus, MidiSystem midi = flashMidi);
 
 }  // namespace kaldo::cli

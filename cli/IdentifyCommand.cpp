@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 
+#include "AmpsOnTheLine.h"
 #include "Commands.h"
 #include "Json.h"
 #include "Messages.h"
@@ -28,8 +29,24 @@ struct AwaitedReply {
     std::optional<IdentityReply> reply;
 };
 
-int runIdentify(const IdentifyOptions& options) {
+int runIdentify(IdentifyOptions options) {
     const auto backend = flashMidi();
+    if (options.out.empty() != options.in.empty()) {
+        std::cerr << "kaldo-flash: name both --out and --in, or neither to look for the amp\n";
+        return kExitUsage;
+    }
+    if (options.out.empty()) {
+        const OnlyAmp only = theOnlyAmp(detectAmps(backend));
+        if (!only.amp) {
+            std::cerr << "kaldo-flash: " << only.problem << "\n";
+            return only.exitStatus;
+        }
+        const FoundAmp* amp = &*only.amp;
+        // Named exactly: the numbering may have moved since.
+        options.out = amp->out.name;
+        options.in = amp->in.name;
+        if (!options.json) std::cout << "Found the amp on " << amp->out.name << " / " << amp->in.name << "\n";
+    }
     midi::TMidiOut out(backend);
     midi::TMidiIn in(backend);
     const auto outDevice = deviceArgument(deviceNames(out), options.out, "output");
@@ -82,8 +99,9 @@ int runIdentify(const IdentifyOptions& options) {
 void addIdentifyCommand(CLI::App& app, int& exitStatus) {
     auto* identify = app.add_subcommand("identify", "Read the amp's firmware revision (MIDI Identity Request)");
     auto options = std::make_shared<IdentifyOptions>();
-    identify->add_option("--out", options->out, "Output device: number or part of its name")->required();
-    identify->add_option("--in", options->in, "Input device: number or part of its name")->required();
+    identify->add_option("--out", options->out,
+                         "Output device: number or part of its name; with neither --out nor --in the amp is looked for");
+    identify->add_option("--in", options->in, "Input device: number or part of its name");
     identify->add_option("--timeout", options->timeoutMs, "How long to wait for the reply, in ms")
         ->check(CLI::Range(1, 600000));
     identify->add_flag("--json", options->json, "Print JSON");

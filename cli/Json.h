@@ -1,5 +1,6 @@
 #pragma once
-// One flat JSON object for --json output, keys in the order they are added. Strings are escaped as
+// One JSON object for --json output, keys in the order they are added, values plain or objects and
+// arrays of objects made the same way. Strings are escaped as
 // JSON requires; other bytes pass through, so UTF-8 text stays UTF-8.
 #include <cstdint>
 #include <cstdio>
@@ -37,6 +38,13 @@ public:
     JsonObject& addInt(std::string_view key, std::int64_t value) { return add(key, std::to_string(value)); }
     JsonObject& addString(std::string_view key, std::string_view value) {
         return add(key, jsonQuoted(value));
+    }
+    JsonObject& addObject(std::string_view key, const JsonObject& value) { return add(key, value.str()); }
+    template <class Objects>
+    JsonObject& addArray(std::string_view key, const Objects& values) {
+        std::string array = "[";
+        for (const JsonObject& value : values) array += (array.size() > 1 ? "," : "") + value.str();
+        return add(key, array + "]");
     }
 
     std::string str() const { return "{" + body_ + "}"; }

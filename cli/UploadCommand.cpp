@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "AmpsOnTheLine.h"
 #include "Commands.h"
 #include "DeviceLookup.h"
 #include "Interrupt.h"
@@ -138,6 +139,8 @@ public:
 private:
     Ending upload();
     void checkOptions() const;
+    // No ports named: the one amp on the line. False, with the reason in ending, when there is none.
+    bool findTheAmp(Ending& ending);
     void loadFirmware();
     void checkFile() const;
     bool openNamed(bool quiet);
@@ -149,7 +152,7 @@ private:
     void describeStart(UploadWay way);
     int report(const Ending& ending);
 
-    const UploadOptions& options_;
+    UploadOptions options_;  // the ports filled in when the amp was looked for
     SteadyClock clock_;
     TerminalUi ui_;
     std::shared_ptr<midi::MidiBackend> backend_;
@@ -181,6 +184,7 @@ Ending UploadRun::upload() {
     loadFirmware();
     checkFile();
     Ending ending;
+    if (options_.out.empty() && !findTheAmp(ending)) return ending;
     if (!openNamed(false)) {
         ending.upload = {UploadOutcome::Failed, UploadWay::None, UploadFailure::NoOutPort, 0};
         ending.error = "The MIDI ports could not be opened; nothing was sent.";
@@ -218,6 +222,9 @@ Ending UploadRun::upload() {
 
 void UploadRun::checkOptions() const {
     if (options_.file.empty() == !options_.internal) throw UsageError{"give a firmware FILE or --internal"};
+    if (options_.out.empty() && !options_.in.empty()) throw UsageError{"--in needs --out; name both, or neither"};
+    // With neither, the amp is looked for: its input is known then.
+    if (options_.out.empty()) return;
     if (options_.mode == Mode::Handshake && options_.in.empty()) {
         throw UsageError{"--mode handshake needs --in: every packet waits for the amp's reply"};
     }
@@ -271,6 +278,29 @@ void UploadRun::checkFile() const {
     if (options_.confirm && options_.mode == Mode::Auto && !packets) {
         throw UsageError{"--confirm follows a handshake upload, and a single block is sent without replies"};
     }
+}
+
+bool UploadRun::findTheAmp(Ending& ending) {
+    ui_.event(JsonObject().addString("event", "note").addString("text", "looking for the amp"),
+              "No ports named: looking for the amp...");
+    const OnlyAmp only = theOnlyAmp(detectAmps(backend_));
+    if (!only.amp) {
+        ending.upload = {UploadOutcome::Failed, UploadWay::None, UploadFailure::NoOutPort, 0};
+        ending.error = only.problem;
+        ending.usage = only.exitStatus == kExitUsage;
+        return false;
+    }
+    options_.out = only.amp->out.name;
+    // Blind reads nothing back: its input stays closed.
+    options_.in = options_.mode == Mode::Blind ? std::string() : only.amp->in.name;
+    ui_.event(JsonObject()
+                  .addString("event", "found")
+                  .addString("out", only.amp->out.name)
+                  .addString("in", only.amp->in.name)
+                  .addString("version", only.amp->versionText),
+              "Found the amp on " + only.amp->out.name + " / " + only.amp->in.name + ", version " +
+                  only.amp->versionText);
+    return true;
 }
 
 // Opens the devices named by --out and --in through the device selection, as the "&Midi" menus
@@ -465,7 +495,9 @@ void addUploadCommand(CLI::App& app, int& exitStatus, MidiSystem midi) {
     auto* file = upload->add_option("file", options->file, "Firmware file (.syx)");
     auto* internal = upload->add_flag("--internal", options->internal, "The intermediate image the program carries");
     file->excludes(internal);
-    upload->add_option("--out", options->out, "MIDI output to the amp: number, name or part of a name")->required();
+    upload->add_option("--out", options->out,
+                       "MIDI output to the amp: number, name or part of a name. With neither --out nor --in the "
+                       "amp is looked for (see detect), and the only one that answers is taken");
     upload->add_option("--in", options->in, "MIDI input from the amp (its replies): number, name or part of a name");
     const std::map<std::string, Mode> modes{
         {"auto", Mode::Auto}, {"single", Mode::Single}, {"handshake", Mode::Handshake}, {"blind", Mode::Blind}};

@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
     int exitStatus = kaldo::cli::kExitOk;
     kaldo::cli::addInfoCommand(app, exitStatus);
     kaldo::cli::addListCommand(app, exitStatus);
+    kaldo::cli::addDetectCommand(app, exitStatus);
     kaldo::cli::addIdentifyCommand(app, exitStatus);
     kaldo::cli::addSendCommand(app, exitStatus);
     kaldo::cli::addUploadCommand(app, exitStatus);

@@ -19,6 +19,10 @@ DeviceLookup lookUpDevice(const std::vector<std::string>& names, const std::stri
         return {std::nullopt, "there is no device " + text};
     }
     if (text.empty()) return {std::nullopt, "no device named"};
+    // A whole name wins over names that merely contain it ("Amp In" beside "Amp In 2").
+    if (const auto exact = std::find(names.begin(), names.end(), text); exact != names.end()) {
+        return {static_cast<int>(exact - names.begin()), ""};
+    }
     const std::string wanted = lower(text);
     std::vector<int> matches;
     for (std::size_t i = 0; i < names.size(); ++i) {

@@ -84,6 +84,10 @@ std::vector<TimedReply> AmpModel::receive(std::span<const std::uint8_t> message)
         note("<- identity request");
         return identity();
     }
+    if (!plan_.otherMaker.empty()) {
+        note("<- message (" + std::to_string(message.size()) + " bytes) for another maker's device, ignored");
+        return {};
+    }
     const bool isHeader = isOurs(message) && message.size() == kHeaderLength && message[6] == kFormatPacket;
     const bool packetsExpected = uploading_ && upload_.packetsReceived < upload_.packetCount;
     // A header arriving where a packet is due starts the upload over (the updater tried again), unless
@@ -104,6 +108,13 @@ std::vector<TimedReply> AmpModel::receive(std::span<const std::uint8_t> message)
 std::vector<TimedReply> AmpModel::identity() {
     std::vector<TimedReply> out;
     if (silentFrom(Stage::Identity)) return out;
+    if (!plan_.otherMaker.empty()) {
+        std::vector<std::uint8_t> bytes{0xF0, 0x7E, 0x7F, 0x06, 0x02};
+        bytes.insert(bytes.end(), plan_.otherMaker.begin(), plan_.otherMaker.end());
+        bytes.insert(bytes.end(), {0x01, 0x00, 0x01, 0x00, 0x30, 0x31, 0x30, 0x30, 0xF7});
+        reply(out, plan_.replyDelayMs, std::move(bytes), "identity reply as another maker's device");
+        return out;
+    }
     int delayMs = plan_.replyDelayMs;
     if (plan_.foreignIdentity) {
         out.push_back({delayMs, kForeignIdentity});

@@ -45,6 +45,9 @@ struct FaultPlan {
     bool duplicateReplies = false;  // every status reply sent twice, back to back
     bool keepsRevision = false;     // programs the upload yet goes on reporting its old revision
     bool shortReplies = false;      // replies too short to carry a code or a revision
+    // Not the amp at all: another maker's device with this System Exclusive ID (one byte, or three
+    // beginning with 00). It answers the Identity Request as itself and takes no firmware.
+    std::vector<std::uint8_t> otherMaker;
     int vanishAtPacket = -1;        // the amp disappears (closes its ports) on receiving this packet
 };
 

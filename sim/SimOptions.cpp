@@ -17,6 +17,24 @@ std::optional<PackedVersion> parseRevision(std::string_view text) {
     return version;
 }
 
+std::vector<std::uint8_t> parseMaker(std::string_view text) {
+    std::vector<std::uint8_t> bytes;
+    if (text.size() != 2 && text.size() != 6) return {};
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        unsigned value = 0;
+        for (const char c : text.substr(i, 2)) {
+            const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+            if (digit < 0) return {};
+            value = value * 16 + static_cast<unsigned>(digit);
+        }
+        if (value > 0x7F) return {};
+        bytes.push_back(static_cast<std::uint8_t>(value));
+    }
+    // One byte, never 00 (that begins a three-byte ID); three bytes beginning with 00.
+    if ((bytes.size() == 1) == (bytes[0] == 0x00)) return {};
+    return bytes;
+}
+
 void describeOptions(CLI::App& app, SimOptions& options) {
     app.description(
         "A simulated KALDO amplifier on virtual MIDI ports: answers the Identity Request and an upload as "
@@ -71,6 +89,11 @@ void describeOptions(CLI::App& app, SimOptions& options) {
     app.add_flag("--duplicate-replies", plan.duplicateReplies, "Send every status answer twice");
     app.add_flag("--keep-revision", plan.keepsRevision,
                  "Program the upload yet go on reporting the old revision");
+    auto maker = std::make_shared<std::string>();
+    app.add_option("--maker", *maker,
+                   "Be another maker's device, not an amp: answer the Identity Request with this maker ID (hex, "
+                   "such as 43 or 00206B) and take nothing else")
+        ->type_name("HEX");
     app.add_flag("--short-replies", plan.shortReplies, "Answers too short to carry a code or revision");
     app.add_option("--vanish-at-packet", plan.vanishAtPacket,
                    "Close the ports on receiving this packet (0-based)")
@@ -78,11 +101,17 @@ void describeOptions(CLI::App& app, SimOptions& options) {
     app.add_option("--write-image", options.writeImage, "Write the received image here when an upload ends");
     app.add_flag("--transcript", options.transcript, "Print every message received and every answer");
 
-    app.callback([&options, revision, silentPacket] {
+    app.callback([&options, revision, silentPacket, maker] {
         const auto parsed = parseRevision(*revision);
         if (!parsed)
             throw CLI::ValidationError("--revision", "'" + *revision + "' is not a revision like 02.83");
         options.revision = *parsed;
+        if (!maker->empty()) {
+            options.plan.otherMaker = parseMaker(*maker);
+            if (options.plan.otherMaker.empty()) {
+                throw CLI::ValidationError("--maker", "'" + *maker + "' is not a maker ID like 43 or 00206B");
+            }
+        }
         if (silentPacket->count() > 0 && options.plan.silentAt != Stage::Packet) {
             throw CLI::ValidationError("--silent-packet", "needs --silent-at packet");
         }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "AmpModel.h"
 #include "Version.h"
@@ -24,6 +25,10 @@ struct SimOptions {
 
 // "02.83" as the amp shows it, or "2.83" as the wizard writes it; nothing for anything else.
 std::optional<PackedVersion> parseRevision(std::string_view text);
+
+// A System Exclusive maker ID in hex: one byte ("43", never 00) or three beginning with 00 ("00206B");
+// empty for anything else.
+std::vector<std::uint8_t> parseMaker(std::string_view text);
 
 // Declares the options on app; options is filled in when app parses, which throws on a bad value.
 void describeOptions(CLI::App& app, SimOptions& options);

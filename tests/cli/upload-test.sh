@@ -16,10 +16,20 @@ stop_sim() {
         sim_pid=""
     fi
 }
+# More devices on the line, for the cases that look for amps.
+extra_pids=()
+stop_extras() {
+    local pid
+    for pid in "${extra_pids[@]}"; do
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+    extra_pids=()
+}
 # The stand-in logind of the sleep-inhibitor case, when it runs.
 logind_mock="$(dirname "$0")/../support/logind-mock.sh"
 stop_bus() { [ ! -d "$work/bus" ] || "$logind_mock" stop "$work/bus"; }
-trap 'stop_sim; stop_bus; rm -rf "$work"' EXIT
+trap 'stop_sim; stop_extras; stop_bus; rm -rf "$work"' EXIT
 
 fail() {
     echo "FAIL: $case_name: $*" >&2
@@ -44,6 +54,22 @@ start_sim() {
     done
     echo "FAIL: $case_name: the simulated amp did not start:" >&2
     cat "$work/sim.log" >&2
+    exit 1
+}
+
+# start_extra NAME OPTIONS...: another kaldo-amp-sim, an amp or (--maker) another maker's device, its
+# transcript in the work folder under its name.
+start_extra() {
+    local device="$1"
+    shift
+    "$sim" --name "$device" --transcript "${sim_delays[@]}" "$@" >"$work/$device.log" 2>&1 &
+    extra_pids+=($!)
+    for _ in $(seq 100); do
+        grep -q "kaldo-amp-sim ready" "$work/$device.log" && return 0
+        sleep 0.1
+    done
+    echo "FAIL: $case_name: $device did not start:" >&2
+    cat "$work/$device.log" >&2
     exit 1
 }
 
@@ -216,6 +242,59 @@ sleep-inhibitor)
     # The server now waits for the killed client: the amp and the server go the hard way.
     kill -KILL "$sim_pid"
     sim_pid=""
+    ;;
+detect)
+    # Two amps and a synth on the line: detect finds exactly the two, each output paired with its own
+    # amp's input, and lists the synth apart, by its maker.
+    start_sim --revision 02.80
+    start_extra "$name B" --revision 01.02
+    start_extra "$name Synth" --maker 00206B
+    "$flash" detect --json >"$work/detect.json" 2>"$work/err.txt"
+    status=$?
+    expect_status 0
+    "$jq" -e --arg a "$name" '
+        (.amps | map({out: .out.name, in: .in.name, version}) | sort_by(.out))
+            == [{out: ($a + " B In:in"), in: ($a + " B Out:out"), version: "01.02"},
+                {out: ($a + " In:in"), in: ($a + " Out:out"), version: "02.80"}]
+        and (.others | map({out: .out.name, in: .in.name, manufacturer}))
+            == [{out: ($a + " Synth In:in"), in: ($a + " Synth Out:out"), manufacturer: "00 20 6B"}]
+        and all(.amps[]; .out.number >= 0 and .in.number >= 0 and .packed > 0)' "$work/detect.json" >/dev/null ||
+        fail "detect found: $(cat "$work/detect.json")"
+    "$flash" detect >"$work/detect.txt"
+    grep -qx "$name In:in -> $name Out:out  version 02.80" "$work/detect.txt" ||
+        fail "detect printed: $(cat "$work/detect.txt")"
+    stop_sim
+    stop_extras
+    # Only Identity Requests reached the devices.
+    ! grep -h -- "<- " "$work/sim.log" "$work/$name B.log" "$work/$name Synth.log" | grep -vq "identity request" ||
+        fail "detect sent more than Identity Requests"
+    ;;
+portless)
+    # No ports named: the one amp on the line takes the upload; with a second amp nothing is sent and
+    # the user is told to name one (exit 2); with none, what to check (exit 1). A synth that answers
+    # is never taken for an amp.
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 3 --data-length 100
+    start_extra "$name Synth" --maker 43
+    upload "$work/fw.syx"
+    expect_status 1
+    expect "$result | .outcome == \"failed\" and (.error | contains(\"no amp answered\"))"
+    start_sim --revision 02.80
+    upload "$work/fw.syx"
+    expect_status 0
+    expect "$result | .outcome == \"completed\" and .way == \"handshake\""
+    expect "any(.[]; .event == \"found\" and .out == \"$out_port:in\" and .in == \"$in_port:out\" and .version == \"02.80\")"
+    expect_received "$work/fw.syx"
+    "$flash" identify --json >"$work/id.json" 2>"$work/err.txt" || fail "identify: $(cat "$work/err.txt")"
+    "$jq" -e '.version == "02.83"' "$work/id.json" >/dev/null || fail "identify read $(cat "$work/id.json")"
+    start_extra "$name B" --revision 02.80
+    headers_before="$(grep -c -- "<- header" "$work/sim.log")"
+    upload "$work/fw.syx"
+    expect_status 2
+    expect "$result | .failure == \"usage\" and (.error | contains(\"2 amps answered\"))"
+    stop_sim
+    stop_extras
+    [ "$(grep -c -- "<- header" "$work/sim.log")" -eq "$headers_before" ] || fail "an upload went to one of two amps"
+    ! grep -q -- "<- header" "$work/$name B.log" || fail "an upload went to the second amp"
     ;;
 blind)
     # A file of 01.59 or lower goes out blind even with an input port and a known amp version.

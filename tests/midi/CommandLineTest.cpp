@@ -21,6 +21,9 @@ TEST(DeviceLookup, ByNumberOrByAUniquePartOfTheName) {
     EXPECT_FALSE(lookUpDevice({}, "0").device);
     EXPECT_FALSE(lookUpDevice(names, "99999999999999999999").device);  // no overflow
     EXPECT_NE(lookUpDevice(names, "midi").problem.find("2 device names"), std::string::npos);
+    // A whole name, as detection hands it on, even where another name holds it too.
+    const std::vector<std::string> amps{"KALDO Amp In 2", "KALDO Amp In"};
+    EXPECT_EQ(lookUpDevice(amps, "KALDO Amp In").device, 1);
 }
 
 TEST(SysExFile, SplitsMessagesAndRefusesAnythingElse) {

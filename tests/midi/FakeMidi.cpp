@@ -20,7 +20,10 @@ public:
             midi_.released_.wait(lock, [this] { return !midi_.held_; });
             midi_.waiting_ = false;
         }
-        return record(block, true);
+        if (!record(block, true)) return false;
+        // The device at the other end answers, as the sender's call returns.
+        if (midi_.answer) midi_.answer(device_, std::vector<std::uint8_t>(block.begin(), block.end()));
+        return true;
     }
 
 private:

@@ -19,6 +19,9 @@ public:
     std::vector<std::string> inputs;
     std::set<std::string> refusing;  // devices whose open fails
     bool sendsFail = false;
+    // The devices on the line: called with each System Exclusive block sent to an output and its
+    // device name; a test answers with inject().
+    std::function<void(const std::string& device, std::vector<std::uint8_t> block)> answer;
 
     // While held, a SysEx send waits (on the sender's thread) until release().
     void holdSysEx();

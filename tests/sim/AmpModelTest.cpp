@@ -212,6 +212,19 @@ TEST(AmpModel, AnotherMakersIdentityReplyComesFirst) {
     EXPECT_EQ(id[1].delayMs - id[0].delayMs, 200);
 }
 
+TEST(AmpModel, AnotherMakersDeviceAnswersAsItselfAndTakesNoFirmware) {
+    FaultPlan plan;
+    plan.otherMaker = {0x00, 0x20, 0x6B};
+    AmpModel synth(kOld, plan);
+    const auto id = synth.receive(kIdentityRequest);
+    ASSERT_EQ(id.size(), 1u);
+    EXPECT_TRUE(isIdentityReply(id[0].bytes));
+    EXPECT_FALSE(identityReplyOf(id[0].bytes));
+    EXPECT_EQ(std::vector<std::uint8_t>(id[0].bytes.begin() + 5, id[0].bytes.begin() + 8), plan.otherMaker);
+    EXPECT_TRUE(upload(synth, 1)[0].empty());
+    EXPECT_EQ(synth.uploadsEnded(), 0);
+}
+
 TEST(AmpModel, DuplicatedRepliesAndAKeptRevision) {
     FaultPlan plan;
     plan.duplicateReplies = true;

@@ -79,6 +79,9 @@ TEST(SimOptions, FaultPlanFromTheCommandLine) {
     EXPECT_TRUE(o.transcript);
     EXPECT_EQ(o.name, "Bench Amp");
 
+    EXPECT_EQ(parse({"--maker", "00206b"}).plan.otherMaker, (std::vector<std::uint8_t>{0x00, 0x20, 0x6B}));
+    EXPECT_EQ(parse({"--maker", "43"}).plan.otherMaker, std::vector<std::uint8_t>{0x43});
+
     const auto defaults = parse({});
     EXPECT_EQ(defaults.revision, 0x00020803u);
     EXPECT_EQ(defaults.name, "KALDO Amp Sim");
@@ -92,6 +95,9 @@ TEST(SimOptions, RefusesWhatCannotBeMeant) {
     EXPECT_THROW(parse({"--silent-at", "later"}), CLI::ValidationError);
     EXPECT_THROW(parse({"--packet-error", "-1"}), CLI::ValidationError);
     EXPECT_THROW(parse({"--foreign-sysex", "loud"}), CLI::ValidationError);
+    for (const char* maker : {"00", "4", "80", "01206B", "0020", "zz"}) {
+        EXPECT_THROW(parse({"--maker", maker}), CLI::ValidationError) << maker;
+    }
 }
 
 TEST(SimOptions, StagesGoByTheirNamesOnly) {

@@ -1,0 +1,66 @@
+#pragma once
+// Finding the amps on the machine's MIDI: the Identity Request goes to one output at a time while
+// every input listens, and an output is paired with the input where the amp's Identity Reply (maker
+// 00 00 5A) arrives. Every device on the line answers the request (it is addressed to all), so other
+// makers' answers are listed apart and never taken for an amp. Nothing but Identity Requests is sent.
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "Version.h"
+
+namespace kaldo {
+
+class Clock;
+
+// The MIDI system as detection uses it, in the updater's numbering of devices.
+class DetectionLine {
+public:
+    virtual ~DetectionLine() = default;
+    virtual std::vector<std::string> outputs() = 0;
+    virtual std::vector<std::string> inputs() = 0;
+    // Opens every input; every System Exclusive message that arrives goes to heard with its input's
+    // number, on the system's threads, until stopListening().
+    virtual void listen(std::function<void(int input, std::span<const std::uint8_t> message)> heard) = 0;
+    virtual void stopListening() = 0;
+    // Opens output `out`, sends the message and closes it again; false when that could not be done.
+    virtual bool sendTo(int out, std::span<const std::uint8_t> message) = 0;
+};
+
+struct DetectedPort {
+    int number = -1;
+    std::string name;
+};
+
+struct FoundAmp {
+    DetectedPort out;
+    DetectedPort in;
+    PackedVersion version = kNoVersion;
+    std::string versionText;  // "02.80"
+};
+
+// Another maker's device that answered, with its manufacturer ID as hex bytes ("00 20 6B", "43").
+struct OtherDevice {
+    DetectedPort out;
+    DetectedPort in;
+    std::string manufacturer;
+};
+
+struct Detection {
+    std::vector<FoundAmp> amps;
+    std::vector<OtherDevice> others;
+};
+
+// How long each output is given for its answers by default.
+inline constexpr int kDetectionAnswerMs = 500;
+
+// Asks every output in turn, waiting answerMs on the clock for the answers to each; the clock's
+// window stays live meanwhile.
+Detection detectAmps(DetectionLine& line, Clock& clock, int answerMs = kDetectionAnswerMs);
+
+// The manufacturer ID of an Identity Reply of any maker, as hex bytes; empty when it is none.
+std::string manufacturerOf(std::span<const std::uint8_t> identityReply);
+
+}  // namespace kaldo

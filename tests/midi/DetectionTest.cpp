@@ -1,0 +1,85 @@
+// Finding the amps on a line with other gear, on the in-memory MIDI system and virtual time.
+#include <gtest/gtest.h>
+
+#include "BackendDetectionLine.h"
+#include "FakeMidi.h"
+#include "Messages.h"
+#include "VirtualClock.h"
+
+namespace kaldo::midi {
+namespace {
+
+using testing::FakeMidi;
+
+// Another maker's Identity Reply (maker 00 20 6B), and a one-byte maker's (43).
+const std::vector<std::uint8_t> kSynthReply{0xF0, 0x7E, 0x00, 0x06, 0x02, 0x00, 0x20, 0x6B, 0x01,
+                                            0x00, 0x01, 0x00, 0x30, 0x39, 0x39, 0x39, 0xF7};
+const std::vector<std::uint8_t> kPedalReply{0xF0, 0x7E, 0x00, 0x06, 0x02, 0x43, 0x01, 0x00,
+                                            0x02, 0x00, 0x01, 0x00, 0x01, 0x00, 0xF7};
+
+struct Line {
+    std::shared_ptr<FakeMidi> midi = std::make_shared<FakeMidi>();
+    VirtualClock clock;
+
+    // outputs and inputs in the order the system lists them; answers maps an output to the input
+    // where a device answers and what it says.
+    Line() {
+        midi->outputs = {"Midi Through", "Synth Out", "Amp B In", "Amp A In", "Empty Out"};
+        midi->inputs = {"Midi Through", "Amp A Out", "Synth In", "Amp B Out", "Pedal In"};
+        midi->answer = [this](const std::string& device, std::vector<std::uint8_t> block) {
+            if (block != std::vector<std::uint8_t>(kIdentityRequest.begin(), kIdentityRequest.end())) return;
+            const auto ampA = makeIdentityReply(0x00020800);
+            const auto ampB = makeIdentityReply(0x00010002);
+            if (device == "Amp A In") midi->inject("Amp A Out", {ampA.begin(), ampA.end()});
+            if (device == "Amp B In") midi->inject("Amp B Out", {ampB.begin(), ampB.end()});
+            if (device == "Synth Out") {
+                midi->inject("Synth In", kSynthReply);
+                midi->inject("Pedal In", kPedalReply);  // a pedal chained behind the synth answers too
+            }
+        };
+    }
+};
+
+TEST(Detection, FindsExactlyTheAmpsPairedRightAndListsTheOtherGearApart) {
+    Line line;
+    BackendDetectionLine system(line.midi);
+    const std::int64_t start = line.clock.nowMs();
+    const Detection found = detectAmps(system, line.clock);
+    ASSERT_EQ(found.amps.size(), 2u);
+    EXPECT_EQ(found.amps[0].out.name, "Amp B In");
+    EXPECT_EQ(found.amps[0].out.number, 2);
+    EXPECT_EQ(found.amps[0].in.name, "Amp B Out");
+    EXPECT_EQ(found.amps[0].in.number, 3);
+    EXPECT_EQ(found.amps[0].versionText, "01.02");
+    EXPECT_EQ(found.amps[1].out.name, "Amp A In");
+    EXPECT_EQ(found.amps[1].in.name, "Amp A Out");
+    EXPECT_EQ(found.amps[1].in.number, 1);
+    EXPECT_EQ(found.amps[1].version, 0x00020800u);
+    ASSERT_EQ(found.others.size(), 2u);
+    EXPECT_EQ(found.others[0].out.name, "Synth Out");
+    EXPECT_EQ(found.others[0].in.name, "Synth In");
+    EXPECT_EQ(found.others[0].manufacturer, "00 20 6B");
+    EXPECT_EQ(found.others[1].in.name, "Pedal In");
+    EXPECT_EQ(found.others[1].manufacturer, "43");
+    // Half a second an output, nothing but Identity Requests, every port closed again.
+    EXPECT_EQ(line.clock.nowMs() - start, 5 * kDetectionAnswerMs);
+    const auto sent = line.midi->sent();
+    ASSERT_EQ(sent.size(), 5u);
+    for (const auto& s : sent) {
+        EXPECT_EQ(s.bytes, std::vector<std::uint8_t>(kIdentityRequest.begin(), kIdentityRequest.end()));
+    }
+    EXPECT_TRUE(line.midi->openOutputs().empty());
+    EXPECT_TRUE(line.midi->openInputs().empty());
+}
+
+TEST(Detection, NothingAnswersOnAnEmptyLine) {
+    Line line;
+    line.midi->answer = nullptr;
+    BackendDetectionLine system(line.midi);
+    const Detection found = detectAmps(system, line.clock, 100);
+    EXPECT_TRUE(found.amps.empty());
+    EXPECT_TRUE(found.others.empty());
+}
+
+}  // namespace
+}  // namespace kaldo::midi
