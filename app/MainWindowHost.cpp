@@ -58,6 +58,8 @@ bool MainWindowHost::outPortReady() { return selection_.outPortReady; }
 
 bool MainWindowHost::inPortReady() { return selection_.inPortReady; }
 
+std::optional<FoundAmp> MainWindowHost::findAmp() { return form_.findTheAmp(false); }
+
 void MainWindowHost::Put2(std::uint8_t status, std::uint8_t data) { out_.Put2(status, data); }
 
 void MainWindowHost::SysEx(const std::uint8_t* data, std::size_t length) { out_.SysEx(data, length); }

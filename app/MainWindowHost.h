@@ -27,6 +27,7 @@ public:
     void clickInItem(int item) override;
     bool outPortReady() override;
     bool inPortReady() override;
+    std::optional<FoundAmp> findAmp() override;
     void Put2(std::uint8_t status, std::uint8_t data) override;
     void SysEx(const std::uint8_t* data, std::size_t length) override;
     std::optional<std::string> runOpenDialog(const std::string& filter) override;

@@ -1,8 +1,10 @@
 #include "TForm1.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -11,6 +13,7 @@
 #include <QShortcut>
 
 #include "AboutBox.h"
+#include "BackendDetectionLine.h"
 #include "DiagnosticsWindow.h"
 #include "DrawnButton.h"
 #include "LampLayout.h"
@@ -320,10 +323,12 @@ void TForm1::buildMenus() {
     ReCheckforMididevices1 = Midi1->addAction("Re-Check for Midi devices");
     ReCheckforMididevices1->setShortcut(QKeySequence(Qt::Key_F5));
     TestMidiConnection1 = Midi1->addAction("Test Connection");
+    FindAmp1 = Midi1->addAction("Find Amp");
     Midi1->addSeparator();
     Diagnostics1 = Midi1->addAction("Diagnostics");
     connect(ReCheckforMididevices1, &QAction::triggered, this, &TForm1::ReCheckforMididevices1Click);
     connect(TestMidiConnection1, &QAction::triggered, this, &TForm1::TestMidiConnection1Click);
+    connect(FindAmp1, &QAction::triggered, this, &TForm1::FindAmp1Click);
     connect(Diagnostics1, &QAction::triggered, this, [this] {
         if (!diagnostics->isVisible()) look::centreOver(diagnostics, this);
         diagnostics->show();
@@ -398,7 +403,8 @@ void TForm1::deviceItemClicked(QMenu* menu, QAction* item) {
 }
 
 void TForm1::setCommandsEnabled(bool enabled) {
-    for (QAction* a : {Firmware1, ReCheckforMididevices1, TestMidiConnection1, UploadCode1}) a->setEnabled(enabled);
+    for (QAction* a : {Firmware1, ReCheckforMididevices1, TestMidiConnection1, FindAmp1, UploadCode1})
+        a->setEnabled(enabled);
     Out1->setEnabled(enabled);
     In1->setEnabled(enabled);
 }
@@ -523,6 +529,51 @@ void TForm1::showDeviceCounts() {
     StatusBar2->setText(3, outputs == 0 && inputs == 0 ? QString(kNoDevicesHint)
                                                        : "Status -> Found " + counted(outputs, "output") + " and " +
                                                              counted(inputs, "input") + ".");
+}
+
+void TForm1::FindAmp1Click() { findTheAmp(true); }
+
+std::optional<FoundAmp> TForm1::findTheAmp(bool tellFound) {
+    if (updater->uploadRunning() || !FindAmp1->isEnabled()) return std::nullopt;
+    setCommandsEnabled(false);
+    setStatus2(3, "Status -> Looking for the amp on every MIDI port...");
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    Detection found;
+    {
+        midi::BackendDetectionLine line(midi_);
+        found = detectAmps(line, clock_);
+    }
+    QApplication::restoreOverrideCursor();
+    setCommandsEnabled(true);
+
+    std::optional<FoundAmp> amp;
+    if (found.amps.size() == 1) amp = found.amps.front();
+    if (found.amps.empty()) {
+        setStatus2(3, "Status -> No amp answered.");
+        messageBox("No amp answered. Check that the amp is switched on, that its USB cable is plugged in (or "
+                   "both MIDI cables: the amp's MIDI out to the computer's MIDI in, and back), and that a USB amp "
+                   "is in its USB MIDI mode. Then try again.",
+                   "Find Amp", Buttons::Ok);
+        return std::nullopt;
+    }
+    if (found.amps.size() > 1) {
+        QStringList choices;
+        for (const FoundAmp& a : found.amps) {
+            choices << qs(a.out.name + " / " + a.in.name + ", version " + a.versionText);
+        }
+        bool picked = false;
+        const QString choice = QInputDialog::getItem(
+            this, "Find Amp", QString("%1 amps answered. Which one do you want to update?").arg(found.amps.size()),
+            choices, 0, false, &picked);
+        if (!picked) return std::nullopt;
+        amp = found.amps.at(static_cast<std::size_t>(choices.indexOf(choice)));
+    }
+    selection->selectByName(amp->out.name, amp->in.name);
+    if (!selection->outPortReady || !selection->inPortReady) return std::nullopt;  // it said why
+    const std::string text = "Found the amp on " + amp->out.name + " / " + amp->in.name + ", version " + amp->versionText;
+    setStatus2(3, "Status -> " + text);
+    if (tellFound) messageBox(text, "Find Amp", Buttons::Ok);
+    return amp;
 }
 
 void TForm1::TestMidiConnection1Click() {

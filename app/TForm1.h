@@ -9,8 +9,10 @@
 #include <QPointer>
 #include <QTimer>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "AmpDetection.h"
 #include "Clock.h"
 #include "LinkSwitch.h"
 #include "MidiSelection.h"
@@ -95,6 +97,7 @@ public:
     QMenu* In1;
     QAction* ReCheckforMididevices1;
     QAction* TestMidiConnection1;
+    QAction* FindAmp1;  // our addition: finds the amp's ports by asking every output
     QAction* Diagnostics1;  // our addition: opens the diagnostics window
     QMenu* Run1;
     QAction* UploadCode1;
@@ -143,6 +146,11 @@ public:
     void StartupHelp1Click();
     void ReCheckforMididevices1Click();
     void TestMidiConnection1Click();
+    void FindAmp1Click();
+    // Looks for the amp on every MIDI port, the window live, and selects the ports of the one that
+    // answers (the user picks when several do), as picking them by hand would. Says so when none or
+    // several answered; with tellFound also when one did. The chosen amp, when its ports opened.
+    std::optional<FoundAmp> findTheAmp(bool tellFound);
     void Button2Click();
     void Timer2Timer();
     void Timer3Timer();

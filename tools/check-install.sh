@@ -59,7 +59,7 @@ documented() {  # documented PROGRAM [COMMAND]
     done
 }
 documented kaldo-amp-sim
-for command in "" info list identify send upload; do documented kaldo-flash "$command"; done
+for command in "" info list detect identify send upload; do documented kaldo-flash "$command"; done
 
 for p in "${programs[@]}"; do
     check "$p has no RPATH" test -z "$(readelf -d "$prefix/bin/$p" | grep -E 'RPATH|RUNPATH')"

@@ -1,5 +1,7 @@
 #include "TForm3.h"
 
+#include <QEvent>
+
 #include <QMetaObject>
 #include <QShortcut>
 #include <QStringList>
@@ -65,6 +67,22 @@ constexpr int kNextGroupMove = 60;
 // How long the amp may take to answer after a stage: it may be restarting on its new code.
 constexpr int kRevisionReadMs = 5000;
 
+// Shows and hides a widget with another one, whatever shows or hides that one.
+class ShownWith : public QObject {
+public:
+    ShownWith(QWidget* follower, QObject* parent) : QObject(parent), follower_(follower) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Show) follower_->show();
+        if (event->type() == QEvent::Hide) follower_->hide();
+        return false;
+    }
+
+private:
+    QWidget* follower_;
+};
+
 EditableList* list(QWidget* parent, const QString& prompt, int left, int top, int width,
                    const QStringList& entries = {}) {
     auto* combo = new EditableList(parent);
@@ -108,6 +126,16 @@ TForm3::TForm3(WizardHost& host, QWidget* mainWindow)
     ComboBox1->hide();
     ComboBox6 = list(this, "Midi In Devices", 250, 208, 178);
     ComboBox6->hide();
+    // Under the output list, left of the logo, where the page has room: on the USB path only, which
+    // is the one with both lists (an amp on a plain MIDI cable cannot answer).
+    FindAmpLink = look::caption(this, "<a href=\"#find\" style=\"color: #f0d080\">Find my amp</a>", {46, 236, 110, 18},
+                                11, false);
+    FindAmpLink->setAlignment(Qt::AlignLeft);
+    FindAmpLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    FindAmpLink->setFocusPolicy(Qt::TabFocus);
+    FindAmpLink->setToolTip("Ask every MIDI port for the amp and choose its two ports");
+    FindAmpLink->hide();
+    ComboBox6->installEventFilter(new ShownWith(FindAmpLink, this));
 
     ComboBox2 = list(this, "Stompboxes", 39, 217, 111, numbered("Stomp", 12));
     ComboBox3 = list(this, "Amps", 175, 218, 114, numbered("Amp", 12) << QString());
@@ -157,8 +185,8 @@ TForm3::TForm3(WizardHost& host, QWidget* mainWindow)
     // focus never goes where it cannot be seen.
     for (QPushButton* hidden : {Button1, Button2, ResetStartup}) hidden->setFocusPolicy(Qt::NoFocus);
     // Tab goes through the page's lists, then the Test and Next buttons; the close glyph comes last.
-    const std::initializer_list<QWidget*> tabOrder{ComboBox5, ComboBox1, ComboBox6, ComboBox2, ComboBox3, ComboBox4,
-                                                   Shape2,    Shape1,    CheckBox1, SpeedButton1};
+    const std::initializer_list<QWidget*> tabOrder{ComboBox5, ComboBox1, ComboBox6, FindAmpLink, ComboBox2, ComboBox3,
+                                                   ComboBox4, Shape2,    Shape1,    CheckBox1,   SpeedButton1};
     for (auto it = tabOrder.begin(); it + 1 != tabOrder.end(); ++it) setTabOrder(*it, *(it + 1));
 
     connect(Button1, &QPushButton::clicked, this, &TForm3::runCurrentStep);
@@ -173,6 +201,7 @@ TForm3::TForm3(WizardHost& host, QWidget* mainWindow)
     connect(Shape2, &CircleShape::mouseDown, this, &TForm3::Shape2MouseDown);
     connect(Shape2, &CircleShape::mouseUp, this, &TForm3::Shape2MouseUp);
     connect(ComboBox5, &EditableList::changed, this, &TForm3::ComboBox5Change);
+    connect(FindAmpLink, &QLabel::linkActivated, this, &TForm3::FindAmpClick);
     connect(ComboBox1, &EditableList::changed, this, &TForm3::ComboBox1Change);
     connect(ComboBox6, &EditableList::changed, this, &TForm3::ComboBox6Change);
     connect(ComboBox2, &EditableList::changed, this, &TForm3::ComboBox2Change);
@@ -302,6 +331,19 @@ void TForm3::ComboBox6Change() {
     if (host_.inPortReady() && host_.outPortReady()) {
         Shape1->setEnabled(true);
         Shape1->show();
+    }
+}
+
+void TForm3::FindAmpClick() {
+    const auto amp = host_.findAmp();
+    if (!amp) return;
+    // The host opened the ports as clicking their items would; the lists show which.
+    ComboBox1->setCurrentIndex(ComboBox1->findText(QString::fromStdString(amp->out.name)));
+    ComboBox6->setCurrentIndex(ComboBox6->findText(QString::fromStdString(amp->in.name)));
+    if (host_.inPortReady() && host_.outPortReady()) {
+        Shape1->setEnabled(true);
+        Shape1->show();
+        Shape1->setFocus();
     }
 }
 

@@ -64,6 +64,8 @@ public:
     void ComboBox5Change();
     void ComboBox1Change();
     void ComboBox6Change();
+    // The "Find my amp" link of the USB device page: fills both lists with the amp's ports.
+    void FindAmpClick();
     void ComboBox2Change();
     void ComboBox3Change();
     void ComboBox4Change();
@@ -79,6 +81,7 @@ public:
     QCheckBox* CheckBox1;
     EditableList* ComboBox1;  // MIDI out device
     EditableList* ComboBox6;  // MIDI in device
+    QLabel* FindAmpLink;      // our addition: "Find my amp", shown with ComboBox6
     QLabel* Image3;  // Next, normal look
     QLabel* Image2;  // Next, pressed look
     CircleShape* Shape1;  // Next hit area

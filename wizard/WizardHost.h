@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "AmpDetection.h"
 #include "Messages.h"
 #include "SharedFlags.h"
 #include "UploadOutcome.h"
@@ -29,6 +30,10 @@ public:
     virtual void clickInItem(int item) = 0;
     virtual bool outPortReady() = 0;
     virtual bool inPortReady() = 0;
+    // "Find Amp": looks for the amp on every port and opens the ports of the one that answered, as
+    // clicking their items would, saying so when none or several answered. The amp whose ports are now
+    // open, or none.
+    virtual std::optional<FoundAmp> findAmp() = 0;
 
     // TMidiOut::Put2 and TMidiOut::SysEx on MidiOut1.
     virtual void Put2(std::uint8_t status, std::uint8_t data) = 0;

@@ -182,7 +182,7 @@ private slots:
         QCOMPARE(itemTexts(form->File1), (QStringList{"Open &Firmware", "E&xit", "Startup Help"}));
         QVERIFY(form->StartupHelp1->isCheckable());
         QCOMPARE(itemTexts(form->Midi1),
-                 (QStringList{"Out", "In", "Re-Check for Midi devices", "Test Connection", "-", "Diagnostics"}));
+                 (QStringList{"Out", "In", "Re-Check for Midi devices", "Test Connection", "Find Amp", "-", "Diagnostics"}));
         QCOMPARE(itemTexts(form->Run1), QStringList{"Upload Code"});
         QCOMPARE(itemTexts(form->Help1), QStringList{"About KALDO Updater"});
     }

@@ -174,7 +174,26 @@ private slots:
         const std::string saved = closeAndRead();
         QVERIFY(rig->midi->openOutputs().empty());
         QVERIFY(rig->midi->openInputs().empty());
-        QVERIFY2(saved.find("MIDI_OutPort=1\r\nMIDI_InPort=0\r\n") != std::string::npos, saved.c_str());
+        QVERIFY2(saved.find("MIDI_OutPort=1\r\nMIDI_InPort=0\r\nOUT_NAME=Out 1\r\nIN_NAME=In 0\r\n") !=
+                     std::string::npos,
+                 saved.c_str());
+    }
+
+    // The amp's ports of last time open again by their names, whatever numbers they have now; a port
+    // that is not there leaves its menu on "None", without a word.
+    void thePortsOfLastTimeOpenAgainByName() {
+        writeText(rig->settingsPath(), "[INI_VERSION]\r\nVERSION=1\r\n[FIRST_TIME]\r\nFT=0\r\n[MIDI_SELECTION]\r\n"
+                                       "MIDI_OutPort=1\r\nMIDI_InPort=0\r\nOUT_NAME=Out 1\r\nIN_NAME=Amp In\r\n");
+        rig->midi->outputs = {"New Synth", "Out 0", "Out 1"};
+        TForm1& form = rig->start();
+        QCOMPARE(form.selection->selectedOutName(), std::string("Out 1"));
+        QCOMPARE(form.selection->selectedOutPort, 2);
+        QVERIFY(form.selection->outPortReady);
+        QVERIFY(form.Out1->actions()[3]->isChecked());
+        QCOMPARE(rig->midi->openOutputs(), std::vector<std::string>{"Out 1"});
+        QCOMPARE(form.selection->selectedInPort, -1);  // "Amp In" is not plugged in
+        QVERIFY(form.In1->actions()[0]->isChecked());
+        QVERIFY(rig->answers.seen.isEmpty());
     }
 
     void unwritableSettingsAreReportedAndTheWindowStillCloses() {

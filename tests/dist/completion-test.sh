@@ -25,7 +25,8 @@ expect() {
     fi
 }
 
-expect "kaldo-flash " "--help --version identify info list send upload"
+expect "kaldo-flash " "--help --version detect identify info list send upload"
+expect "kaldo-flash detect --" "--help --json --timeout"
 expect "kaldo-flash up" "upload"
 expect "kaldo-flash --" "--help --version"
 expect "kaldo-flash list " "--help --json"

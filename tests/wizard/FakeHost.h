@@ -72,6 +72,17 @@ public:
         }
         events.push_back(line);
     }
+    // "Find Amp": opens these devices as their items would be clicked, when set.
+    std::optional<FoundAmp> amp;
+    std::optional<FoundAmp> findAmp() override {
+        events.push_back("find amp");
+        if (!amp) return std::nullopt;
+        for (int i = 0; i < static_cast<int>(outNames.size()); ++i)
+            if (outNames[static_cast<std::size_t>(i)] == amp->out.name) clickOutItem(i + 1);
+        for (int i = 0; i < static_cast<int>(inNames.size()); ++i)
+            if (inNames[static_cast<std::size_t>(i)] == amp->in.name) clickInItem(i + 1);
+        return amp;
+    }
     // Runs while the file dialog is open, as the user looks at the page behind it.
     std::function<void()> whileDialogOpen;
     std::optional<std::string> runOpenDialog(const std::string& filter) override {

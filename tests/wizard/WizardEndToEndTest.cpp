@@ -79,6 +79,7 @@ public:
         in_ = item == 1;
         amp_.selectPorts(out_, in_);
     }
+    std::optional<FoundAmp> findAmp() override { return std::nullopt; }
     bool outPortReady() override { return amp_.outPortReady(); }
     bool inPortReady() override { return amp_.inPortReady(); }
     void Put2(std::uint8_t status, std::uint8_t data) override { amp_.put2(status, data); }

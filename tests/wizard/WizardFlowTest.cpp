@@ -30,6 +30,7 @@ private slots:
     void usbUntestedAsksForTheTest();
     void nextGroupReturnsHomeOnEveryWayOutOfTheTestPage();
     void devicesPageWaitsForTheNeededPorts();
+    void findMyAmpFillsBothListsOnTheUsbPath();
     void typedTextSelectsNothing();
     void testButtonSendsPresetsBeforeIdentityRequests();
     void drawnButtonsLooksAndHitAreas();
@@ -83,6 +84,8 @@ void WizardFlowTest::keyboardAloneCompletesBothPaths() {
         key(w, Qt::Key_Tab);
         QCOMPARE(w.form.focusWidget(), w.form.ComboBox6);
         key(w, Qt::Key_Down);
+        key(w, Qt::Key_Tab);
+        QCOMPARE(w.form.focusWidget(), w.form.FindAmpLink);
     }
     key(w, Qt::Key_Tab);
     QCOMPARE(w.form.focusWidget(), w.form.Shape1);
@@ -345,6 +348,30 @@ void WizardFlowTest::nextGroupReturnsHomeOnEveryWayOutOfTheTestPage() {
         w.form.SpeedButton1->click();
         QCOMPARE(w.nextGroupShift(), 0);
     }
+}
+
+// The USB device page offers "Find my amp" (the classic path cannot: the amp there only listens): it
+// fills both lists with the amp's ports, opened as picking them would, and Next may go on.
+void WizardFlowTest::findMyAmpFillsBothListsOnTheUsbPath() {
+    {
+        Wizard w;
+        w.toDevices(false);
+        QVERIFY(!w.form.FindAmpLink->isVisible());
+    }
+    Wizard w;
+    w.toDevices(true);
+    QVERIFY(w.form.FindAmpLink->isVisible());
+    emit w.form.FindAmpLink->linkActivated("#find");  // nothing answered: the host said so
+    QCOMPARE(w.host.count("find amp"), 1);
+    QVERIFY(!w.form.Shape1->isEnabled());
+    w.host.amp = FoundAmp{{1, "USB Audio Device"}, {0, "USB Audio Device"}, 0x00020800, "02.80"};
+    emit w.form.FindAmpLink->linkActivated("#find");
+    QCOMPARE(w.form.ComboBox1->currentText(), QString("USB Audio Device"));
+    QCOMPARE(w.form.ComboBox6->currentText(), QString("USB Audio Device"));
+    QVERIFY(w.host.outReady && w.host.inReady);
+    QVERIFY(w.form.Shape1->isEnabled());
+    w.next();  // on to the test page: the link goes with the lists
+    QVERIFY(!w.form.FindAmpLink->isVisible());
 }
 
 void WizardFlowTest::devicesPageWaitsForTheNeededPorts() {
