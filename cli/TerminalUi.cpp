@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "SharedConsole.h"
 #include "Terminal.h"
 
 namespace kaldo::cli {
@@ -18,7 +19,8 @@ constexpr int kBarWidth = 24;
 std::string minutes(std::int64_t ms) {
     const std::int64_t s = (ms + 500) / 1000;
     char text[32];
-    std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(s / 60), static_cast<long long>(s % 60));
+    std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(s / 60),
+                  static_cast<long long>(s % 60));
     return text;
 }
 
@@ -28,8 +30,9 @@ bool blank(const std::string& text) {
 
 }  // namespace
 
-TerminalUi::TerminalUi(std::ostream& out, TerminalOptions options, std::function<std::int64_t()> nowMs)
-    : out_(out), options_(options), nowMs_(std::move(nowMs)) {}
+TerminalUi::TerminalUi(std::ostream& out, TerminalOptions options, std::function<std::int64_t()> nowMs,
+                       OneOfSeveral several)
+    : out_(out), options_(options), several_(std::move(several)), nowMs_(std::move(nowMs)) {}
 
 void TerminalUi::beginUpload(bool countsPackets) {
     uploading_ = true;
@@ -37,7 +40,15 @@ void TerminalUi::beginUpload(bool countsPackets) {
     uploadStartMs_ = nowMs_();
 }
 
-void TerminalUi::emit(const JsonObject& json) { out_ << json.str() << std::endl; }
+void TerminalUi::emit(const JsonObject& json) {
+    if (several_.amp.empty()) {
+        out_ << json.str() << std::endl;
+        return;
+    }
+    JsonObject tagged = json;
+    tagged.addString("amp", several_.amp);
+    several_.console->printLine(tagged.str());
+}
 
 void TerminalUi::event(const JsonObject& json, const std::string& text) {
     if (options_.json) {
@@ -47,20 +58,30 @@ void TerminalUi::event(const JsonObject& json, const std::string& text) {
     }
 }
 
+void TerminalUi::say(const std::string& text) {
+    line(text);
+}
+
 void TerminalUi::clearBar() {
-    if (!barShown_) return;
+    if (!barShown_ || several_.console) return;
     out_ << "\r\x1b[K";
     barShown_ = false;
 }
 
 void TerminalUi::drawBar() {
-    if (!options_.drawBar || options_.json || !gaugeVisible_ || !counting_) return;
+    if (!options_.drawBar || options_.json) return;
+    const bool counting = gaugeVisible_ && counting_;
+    if (several_.console)
+        return several_.console->setRow(several_.amp,
+                                        counting ? barText() + "  " + lastStatus_ : lastStatus_);
+    if (!counting) return;
     out_ << "\r\x1b[K" << barText() << std::flush;
     barShown_ = true;
 }
 
 void TerminalUi::line(const std::string& text) {
     if (options_.json) return;
+    if (several_.console) return several_.console->printLine(several_.amp + ": " + text);
     clearBar();
     out_ << text << std::endl;
     drawBar();
@@ -115,16 +136,19 @@ void TerminalUi::setStatus2(int panel, const std::string& text) {
         emit(JsonObject().addString("event", "status").addInt("panel", panel).addString("text", text));
         return;
     }
-    // On a terminal the bar shows the packet number and the error count.
+    // On a terminal the bar shows the packet number and the error count; an amp's row of several
+    // shows its status text too.
+    if (panel == 3) lastStatus_ = text;
     const bool onBar = panel == 2 || text.rfind(kSendingPacket, 0) == 0;
-    if (options_.drawBar && onBar) return drawBar();
+    if (options_.drawBar && (onBar || several_.console)) return drawBar();
     line(text);
 }
 
 Answer TerminalUi::messageBox(const std::string& text, const std::string& caption, Buttons buttons) {
     if (buttons == Buttons::OkCancel && uploading_) return ask(text);
     if (options_.json) {
-        emit(JsonObject().addString("event", "message").addString("caption", caption).addString("text", text));
+        emit(
+            JsonObject().addString("event", "message").addString("caption", caption).addString("text", text));
     } else {
         line(caption.empty() ? text : caption + ": " + text);
     }
@@ -139,11 +163,21 @@ Answer TerminalUi::ask(const std::string& text) {
         how = "--yes";
     } else if (options_.askKeyboard) {
         clearBar();
+        TypedLine reply;
         // With --json stdout carries only JSON, so the question goes to the terminal's other stream.
-        std::ostream& prompt = options_.json ? std::cerr : out_;
-        prompt << text << " [ok/cancel] " << std::flush;
-        const TypedLine reply = readTypedLine(interrupted);
-        if (!reply.ended) prompt << std::endl;
+        // One amp of several asks with the terminal to itself, its name first.
+        const auto askOn = [&](std::ostream& out) {
+            std::ostream& prompt = options_.json ? std::cerr : out;
+            prompt << (several_.amp.empty() ? "" : several_.amp + ": ") << text << " [ok/cancel] "
+                   << std::flush;
+            reply = readTypedLine(interrupted);
+            if (!reply.ended) prompt << std::endl;
+        };
+        if (several_.console) {
+            several_.console->exclusive(askOn);
+        } else {
+            askOn(out_);
+        }
         std::string word;
         for (const char c : reply.text) {
             if (!std::isspace(static_cast<unsigned char>(c))) word += static_cast<char>(std::tolower(c));
@@ -167,7 +201,7 @@ Answer TerminalUi::ask(const std::string& text) {
 }
 
 void TerminalUi::setGaugeVisible(bool visible) {
-    if (gaugeVisible_ && !visible && barShown_) {
+    if (gaugeVisible_ && !visible && barShown_ && !several_.console) {
         // The last state of the bar stays on the screen.
         out_ << std::endl;
         barShown_ = false;
@@ -213,7 +247,9 @@ void TerminalUi::setCancelLabelVisible(bool visible) {
 
 void TerminalUi::setCancelPictureVisible(bool) {}
 
-void TerminalUi::dialogMessage(const std::string& text) { messageBox(text, "", Buttons::Ok); }
+void TerminalUi::dialogMessage(const std::string& text) {
+    messageBox(text, "", Buttons::Ok);
+}
 
 // The USB offer of a blind upload: setting up the amp's USB MIDI interface needs the desktop
 // program's device dialogs, so the command line declines it and says where to go on.
@@ -242,7 +278,8 @@ void TerminalUi::wizardResetStartup() {}
 void TerminalUi::showAmpVersion(const std::string& versionText, bool) {
     if (versionText == lastAmpVersion_) return;
     lastAmpVersion_ = versionText;
-    event(JsonObject().addString("event", "amp").addString("version", versionText), "Amp: Version " + versionText);
+    event(JsonObject().addString("event", "amp").addString("version", versionText),
+          "Amp: Version " + versionText);
 }
 
 void TerminalUi::logChanged() {}

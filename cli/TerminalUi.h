@@ -13,6 +13,8 @@
 
 namespace kaldo::cli {
 
+class SharedConsole;
+
 struct TerminalOptions {
     bool json = false;
     bool yes = false;          // --yes: the version questions answer OK
@@ -20,9 +22,17 @@ struct TerminalOptions {
     bool drawBar = false;      // stdout is a terminal: the progress bar is redrawn in place
 };
 
+// One amp of several (upload --all): its name begins every line and is in every JSON object, and
+// everything goes through the shared console, the bar as the amp's row.
+struct OneOfSeveral {
+    std::string amp;
+    SharedConsole* console = nullptr;
+};
+
 class TerminalUi : public UpdaterUi {
 public:
-    TerminalUi(std::ostream& out, TerminalOptions options, std::function<std::int64_t()> nowMs);
+    TerminalUi(std::ostream& out, TerminalOptions options, std::function<std::int64_t()> nowMs,
+               OneOfSeveral several = {});
 
     // Before Button2Click: whether the gauge counts packets (packet format) or percent (single
     // block). Until then an OK/Cancel box is only a message (the loader's file error has one).
@@ -35,6 +45,8 @@ public:
 
     // kaldo-flash's own lines: an event of its own kind with --json, else text.
     void event(const JsonObject& json, const std::string& text);
+    // A line of text, and nothing with --json.
+    void say(const std::string& text);
     // Whether the engine is at a point where Ctrl-C still terminates the upload (the cancel label).
     bool cancelOffered() const { return cancelOffered_; }
     // Whether packets are still going out, so that a cancel request is looked at after one of them.
@@ -73,6 +85,7 @@ private:
 
     std::ostream& out_;
     TerminalOptions options_;
+    OneOfSeveral several_;
     std::function<std::int64_t()> nowMs_;
 
     bool uploading_ = false;
@@ -89,6 +102,7 @@ private:
     bool cancelOffered_ = false;
     bool confirmationAsked_ = false;
     std::string lastAmpVersion_;
+    std::string lastStatus_;
 };
 
 }  // namespace kaldo::cli

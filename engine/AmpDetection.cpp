@@ -1,6 +1,7 @@
 #include "AmpDetection.h"
 
 #include <algorithm>
+#include <iterator>
 #include <cstdio>
 #include <mutex>
 #include <utility>
@@ -69,12 +70,20 @@ Detection detectAmps(DetectionLine& line, Clock& clock, int answerMs) {
     for (int out = 0; out < static_cast<int>(outputs.size()); ++out) {
         answers.take();  // late answers to the output before
         if (!line.sendTo(out, kIdentityRequest)) continue;
-        // Every device on the line may answer: the whole time is waited, the window live.
-        const std::int64_t deadline = clock.nowMs() + answerMs;
-        for (std::int64_t left = answerMs; left > 0; left = deadline - clock.nowMs()) {
-            clock.waitForNotify(static_cast<int>(left));
+        // Every device on the line may answer, a chained one a little after the first: once an answer
+        // has come, the others have kDetectionSettleMs more, within answerMs in all. The window is
+        // live meanwhile.
+        const std::int64_t limit = clock.nowMs() + answerMs;
+        std::int64_t deadline = limit;
+        std::vector<Heard> heardHere;
+        for (std::int64_t now = clock.nowMs(); now < deadline; now = clock.nowMs()) {
+            clock.waitForNotify(static_cast<int>(deadline - now));
+            auto more = answers.take();
+            if (more.empty()) continue;
+            heardHere.insert(heardHere.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+            deadline = std::min(limit, clock.nowMs() + kDetectionSettleMs);
         }
-        for (const Heard& heard : answers.take()) {
+        for (const Heard& heard : heardHere) {
             if (heard.input < 0 || heard.input >= static_cast<int>(inputs.size())) continue;
             const auto pairedWith = [&](const auto& listed) {
                 return listed.out.number == out && listed.in.number == heard.input;

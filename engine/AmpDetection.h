@@ -53,11 +53,13 @@ struct Detection {
     std::vector<OtherDevice> others;
 };
 
-// How long each output is given for its answers by default.
+// How long an output is given for its answers by default, and how long after an answer the others
+// of the same output have: a device chained behind another answers a little later.
 inline constexpr int kDetectionAnswerMs = 500;
+inline constexpr int kDetectionSettleMs = 100;
 
-// Asks every output in turn, waiting answerMs on the clock for the answers to each; the clock's
-// window stays live meanwhile.
+// Asks every output in turn, waiting on the clock for the answers to each: answerMs when nothing
+// answers, less once something has; the clock's window stays live meanwhile.
 Detection detectAmps(DetectionLine& line, Clock& clock, int answerMs = kDetectionAnswerMs);
 
 // The manufacturer ID of an Identity Reply of any maker, as hex bytes; empty when it is none.

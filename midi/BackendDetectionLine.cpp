@@ -1,53 +1,66 @@
 #include "BackendDetectionLine.h"
 
+#include <chrono>
+
+#include "SysExWaitLimit.h"
+#include "TMidiIn.h"
+#include "TMidiOut.h"
+
 namespace kaldo::midi {
 
+namespace {
+
+std::vector<std::string> capped(std::vector<std::string> names, int cap) {
+    if (names.size() > static_cast<std::size_t>(cap)) names.resize(static_cast<std::size_t>(cap));
+    return names;
+}
+
+}  // namespace
+
 BackendDetectionLine::BackendDetectionLine(std::shared_ptr<MidiBackend> backend)
-    : backend_(std::move(backend)), out_(backend_) {}
+    : backend_(std::move(backend)),
+      outputs_(capped(backend_->outputNames(), TMidiOut::kMaxDevices)),
+      inputs_(capped(backend_->inputNames(), TMidiIn::kMaxDevices)) {}
 
-BackendDetectionLine::~BackendDetectionLine() {
+BackendDetectionLine::~BackendDetectionLine() { stopListening(); }
+
+std::vector<std::string> BackendDetectionLine::outputs() { return outputs_; }
+
+std::vector<std::string> BackendDetectionLine::inputs() { return inputs_; }
+
+void BackendDetectionLine::listen(std::function<void(int input, std::span<const std::uint8_t> message)> heard) {
     stopListening();
-}
-
-std::vector<std::string> BackendDetectionLine::outputs() {
-    std::vector<std::string> names;
-    for (int i = 0; i < out_.NumDevs(); ++i) names.push_back(out_.deviceName(i));
-    return names;
-}
-
-std::vector<std::string> BackendDetectionLine::inputs() {
-    const TMidiIn in(backend_);
-    std::vector<std::string> names;
-    for (int i = 0; i < in.NumDevs(); ++i) names.push_back(in.deviceName(i));
-    return names;
-}
-
-void BackendDetectionLine::listen(
-    std::function<void(int input, std::span<const std::uint8_t> message)> heard) {
-    stopListening();
-    const int count = TMidiIn(backend_).NumDevs();
-    for (int i = 0; i < count; ++i) {
-        auto in = std::make_unique<TMidiIn>(backend_);
-        in->OnSysEx = [heard, i](TMidiIn&, const std::uint8_t* bytes, int size) {
-            heard(i, std::span(bytes, static_cast<std::size_t>(size)));
-        };
-        in->SetPort(i);
-        in->SetUsing(true);
-        ins_.push_back(std::move(in));
+    for (std::size_t i = 0; i < inputs_.size(); ++i) open_.push_back(std::make_unique<Input>());
+    std::vector<std::thread> opening;
+    for (std::size_t i = 0; i < inputs_.size(); ++i) {
+        opening.emplace_back([this, heard, i] {
+            Input& input = *open_[i];
+            auto opened = backend_->openInput(inputs_[i], [&input, heard, i](std::span<const std::uint8_t> bytes) {
+                input.gathered.receive(
+                    bytes, [&](std::span<const std::uint8_t> message) { heard(static_cast<int>(i), message); },
+                    [](std::uint8_t, std::uint8_t, std::uint8_t) {},
+                    [](std::span<const std::uint8_t>, std::size_t, std::uint8_t) {});
+            });
+            input.connection = std::move(opened.connection);
+        });
     }
+    for (std::thread& t : opening) t.join();
 }
 
-// Each close waits for a delivery in progress: heard is not called once this returns.
+// Once a connection is gone its receiver is not called again: heard is not called once this returns.
 void BackendDetectionLine::stopListening() {
-    for (auto& in : ins_) in->SetUsing(false);
-    ins_.clear();
+    for (std::thread& t : closing_) t.join();
+    closing_.clear();
+    open_.clear();
 }
 
 bool BackendDetectionLine::sendTo(int out, std::span<const std::uint8_t> message) {
-    out_.SetPort(out);
-    out_.SetUsing(true);
-    const bool sent = out_.openResult() == kResultOk && out_.SysEx(message.data(), message.size());
-    out_.SetUsing(false);
+    if (out < 0 || out >= static_cast<int>(outputs_.size())) return false;
+    auto opened = backend_->openOutput(outputs_[static_cast<std::size_t>(out)]);
+    if (!opened.connection) return false;
+    const bool sent = opened.connection->sendSysEx(
+        message, std::chrono::steady_clock::now() + sysExWaitLimit(message.size()));
+    closing_.emplace_back([connection = std::move(opened.connection)]() mutable { connection.reset(); });
     return sent;
 }
 

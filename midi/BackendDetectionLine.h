@@ -1,14 +1,18 @@
 #pragma once
-// Detection's view of a MIDI system (AmpDetection.h): its devices numbered as the "Out" and "In" menus
-// number them, every input open at once through TMidiIn (which gathers what arrives into whole
-// messages), and each output opened through TMidiOut only for its request.
+// Detection's view of a MIDI system (AmpDetection.h): its devices named and numbered as the "Out" and
+// "In" menus number them, every input open at once (what arrives gathered into whole messages, as
+// TMidiIn gathers it), and each output opened only for its request. Opens and closes wait for the
+// system (on JACK a cycle or two each), so the inputs open side by side and an output closes while the
+// answers to it come in.
 #include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "AmpDetection.h"
 #include "MidiBackend.h"
-#include "TMidiIn.h"
-#include "TMidiOut.h"
+#include "ReceiveBuffer.h"
 
 namespace kaldo::midi {
 
@@ -24,9 +28,16 @@ public:
     bool sendTo(int out, std::span<const std::uint8_t> message) override;
 
 private:
+    struct Input {
+        ReceiveBuffer gathered;  // on that input's thread only
+        std::unique_ptr<MidiInConnection> connection;
+    };
+
     std::shared_ptr<MidiBackend> backend_;
-    TMidiOut out_;
-    std::vector<std::unique_ptr<TMidiIn>> ins_;
+    std::vector<std::string> outputs_;
+    std::vector<std::string> inputs_;
+    std::vector<std::unique_ptr<Input>> open_;
+    std::vector<std::thread> closing_;  // outputs closing in the background
 };
 
 }  // namespace kaldo::midi

@@ -109,9 +109,12 @@ std::vector<TimedReply> AmpModel::identity() {
     std::vector<TimedReply> out;
     if (silentFrom(Stage::Identity)) return out;
     if (!plan_.otherMaker.empty()) {
-        std::vector<std::uint8_t> bytes{0xF0, 0x7E, 0x7F, 0x06, 0x02};
-        bytes.insert(bytes.end(), plan_.otherMaker.begin(), plan_.otherMaker.end());
-        bytes.insert(bytes.end(), {0x01, 0x00, 0x01, 0x00, 0x30, 0x31, 0x30, 0x30, 0xF7});
+        // Built by appending one byte at a time: GCC 12 at -O2 misreads a range insert into this
+        // short vector as out of bounds (-Warray-bounds) and the Release build stops on it.
+        std::vector<std::uint8_t> bytes;
+        for (std::uint8_t b : {0xF0, 0x7E, 0x7F, 0x06, 0x02}) bytes.push_back(b);
+        for (std::uint8_t b : plan_.otherMaker) bytes.push_back(b);
+        for (std::uint8_t b : {0x01, 0x00, 0x01, 0x00, 0x30, 0x31, 0x30, 0x30, 0xF7}) bytes.push_back(b);
         reply(out, plan_.replyDelayMs, std::move(bytes), "identity reply as another maker's device");
         return out;
     }
