@@ -396,6 +396,93 @@ ctrl-c)
     [ "$sent" -ge 2 ] && [ "$sent" -lt 12 ] || fail "stopped after packet $sent"
     [ "$(packets_received)" -eq "$sent" ] || fail "the amp received $(packets_received) packets, the upload sent $sent"
     ;;
+all)
+    # upload --all: three amps and a synth on the line. Each amp gets the upload its own revision asks
+    # for; the synth hears nothing but the Identity Request. No keyboard, no --yes: the amp that already
+    # runs the file's revision declines, alone, and the run exits 4. With --yes every amp takes it.
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 3 --data-length 100
+    start_extra "$name A" --revision 02.80 --write-image "$work/a.syx"
+    start_extra "$name B" --revision 01.60 --write-image "$work/b.syx"
+    start_extra "$name C" --revision 02.83 --write-image "$work/c.syx"
+    start_extra "$name Synth" --maker 43
+    upload "$work/fw.syx" --all
+    expect_status 4
+    # Every event is an amp's, but the run's own notes (such as the sleep inhibitor's).
+    expect "all(.[] | select(.event != \"note\"); has(\"amp\"))"
+    expect "[.[] | select(.event == \"result\") | {amp, outcome}] | sort_by(.amp)
+            == [{amp: \"$name A In:in\", outcome: \"completed\"}, {amp: \"$name B In:in\", outcome: \"completed\"},
+                {amp: \"$name C In:in\", outcome: \"declined\"}]"
+    expect "[.[] | select(.event == \"start\") | .way] == [\"handshake\", \"handshake\", \"handshake\"]"
+    cmp -s "$work/fw.syx" "$work/a.syx" || fail "amp A did not receive the file byte for byte"
+    cmp -s "$work/fw.syx" "$work/b.syx" || fail "amp B did not receive the file byte for byte"
+    [ ! -e "$work/c.syx" ] || fail "amp C, which declined, was sent an image"
+    # Now all three run 02.83: with --yes each takes it again, in human form with the table at the end.
+    rm -f "$work/a.syx" "$work/b.syx"
+    "$flash" upload "$work/fw.syx" --all --yes >"$work/out.txt" 2>"$work/err.txt" </dev/null
+    status=$?
+    expect_status 0
+    for amp in A B C; do
+        cmp -s "$work/fw.syx" "$work/$(tr 'A-C' 'a-c' <<<"$amp").syx" ||
+            fail "amp $amp did not receive the file with --yes"
+        grep -q "^$name $amp In:in: Status -> Complete\.$" "$work/out.txt" ||
+            fail "no line prefixed with amp $amp's name: $(cat "$work/out.txt")"
+        grep -Eq "^$name $amp In:in +02\.83 -> 02\.83 +completed +0 +[0-9.]+ s$" "$work/out.txt" ||
+            fail "no table row for amp $amp: $(cat "$work/out.txt")"
+    done
+    stop_extras
+    ! grep -- "<- " "$work/$name Synth.log" | grep -vq "identity request" ||
+        fail "the synth was sent more than Identity Requests: $(cat "$work/$name Synth.log")"
+    ;;
+all-failed)
+    # One amp fails its verify: the others complete, the run exits 1, one result line per amp.
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 3 --data-length 100
+    start_extra "$name A" --revision 02.80 --verify-fails
+    start_extra "$name B" --revision 02.80 --write-image "$work/b.syx"
+    start_extra "$name C" --revision 02.80 --write-image "$work/c.syx"
+    upload "$work/fw.syx" --all
+    expect_status 1
+    expect "[.[] | select(.event == \"result\") | {amp, outcome, exit}] | sort_by(.amp)
+            == [{amp: \"$name A In:in\", outcome: \"failed\", exit: 1}, {amp: \"$name B In:in\", outcome: \"completed\", exit: 0},
+                {amp: \"$name C In:in\", outcome: \"completed\", exit: 0}]"
+    expect "any(.[]; .amp == \"$name A In:in\" and .event == \"message\" and (.text | contains(\"failed its verify check\")))"
+    cmp -s "$work/fw.syx" "$work/b.syx" || fail "amp B did not receive the file byte for byte"
+    cmp -s "$work/fw.syx" "$work/c.syx" || fail "amp C did not receive the file byte for byte"
+    ;;
+all-ctrl-c)
+    # Ctrl-C mid-run stops every amp after its packet in flight: each holds exactly the packets
+    # reported for it, and the run exits 3.
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 12 --data-length 100
+    for amp in A B C; do start_extra "$name $amp" --revision 02.80; done
+    "$flash" upload "$work/fw.syx" --all --json >"$work/out.json" 2>"$work/err.txt" </dev/null &
+    flash_pid=$!
+    for _ in $(seq 300); do
+        [ "$(grep -c '"event":"progress","packet":2,' "$work/out.json")" -ge 3 ] && break
+        sleep 0.05
+    done
+    kill -INT "$flash_pid"
+    wait "$flash_pid"
+    status=$?
+    expect_status 3
+    expect "[.[] | select(.event == \"result\") | .outcome] == [\"terminated\", \"terminated\", \"terminated\"]"
+    stop_extras
+    for amp in A B C; do
+        sent="$("$jq" -s --arg a "$name $amp In:in" \
+            '[.[] | select(.event == "progress" and .amp == $a) | .packet] | last' "$work/out.json")"
+        received="$(grep -c -- "<- packet" "$work/$name $amp.log")"
+        [ "$sent" -ge 2 ] && [ "$sent" -lt 12 ] || fail "amp $amp stopped after packet $sent"
+        [ "$received" -eq "$sent" ] || fail "amp $amp received $received packets, the upload reported $sent"
+    done
+    ;;
+all-limits)
+    # --all names no ports (exit 2); with no amp on the line, exit 1 and nothing sent.
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 3 --data-length 100
+    upload "$work/fw.syx" --all --out "$out_port"
+    expect_status 2
+    start_extra "$name Synth" --maker 43
+    upload "$work/fw.syx" --all
+    expect_status 1
+    expect "$result | .outcome == \"failed\" and (.error | contains(\"no amp answered\"))"
+    ;;
 declined)
     # Same revision, no keyboard, no --yes: the question answers Cancel and nothing is sent.
     "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 3 --data-length 100
