@@ -461,6 +461,7 @@ AmpSummary AmpUpload::report(const Ending& ending) {
     }
     if (r.way != UploadWay::None) text += ", " + secondsText(elapsed) + ")";
     ui_.event(json, text);
+    ui_.showOutcome(text);
     if (ending.confirmed) {
         ui_.say(std::string(*ending.confirmed ? "Confirmed: the amp now runs "
                                               : "Not confirmed: the amp reports ") +

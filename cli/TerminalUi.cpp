@@ -62,6 +62,10 @@ void TerminalUi::say(const std::string& text) {
     line(text);
 }
 
+void TerminalUi::showOutcome(const std::string& text) {
+    if (options_.drawBar && !options_.json && several_.console) several_.console->setRow(several_.amp, text);
+}
+
 void TerminalUi::clearBar() {
     if (!barShown_ || several_.console) return;
     out_ << "\r\x1b[K";

@@ -47,6 +47,8 @@ public:
     void event(const JsonObject& json, const std::string& text);
     // A line of text, and nothing with --json.
     void say(const std::string& text);
+    // The run's last word: an amp of several leaves it in its progress row, in place of the last status.
+    void showOutcome(const std::string& text);
     // Whether the engine is at a point where Ctrl-C still terminates the upload (the cancel label).
     bool cancelOffered() const { return cancelOffered_; }
     // Whether packets are still going out, so that a cancel request is looked at after one of them.
