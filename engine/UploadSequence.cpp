@@ -157,6 +157,8 @@ UploadResult UploadSequence::singleBlock() {
     }
     if (!sender->finish()) return sendFailed();
     allSent_ = true;
+    // The gauge follows the wire's time; a block that left sooner (a software port) is all sent now.
+    ui.setGaugeProgress(100);
 
     ui.setWarningVisible(true);
     const int sweeps = static_cast<int>(length / 75000);

@@ -46,6 +46,8 @@ TEST(UploadSingleBlock, SendsTheWholeImageAsOneMessageWhileTheClockRuns) {
     // Timer1 ticks every max(1, trunc(52576 x 0.000297)) = 15 ms: 66 ticks in the second of sending.
     EXPECT_EQ(rig.ui.find("gauge progress 6").size(), 1u);
     EXPECT_FALSE(rig.ui.saw("gauge progress 7"));
+    // The block left sooner than the wire's time: the gauge is full once it has, not left at 6%.
+    EXPECT_EQ(rig.ui.find("gauge progress 100").size(), 1u);
     EXPECT_FALSE(rig.ui.saw("cancel label shown"));
     // Seven verify turns and the program show once the block has left, then the message.
     const auto left = rig.link.sendTimes.at(0);
