@@ -34,17 +34,8 @@ int badness(int exitStatus) {
 
 const char* outcomeWord(const AmpSummary& s) {
     if (s.confirmed && !*s.confirmed) return "not confirmed";
-    switch (s.upload.outcome) {
-        case UploadOutcome::Completed:
-            return s.confirmed ? "confirmed" : "completed";
-        case UploadOutcome::Failed:
-            return "failed";
-        case UploadOutcome::Declined:
-            return "declined";
-        case UploadOutcome::Terminated:
-            return "terminated";
-    }
-    return "failed";
+    if (s.upload.outcome == UploadOutcome::Completed && s.confirmed) return "confirmed";
+    return outcomeName(s.upload.outcome);
 }
 
 void printTable(std::ostream& out, const std::vector<AmpSummary>& amps) {

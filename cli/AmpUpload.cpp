@@ -43,20 +43,6 @@ const char* wayName(UploadWay way) {
     return "none";
 }
 
-const char* outcomeName(UploadOutcome outcome) {
-    switch (outcome) {
-        case UploadOutcome::Completed:
-            return "completed";
-        case UploadOutcome::Failed:
-            return "failed";
-        case UploadOutcome::Declined:
-            return "declined";
-        case UploadOutcome::Terminated:
-            return "terminated";
-    }
-    return "failed";
-}
-
 const char* failureName(UploadFailure failure) {
     switch (failure) {
         case UploadFailure::None:
@@ -90,6 +76,20 @@ struct UsageError {
 };
 
 }  // namespace
+
+const char* outcomeName(UploadOutcome outcome) {
+    switch (outcome) {
+        case UploadOutcome::Completed:
+            return "completed";
+        case UploadOutcome::Failed:
+            return "failed";
+        case UploadOutcome::Declined:
+            return "declined";
+        case UploadOutcome::Terminated:
+            return "terminated";
+    }
+    return "failed";
+}
 
 std::string secondsText(std::int64_t ms) {
     return std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) + " s";

@@ -47,6 +47,9 @@ struct AmpSummary {
     int exitStatus = 0;
 };
 
+// "completed", "failed", "declined", "terminated": an outcome as the result line and the table name it.
+const char* outcomeName(UploadOutcome outcome);
+
 // "7.3 s": a time as the result line and the table of upload --all show it.
 std::string secondsText(std::int64_t ms);
 

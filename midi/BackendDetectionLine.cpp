@@ -8,19 +8,10 @@
 
 namespace kaldo::midi {
 
-namespace {
-
-std::vector<std::string> capped(std::vector<std::string> names, int cap) {
-    if (names.size() > static_cast<std::size_t>(cap)) names.resize(static_cast<std::size_t>(cap));
-    return names;
-}
-
-}  // namespace
-
 BackendDetectionLine::BackendDetectionLine(std::shared_ptr<MidiBackend> backend)
     : backend_(std::move(backend)),
-      outputs_(capped(backend_->outputNames(), TMidiOut::kMaxDevices)),
-      inputs_(capped(backend_->inputNames(), TMidiIn::kMaxDevices)) {}
+      outputs_(TMidiOut::deviceNames(*backend_)),
+      inputs_(TMidiIn::deviceNames(*backend_)) {}
 
 BackendDetectionLine::~BackendDetectionLine() { stopListening(); }
 

@@ -23,13 +23,18 @@ std::string dropLine(std::span<const std::uint8_t> dropped, std::size_t length, 
 
 }  // namespace
 
+std::vector<std::string> TMidiIn::deviceNames(MidiBackend& backend) {
+    auto names = backend.inputNames();
+    if (names.size() > static_cast<std::size_t>(kMaxDevices)) names.resize(static_cast<std::size_t>(kMaxDevices));
+    return names;
+}
+
 TMidiIn::TMidiIn(std::shared_ptr<MidiBackend> backend) : backend_(std::move(backend)) { Init(); }
 
 TMidiIn::~TMidiIn() { Destroy(); }
 
 void TMidiIn::Init() {
-    auto names = backend_->inputNames();
-    if (names.size() > static_cast<std::size_t>(kMaxDevices)) names.resize(static_cast<std::size_t>(kMaxDevices));
+    auto names = deviceNames(*backend_);
     useShort_ = true;
     useSysEx_ = true;
     std::lock_guard lock(mutex_);
@@ -43,8 +48,7 @@ void TMidiIn::Destroy() {
 }
 
 bool TMidiIn::Relist() {
-    auto names = backend_->inputNames();
-    if (names.size() > static_cast<std::size_t>(kMaxDevices)) names.resize(static_cast<std::size_t>(kMaxDevices));
+    auto names = deviceNames(*backend_);
     std::lock_guard lock(mutex_);
     const bool open = using_ && connection_;
     const std::string openName = open ? devices_[static_cast<std::size_t>(port_)] : std::string();

@@ -23,6 +23,8 @@ namespace kaldo::midi {
 class TMidiIn {
 public:
     static constexpr int kMaxDevices = 12;
+    // The inputs as the "In" menu lists them: the system's first twelve, in its order.
+    static std::vector<std::string> deviceNames(MidiBackend& backend);
     static constexpr std::size_t kBufferCount = 16;
     static constexpr std::size_t kBufferSize = ReceiveBuffer::kBufferSize;
 

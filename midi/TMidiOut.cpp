@@ -7,19 +7,18 @@
 
 namespace kaldo::midi {
 
-namespace {
-std::vector<std::string> capped(std::vector<std::string> names, int cap) {
-    if (names.size() > static_cast<std::size_t>(cap)) names.resize(static_cast<std::size_t>(cap));
+std::vector<std::string> TMidiOut::deviceNames(MidiBackend& backend) {
+    auto names = backend.outputNames();
+    if (names.size() > static_cast<std::size_t>(kMaxDevices)) names.resize(static_cast<std::size_t>(kMaxDevices));
     return names;
 }
-}  // namespace
 
 TMidiOut::TMidiOut(std::shared_ptr<MidiBackend> backend) : backend_(std::move(backend)) { Init(); }
 
 TMidiOut::~TMidiOut() { Destroy(); }
 
 void TMidiOut::Init() {
-    auto names = capped(backend_->outputNames(), kMaxDevices);
+    auto names = deviceNames(*backend_);
     std::lock_guard port(portMutex_);
     std::lock_guard state(stateMutex_);
     devices_ = std::move(names);
@@ -35,7 +34,7 @@ void TMidiOut::Destroy() {
 void TMidiOut::Reset() { Init(); }
 
 bool TMidiOut::Relist() {
-    auto names = capped(backend_->outputNames(), kMaxDevices);
+    auto names = deviceNames(*backend_);
     std::lock_guard port(portMutex_);
     const bool open = using_ && connection_;
     const std::string openName = open ? devices_[static_cast<std::size_t>(port_)] : std::string();

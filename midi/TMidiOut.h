@@ -19,6 +19,8 @@ namespace kaldo::midi {
 class TMidiOut {
 public:
     static constexpr int kMaxDevices = 12;
+    // The outputs as the "Out" menu lists them: the system's first twelve, in its order.
+    static std::vector<std::string> deviceNames(MidiBackend& backend);
 
     explicit TMidiOut(std::shared_ptr<MidiBackend> backend);
     ~TMidiOut();

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <algorithm>
 
+#include "AmpProcess.h"
 #include "DiagnosticsWindow.h"
 #include "FirmwareWriter.h"
 #include "QtClock.h"
@@ -51,20 +52,6 @@ public:
 
 private:
     QTimer timer_;
-};
-
-// kaldo-amp-sim as a process of its own, ended with SIGTERM so that it leaves JACK properly.
-struct AmpProcess {
-    QProcess process;
-    QByteArray output;
-    ~AmpProcess() {
-        process.terminate();
-        process.waitForFinished(10000);
-    }
-    QString transcript() {
-        output += process.readAll();
-        return QString::fromUtf8(output);
-    }
 };
 
 // Triggers the menu item whose text starts with prefix; false when the menu has none.

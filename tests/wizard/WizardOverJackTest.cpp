@@ -14,6 +14,7 @@
 
 #include <algorithm>
 
+#include "AmpProcess.h"
 #include "FirmwareWriter.h"
 #include "QtClock.h"
 #include "Settings.h"
@@ -69,21 +70,6 @@ private:
     }
     QString file_;
     QTimer timer_;
-};
-
-// kaldo-amp-sim as a process of its own. Ended with SIGTERM, so that it leaves JACK properly even
-// when the test stops early (a killed client stalls the synchronous test server).
-struct AmpProcess {
-    QProcess process;
-    QByteArray output;
-    ~AmpProcess() {
-        process.terminate();
-        process.waitForFinished(10000);
-    }
-    QString transcript() {
-        output += process.readAll();
-        return QString::fromUtf8(output);
-    }
 };
 
 // Picks the entry whose text starts with prefix; false when the list has none.
