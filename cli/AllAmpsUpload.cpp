@@ -121,7 +121,8 @@ int uploadToAllAmps(const UploadOptions& options, MidiSystem midi) {
                 one.all = false;
                 one.out = amp.out.name;
                 one.in = options.mode == Mode::Blind ? std::string() : amp.in.name;
-                AmpUpload upload(one, backend, TerminalOptions{options.json, options.yes, inputIsTerminal(), rows},
+                AmpUpload upload(one, backend,
+                                 TerminalOptions{options.json, options.yes, inputIsTerminal(), rows},
                                  OneOfSeveral{amp.out.name, &console}, &heldByTheRun);
                 {
                     std::lock_guard lock(madeMutex);

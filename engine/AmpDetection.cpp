@@ -1,8 +1,8 @@
 #include "AmpDetection.h"
 
 #include <algorithm>
-#include <iterator>
 #include <cstdio>
+#include <iterator>
 #include <mutex>
 #include <utility>
 
@@ -80,7 +80,8 @@ Detection detectAmps(DetectionLine& line, Clock& clock, int answerMs) {
             clock.waitForNotify(static_cast<int>(deadline - now));
             auto more = answers.take();
             if (more.empty()) continue;
-            heardHere.insert(heardHere.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+            heardHere.insert(heardHere.end(), std::make_move_iterator(more.begin()),
+                             std::make_move_iterator(more.end()));
             deadline = std::min(limit, clock.nowMs() + kDetectionSettleMs);
         }
         for (const Heard& heard : heardHere) {

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-
 #include <vector>
 
 namespace kaldo::midi {
@@ -28,7 +27,8 @@ bool announcesAChange(const snd_seq_event_t& event) {
 
 }  // namespace
 
-std::unique_ptr<AlsaDeviceWatch> AlsaDeviceWatch::open(const std::string& clientName, std::function<void()> changed) {
+std::unique_ptr<AlsaDeviceWatch> AlsaDeviceWatch::open(const std::string& clientName,
+                                                       std::function<void()> changed) {
     snd_seq_t* seq = nullptr;
     if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_INPUT, SND_SEQ_NONBLOCK) < 0) return nullptr;
     snd_seq_set_client_name(seq, (clientName + " watch").c_str());
@@ -36,7 +36,8 @@ std::unique_ptr<AlsaDeviceWatch> AlsaDeviceWatch::open(const std::string& client
     const int port = snd_seq_create_simple_port(seq, "announcements", SND_SEQ_PORT_CAP_WRITE,
                                                 SND_SEQ_PORT_TYPE_APPLICATION);
     int stop[2];
-    if (port < 0 || snd_seq_connect_from(seq, port, SND_SEQ_CLIENT_SYSTEM, SND_SEQ_PORT_SYSTEM_ANNOUNCE) < 0 ||
+    if (port < 0 ||
+        snd_seq_connect_from(seq, port, SND_SEQ_CLIENT_SYSTEM, SND_SEQ_PORT_SYSTEM_ANNOUNCE) < 0 ||
         pipe(stop) != 0) {
         snd_seq_close(seq);
         return nullptr;

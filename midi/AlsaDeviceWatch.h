@@ -16,7 +16,8 @@ namespace kaldo::midi {
 class AlsaDeviceWatch : public DeviceWatch {
 public:
     // Null when the sequencer cannot be opened or the announce port cannot be subscribed.
-    static std::unique_ptr<AlsaDeviceWatch> open(const std::string& clientName, std::function<void()> changed);
+    static std::unique_ptr<AlsaDeviceWatch> open(const std::string& clientName,
+                                                 std::function<void()> changed);
     ~AlsaDeviceWatch() override;
     AlsaDeviceWatch(const AlsaDeviceWatch&) = delete;
     AlsaDeviceWatch& operator=(const AlsaDeviceWatch&) = delete;

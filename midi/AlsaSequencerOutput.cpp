@@ -34,8 +34,8 @@ std::optional<snd_seq_addr_t> addressOf(std::string_view name) {
     const char* end = name.data() + name.size();
     const auto parsedClient = std::from_chars(name.data(), name.data() + colon, client);
     const auto parsedPort = std::from_chars(name.data() + colon + 1, end, port);
-    if (parsedClient.ec != std::errc() || parsedClient.ptr != name.data() + colon || parsedPort.ec != std::errc() ||
-        parsedPort.ptr != end || client > 255 || port > 255) {
+    if (parsedClient.ec != std::errc() || parsedClient.ptr != name.data() + colon ||
+        parsedPort.ec != std::errc() || parsedPort.ptr != end || client > 255 || port > 255) {
         return std::nullopt;
     }
     snd_seq_addr_t address;
@@ -46,7 +46,8 @@ std::optional<snd_seq_addr_t> addressOf(std::string_view name) {
 
 }  // namespace
 
-Opened<MidiOutConnection> AlsaSequencerOutput::open(std::unique_ptr<AlsaCalls> calls, const std::string& clientName,
+Opened<MidiOutConnection> AlsaSequencerOutput::open(std::unique_ptr<AlsaCalls> calls,
+                                                    const std::string& clientName,
                                                     const std::string& destination) {
     const auto address = addressOf(destination);
     if (!address) return {nullptr, kResultBadDeviceId};
@@ -70,7 +71,8 @@ Opened<MidiOutConnection> AlsaSequencerOutput::open(std::unique_ptr<AlsaCalls> c
         rawMidi = RawMidiOutput::ofPort(info.card, address->port);
         const auto text = calls->readFile(rawMidi->statusPath);
         const auto status = text ? parseRawMidiOutput(*text, rawMidi->substream) : std::nullopt;
-        if (status && status->bufferSize && *status->bufferSize > 0) pieceSize = std::min(pieceSize, *status->bufferSize);
+        if (status && status->bufferSize && *status->bufferSize > 0)
+            pieceSize = std::min(pieceSize, *status->bufferSize);
     } else if (!info.kernel) {
         kind = Kind::Software;
         AlsaClientPool pool;
@@ -84,8 +86,9 @@ Opened<MidiOutConnection> AlsaSequencerOutput::open(std::unique_ptr<AlsaCalls> c
     return {std::move(output), kResultOk};
 }
 
-AlsaSequencerOutput::AlsaSequencerOutput(std::unique_ptr<AlsaCalls> calls, int port, snd_seq_addr_t destination,
-                                         Kind kind, std::optional<RawMidiOutput> rawMidi, std::size_t pieceSize)
+AlsaSequencerOutput::AlsaSequencerOutput(std::unique_ptr<AlsaCalls> calls, int port,
+                                         snd_seq_addr_t destination, Kind kind,
+                                         std::optional<RawMidiOutput> rawMidi, std::size_t pieceSize)
     : calls_(std::move(calls)),
       port_(port),
       destination_(destination),
@@ -138,7 +141,8 @@ std::optional<SendPacing::Room> AlsaSequencerOutput::room(std::size_t bytes, std
 
 // Waits as the pacing says, then hands the event to the kernel. False when the deadline passed
 // first or the kernel refused it.
-bool AlsaSequencerOutput::write(snd_seq_event_t& event, std::size_t bytes, std::chrono::steady_clock::time_point deadline) {
+bool AlsaSequencerOutput::write(snd_seq_event_t& event, std::size_t bytes,
+                                std::chrono::steady_clock::time_point deadline) {
     const std::size_t cells = cellsOf(event, bytes);
     while (true) {
         const auto delay = pacing_.delayBefore(bytes, room(bytes, cells), pacingNow());
@@ -151,7 +155,8 @@ bool AlsaSequencerOutput::write(snd_seq_event_t& event, std::size_t bytes, std::
     return true;
 }
 
-bool AlsaSequencerOutput::pauseBefore(SendPacing::Time delay, std::chrono::steady_clock::time_point deadline) {
+bool AlsaSequencerOutput::pauseBefore(SendPacing::Time delay,
+                                      std::chrono::steady_clock::time_point deadline) {
     const auto now = calls_->now();
     if (now >= deadline) return false;
     calls_->pause(std::min<std::chrono::nanoseconds>(delay, deadline - now));
@@ -210,7 +215,8 @@ bool AlsaSequencerOutput::sendShort(std::span<const std::uint8_t> message) {
     return write(event, message.size(), calls_->now() + sysExWaitLimit(message.size()));
 }
 
-bool AlsaSequencerOutput::sendSysEx(std::span<const std::uint8_t> block, std::chrono::steady_clock::time_point deadline) {
+bool AlsaSequencerOutput::sendSysEx(std::span<const std::uint8_t> block,
+                                    std::chrono::steady_clock::time_point deadline) {
     beginAccounting();
     for (const auto piece : sysExPieces(block, pieceSize_)) {
         snd_seq_event_t event = eventToDestination();

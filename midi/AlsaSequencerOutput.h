@@ -39,7 +39,8 @@ public:
     ~AlsaSequencerOutput() override;
 
     bool sendShort(std::span<const std::uint8_t> message) override;
-    bool sendSysEx(std::span<const std::uint8_t> block, std::chrono::steady_clock::time_point deadline) override;
+    bool sendSysEx(std::span<const std::uint8_t> block,
+                   std::chrono::steady_clock::time_point deadline) override;
 
 private:
     enum class Kind {

@@ -13,25 +13,34 @@ BackendDetectionLine::BackendDetectionLine(std::shared_ptr<MidiBackend> backend)
       outputs_(TMidiOut::deviceNames(*backend_)),
       inputs_(TMidiIn::deviceNames(*backend_)) {}
 
-BackendDetectionLine::~BackendDetectionLine() { stopListening(); }
+BackendDetectionLine::~BackendDetectionLine() {
+    stopListening();
+}
 
-std::vector<std::string> BackendDetectionLine::outputs() { return outputs_; }
+std::vector<std::string> BackendDetectionLine::outputs() {
+    return outputs_;
+}
 
-std::vector<std::string> BackendDetectionLine::inputs() { return inputs_; }
+std::vector<std::string> BackendDetectionLine::inputs() {
+    return inputs_;
+}
 
-void BackendDetectionLine::listen(std::function<void(int input, std::span<const std::uint8_t> message)> heard) {
+void BackendDetectionLine::listen(
+    std::function<void(int input, std::span<const std::uint8_t> message)> heard) {
     stopListening();
     for (std::size_t i = 0; i < inputs_.size(); ++i) open_.push_back(std::make_unique<Input>());
     std::vector<std::thread> opening;
     for (std::size_t i = 0; i < inputs_.size(); ++i) {
         opening.emplace_back([this, heard, i] {
             Input& input = *open_[i];
-            auto opened = backend_->openInput(inputs_[i], [&input, heard, i](std::span<const std::uint8_t> bytes) {
-                input.gathered.receive(
-                    bytes, [&](std::span<const std::uint8_t> message) { heard(static_cast<int>(i), message); },
-                    [](std::uint8_t, std::uint8_t, std::uint8_t) {},
-                    [](std::span<const std::uint8_t>, std::size_t, std::uint8_t) {});
-            });
+            auto opened =
+                backend_->openInput(inputs_[i], [&input, heard, i](std::span<const std::uint8_t> bytes) {
+                    input.gathered.receive(
+                        bytes,
+                        [&](std::span<const std::uint8_t> message) { heard(static_cast<int>(i), message); },
+                        [](std::uint8_t, std::uint8_t, std::uint8_t) {},
+                        [](std::span<const std::uint8_t>, std::size_t, std::uint8_t) {});
+                });
             input.connection = std::move(opened.connection);
         });
     }

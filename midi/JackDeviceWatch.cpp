@@ -4,7 +4,8 @@
 
 namespace kaldo::midi {
 
-std::unique_ptr<JackDeviceWatch> JackDeviceWatch::open(const std::string& clientName, std::function<void()> changed) {
+std::unique_ptr<JackDeviceWatch> JackDeviceWatch::open(const std::string& clientName,
+                                                       std::function<void()> changed) {
     jack_client_t* client = jack_client_open((clientName + " watch").c_str(), JackNoStartServer, nullptr);
     if (!client) return nullptr;
     std::unique_ptr<JackDeviceWatch> watch(new JackDeviceWatch(client, std::move(changed)));
@@ -28,13 +29,17 @@ JackDeviceWatch::~JackDeviceWatch() {
     jack_client_close(client_);
 }
 
-void JackDeviceWatch::portRegistered(std::uint32_t, int, void* self) { static_cast<JackDeviceWatch*>(self)->changed_(); }
+void JackDeviceWatch::portRegistered(std::uint32_t, int, void* self) {
+    static_cast<JackDeviceWatch*>(self)->changed_();
+}
 
 void JackDeviceWatch::portRenamed(std::uint32_t, const char*, const char*, void* self) {
     static_cast<JackDeviceWatch*>(self)->changed_();
 }
 
 // Every port is gone with the server; the watch says so once and hears nothing more.
-void JackDeviceWatch::serverGone(void* self) { static_cast<JackDeviceWatch*>(self)->changed_(); }
+void JackDeviceWatch::serverGone(void* self) {
+    static_cast<JackDeviceWatch*>(self)->changed_();
+}
 
 }  // namespace kaldo::midi

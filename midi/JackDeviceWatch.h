@@ -14,7 +14,8 @@ namespace kaldo::midi {
 class JackDeviceWatch : public DeviceWatch {
 public:
     // Null when no JACK server answers.
-    static std::unique_ptr<JackDeviceWatch> open(const std::string& clientName, std::function<void()> changed);
+    static std::unique_ptr<JackDeviceWatch> open(const std::string& clientName,
+                                                 std::function<void()> changed);
     ~JackDeviceWatch() override;
     JackDeviceWatch(const JackDeviceWatch&) = delete;
     JackDeviceWatch& operator=(const JackDeviceWatch&) = delete;

@@ -2,7 +2,8 @@
 
 namespace kaldo::midi {
 
-PollingDeviceWatch::PollingDeviceWatch(Lister list, std::function<void()> changed, std::chrono::milliseconds period)
+PollingDeviceWatch::PollingDeviceWatch(Lister list, std::function<void()> changed,
+                                       std::chrono::milliseconds period)
     : list_(std::move(list)), changed_(std::move(changed)), period_(period) {
     thread_ = std::thread([this, seen = list_()]() mutable { run(std::move(seen)); });
 }

@@ -8,14 +8,15 @@ constexpr std::chrono::nanoseconds::rep kNanosPerSecond = 1'000'000'000;
 
 SendPacing::Time SendPacing::wireTime(std::size_t bytes) {
     // 320,000 ns a byte exactly, so the estimate is never ahead of the wire by rounding.
-    return Time(static_cast<Time::rep>(bytes) * (kNanosPerSecond / static_cast<Time::rep>(kWireBytesPerSecond)));
+    return Time(static_cast<Time::rep>(bytes) *
+                (kNanosPerSecond / static_cast<Time::rep>(kWireBytesPerSecond)));
 }
 
 // Whole bytes only: the estimate rounds toward "still on the wire".
 std::size_t SendPacing::ahead(Time now) const {
     if (now <= aheadAt_) return ahead_;
-    const auto drained = static_cast<std::size_t>((now - aheadAt_).count() * static_cast<Time::rep>(kWireBytesPerSecond) /
-                                                  kNanosPerSecond);
+    const auto drained = static_cast<std::size_t>(
+        (now - aheadAt_).count() * static_cast<Time::rep>(kWireBytesPerSecond) / kNanosPerSecond);
     return drained >= ahead_ ? 0 : ahead_ - drained;
 }
 

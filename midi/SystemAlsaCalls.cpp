@@ -70,6 +70,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<AlsaCalls> systemAlsaCalls() { return std::make_unique<SystemAlsaCalls>(); }
+std::unique_ptr<AlsaCalls> systemAlsaCalls() {
+    return std::make_unique<SystemAlsaCalls>();
+}
 
 }  // namespace kaldo::midi

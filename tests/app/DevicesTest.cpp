@@ -74,7 +74,8 @@ private slots:
     void findAmpSelectsTheOnlyAmpsPorts() {
         rig->midi->outputs = {"Synth Out", "KALDO Amp In"};
         rig->midi->inputs = {"KALDO Amp Out", "Synth In"};
-        rig->midi->answer = [midi = rig->midi.get()](const std::string& device, std::vector<std::uint8_t> block) {
+        rig->midi->answer = [midi = rig->midi.get()](const std::string& device,
+                                                     std::vector<std::uint8_t> block) {
             if (block.size() != kIdentityRequest.size()) return;
             const auto reply = makeIdentityReply(0x00020800);
             if (device == "KALDO Amp In") midi->inject("KALDO Amp Out", {reply.begin(), reply.end()});
@@ -111,7 +112,8 @@ private slots:
             pick->accept();
         };
         form.FindAmp1->trigger();
-        QCOMPARE(offered, (QStringList{"Amp A In / Amp A Out, version 01.02", "Amp B In / Amp B Out, version 02.83"}));
+        QCOMPARE(offered,
+                 (QStringList{"Amp A In / Amp A Out, version 01.02", "Amp B In / Amp B Out, version 02.83"}));
         QCOMPARE(form.selection->selectedOutName(), std::string("Amp B In"));
         QCOMPARE(form.selection->selectedInName(), std::string("Amp B Out"));
     }

@@ -70,8 +70,9 @@ private slots:
         QVERIFY(settings.open(QIODevice::WriteOnly));
         settings.write("[FIRST_TIME]\r\nFT=0\r\n");
         settings.close();
-        form = std::make_unique<TForm1>(TForm1::Environment{clock, midi::systemMidi("kaldo-updater"),
-                                                            Settings((dir.path() + "/kaldo-updater.INI").toStdString())});
+        form = std::make_unique<TForm1>(
+            TForm1::Environment{clock, midi::systemMidi("kaldo-updater"),
+                                Settings((dir.path() + "/kaldo-updater.INI").toStdString())});
         form->attachWindows(new TForm3(form->host(), form.get()), new TForm4(form->host(), form.get()),
                             new TForm5(form->host(), form.get()));
         form->show();
@@ -131,7 +132,8 @@ private slots:
         form->UploadCode1->trigger();
         QCOMPARE(form->lastUpload().outcome, UploadOutcome::Failed);
         QCOMPARE(form->lastUpload().failure, UploadFailure::PortGone);
-        QVERIFY2(boxes.join('\n').contains("went away before the whole firmware was sent"), qPrintable(boxes.join('\n')));
+        QVERIFY2(boxes.join('\n').contains("went away before the whole firmware was sent"),
+                 qPrintable(boxes.join('\n')));
         QVERIFY(form->Out1->actions()[0]->isChecked());
     }
 };

@@ -63,8 +63,9 @@ private slots:
         QCOMPARE(form.lastUpload().outcome, UploadOutcome::Failed);
         QCOMPARE(form.lastUpload().failure, UploadFailure::SendFailed);
         QCOMPARE(rig->answers.seen,
-                 QStringList{"Midi Error | Error. The firmware could not be sent to the MIDI device. Power cycle amp "
-                             "and try again."});
+                 QStringList{
+                     "Midi Error | Error. The firmware could not be sent to the MIDI device. Power cycle amp "
+                     "and try again."});
     }
 
     void inputCutShortGoesToTheReceiveLogOnly() {
@@ -79,7 +80,8 @@ private slots:
         QCOMPARE(form.updater->replies.replyCode(), 0x7C);
         form.Diagnostics1->trigger();
         const QString log = form.diagnostics->Memo1->toPlainText();
-        QVERIFY2(log.contains("SysEx cut short by F0 after 7 bytes, dropped: F0 00 00 5A 12 01 74"), qPrintable(log));
+        QVERIFY2(log.contains("SysEx cut short by F0 after 7 bytes, dropped: F0 00 00 5A 12 01 74"),
+                 qPrintable(log));
         QVERIFY(!log.contains("F0 00 00 5A 12 01 74 \n"));
     }
 };

@@ -24,11 +24,14 @@ TEST(FlashUpload, ABlockLostOnTheWayIsAFailedUpload) {
     const std::string out = ::testing::internal::GetCapturedStdout();
 
     EXPECT_EQ(exitStatus, kExitFailed) << out;
-    EXPECT_NE(out.find(R"("event":"message","caption":"Midi Error","text":"Error. The firmware could not be sent to the MIDI device. Power cycle amp and try again.")"),
-              std::string::npos)
+    EXPECT_NE(
+        out.find(
+            R"("event":"message","caption":"Midi Error","text":"Error. The firmware could not be sent to the MIDI device. Power cycle amp and try again.")"),
+        std::string::npos)
         << out;
-    EXPECT_NE(out.find(R"("event":"result","outcome":"failed","errors":0,"way":"single","failure":"send-failed")"),
-              std::string::npos)
+    EXPECT_NE(
+        out.find(R"("event":"result","outcome":"failed","errors":0,"way":"single","failure":"send-failed")"),
+        std::string::npos)
         << out;
     EXPECT_LT(model->arrived(port).size(), 52576u);
 }

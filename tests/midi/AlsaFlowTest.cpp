@@ -20,7 +20,8 @@ constexpr std::size_t kMiB = 1048576;
 
 std::vector<std::uint8_t> sysExBlock(std::size_t length, std::uint8_t seed = 0) {
     std::vector<std::uint8_t> block(length);
-    for (std::size_t i = 0; i < length; ++i) block[i] = static_cast<std::uint8_t>((i * 13 + i / 977 + seed) & 0x7F);
+    for (std::size_t i = 0; i < length; ++i)
+        block[i] = static_cast<std::uint8_t>((i * 13 + i / 977 + seed) & 0x7F);
     block.front() = 0xF0;
     block.back() = 0xF7;
     return block;
@@ -44,14 +45,16 @@ struct Output {
 };
 
 // The connection itself, for what TMidiOut does not pass on (the result of a short message).
-std::unique_ptr<MidiOutConnection> connect(const std::shared_ptr<AlsaKernelModel>& model, const std::string& port) {
+std::unique_ptr<MidiOutConnection> connect(const std::shared_ptr<AlsaKernelModel>& model,
+                                           const std::string& port) {
     auto opened = model->backend()->openOutput(port);
     EXPECT_EQ(opened.result, kResultOk);
     return std::move(opened.connection);
 }
 
 // The time limit TMidiOut gives a block, on the model's clock.
-std::chrono::steady_clock::time_point deadlineFor(const std::shared_ptr<AlsaKernelModel>& model, std::size_t length) {
+std::chrono::steady_clock::time_point deadlineFor(const std::shared_ptr<AlsaKernelModel>& model,
+                                                  std::size_t length) {
     return model->now() + sysExWaitLimit(length);
 }
 

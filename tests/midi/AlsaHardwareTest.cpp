@@ -2,8 +2,8 @@
 // uploads to kaldo-amp-sim through the sequencer, and, when KALDO_HW_OUT and KALDO_HW_IN name the
 // two ends of a MIDI cable looped from an output back to an input, the carried 52,576-byte image goes
 // through real hardware and comes back whole.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -29,7 +29,9 @@ extern char** environ;
 namespace kaldo::midi {
 namespace {
 
-bool sequencerPresent() { return access("/dev/snd/seq", R_OK | W_OK) == 0; }
+bool sequencerPresent() {
+    return access("/dev/snd/seq", R_OK | W_OK) == 0;
+}
 
 // A folder of the test's own, removed afterwards.
 struct TempFolder {
@@ -55,7 +57,8 @@ public:
         argv.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
         posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
         if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
@@ -97,7 +100,8 @@ bool portsAppear(MidiBackend& backend, const std::string& name) {
     for (int i = 0; i < 400; ++i) {
         const auto outs = backend.outputNames();
         const auto ins = backend.inputNames();
-        if (std::any_of(outs.begin(), outs.end(), named) && std::any_of(ins.begin(), ins.end(), named)) return true;
+        if (std::any_of(outs.begin(), outs.end(), named) && std::any_of(ins.begin(), ins.end(), named))
+            return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return false;
@@ -115,7 +119,8 @@ TEST(AlsaSequencer, TheSimulatedAmpTakesTheCarriedImageAndAPacketUploadWhole) {
     ASSERT_TRUE(portsAppear(alsa, name));
 
     {
-        Process upload({KALDO_FLASH, "upload", "--internal", "--out", name + " In", "--json"}, folder.path / "single.json");
+        Process upload({KALDO_FLASH, "upload", "--internal", "--out", name + " In", "--json"},
+                       folder.path / "single.json");
         EXPECT_EQ(upload.wait(), 0) << readText(folder.path / "single.json");
         const auto image = intermediateImage();
         EXPECT_TRUE(receivedImageIs(folder.path / "received.syx", {image.begin(), image.end()}))
@@ -123,21 +128,24 @@ TEST(AlsaSequencer, TheSimulatedAmpTakesTheCarriedImageAndAPacketUploadWhole) {
     }
     {
         const auto file = folder.path / "fw.syx";
-        Process make({KALDO_MAKE_FIRMWARE, "-o", file.string(), "--version", "02.83", "--packets", "20", "--data-length",
-                      "2048"},
+        Process make({KALDO_MAKE_FIRMWARE, "-o", file.string(), "--version", "02.83", "--packets", "20",
+                      "--data-length", "2048"},
                      folder.path / "make.log");
         ASSERT_EQ(make.wait(), 0);
-        Process upload({KALDO_FLASH, "upload", file.string(), "--out", name + " In", "--in", name + " Out", "--json"},
-                       folder.path / "packets.json");
+        Process upload(
+            {KALDO_FLASH, "upload", file.string(), "--out", name + " In", "--in", name + " Out", "--json"},
+            folder.path / "packets.json");
         EXPECT_EQ(upload.wait(), 0) << readText(folder.path / "packets.json");
-        EXPECT_TRUE(receivedImageIs(folder.path / "received.syx", readFile(file))) << readText(folder.path / "sim.log");
+        EXPECT_TRUE(receivedImageIs(folder.path / "received.syx", readFile(file)))
+            << readText(folder.path / "sim.log");
     }
 }
 
 TEST(AlsaHardware, ALoopedCableCarriesTheCarriedImageWhole) {
     const char* out = std::getenv("KALDO_HW_OUT");
     const char* in = std::getenv("KALDO_HW_IN");
-    if (!sequencerPresent() || !out || !in) GTEST_SKIP() << "set KALDO_HW_OUT and KALDO_HW_IN to a looped cable's ports";
+    if (!sequencerPresent() || !out || !in)
+        GTEST_SKIP() << "set KALDO_HW_OUT and KALDO_HW_IN to a looped cable's ports";
     auto backend = systemMidi("kaldo-alsa-hw-test");
     TMidiOut output(backend);
     TMidiIn input(backend);

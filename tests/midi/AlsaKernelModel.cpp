@@ -17,7 +17,9 @@ constexpr std::size_t kDumpPiece = 32;
 // What other programs send: timing clock, a byte easy to tell from ours.
 constexpr std::uint8_t kForeignByte = 0xF8;
 
-int cardClient(int card) { return 16 + 4 * card; }
+int cardClient(int card) {
+    return 16 + 4 * card;
+}
 
 std::size_t cellsFor(std::size_t bytes, bool variable) {
     return variable ? 1 + (bytes + kCellSize - 1) / kCellSize : 1;
@@ -33,7 +35,7 @@ struct AlsaKernelModel::Port {
     bool card = false;
     bool gone = false;
     std::optional<std::size_t> vanishAfter;
-    std::size_t taken = 0;      // bytes of ours that reached it
+    std::size_t taken = 0;                      // bytes of ours that reached it
     std::optional<std::size_t> interfereAfter;  // another program writes once we wrote this much
     std::size_t interfere = 0;                  // its bytes
     std::set<std::pair<int, int>> subscribers;
@@ -100,7 +102,8 @@ public:
     std::vector<std::string> inputNames() override { return {}; }
     Opened<MidiOutConnection> openOutput(const std::string& device) override {
         const auto names = outputNames();
-        if (std::find(names.begin(), names.end(), device) == names.end()) return {nullptr, kResultBadDeviceId};
+        if (std::find(names.begin(), names.end(), device) == names.end())
+            return {nullptr, kResultBadDeviceId};
         return AlsaSequencerOutput::open(model_->calls(), "kaldo-test", device);
     }
     Opened<MidiInConnection> openInput(const std::string&, MidiReceiver) override {
@@ -118,7 +121,9 @@ AlsaKernelModel::AlsaKernelModel() : start_(std::chrono::steady_clock::now()) {
     snd_midi_event_no_status(decoder_, 1);
 }
 
-AlsaKernelModel::~AlsaKernelModel() { snd_midi_event_free(decoder_); }
+AlsaKernelModel::~AlsaKernelModel() {
+    snd_midi_event_free(decoder_);
+}
 
 std::string AlsaKernelModel::addCardPort(const CardPort& options) {
     std::lock_guard lock(mutex_);
@@ -205,15 +210,20 @@ bool AlsaKernelModel::othersCouldListenToOurPorts() {
     constexpr unsigned kReadable = SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ;
     for (const auto& [number, client] : clients_) {
         for (const unsigned capability : client->portCapabilities) {
-            if ((capability & kReadable) == kReadable && !(capability & SND_SEQ_PORT_CAP_NO_EXPORT)) return true;
+            if ((capability & kReadable) == kReadable && !(capability & SND_SEQ_PORT_CAP_NO_EXPORT))
+                return true;
         }
     }
     return false;
 }
 
-std::unique_ptr<AlsaCalls> AlsaKernelModel::calls() { return std::make_unique<ModelCalls>(shared_from_this()); }
+std::unique_ptr<AlsaCalls> AlsaKernelModel::calls() {
+    return std::make_unique<ModelCalls>(shared_from_this());
+}
 
-std::shared_ptr<MidiBackend> AlsaKernelModel::backend() { return std::make_shared<ModelBackend>(shared_from_this()); }
+std::shared_ptr<MidiBackend> AlsaKernelModel::backend() {
+    return std::make_shared<ModelBackend>(shared_from_this());
+}
 
 int AlsaKernelModel::openClient(const std::string& name) {
     std::lock_guard lock(mutex_);
@@ -226,7 +236,8 @@ int AlsaKernelModel::openClient(const std::string& name) {
 void AlsaKernelModel::closeClient(int client) {
     std::lock_guard lock(mutex_);
     for (auto& port : ports_) {
-        std::erase_if(port->subscribers, [client](const auto& subscriber) { return subscriber.first == client; });
+        std::erase_if(port->subscribers,
+                      [client](const auto& subscriber) { return subscriber.first == client; });
     }
 }
 
@@ -361,12 +372,13 @@ std::optional<std::string> AlsaKernelModel::readFile(const std::string& path) {
     for (const auto& port : ports_) {
         if (!port->card || port->gone || !port->cardOptions.statusInProc) continue;
         if (path != "/proc/asound/card" + std::to_string(port->cardNumber) + "/midi0") continue;
-        std::string text = port->plainName + "\n\nOutput 0\n  Tx bytes     : " + std::to_string(port->tx) + "\n";
+        std::string text =
+            port->plainName + "\n\nOutput 0\n  Tx bytes     : " + std::to_string(port->tx) + "\n";
         // Only an open substream shows its buffer; the connection is what opens it.
         if (!port->subscribers.empty()) {
             text += "  Owner PID    : 4242\n  Mode         : native\n  Buffer size  : " +
-                    std::to_string(port->cardOptions.bufferSize) +
-                    "\n  Avail        : " + std::to_string(port->cardOptions.bufferSize - port->buffer.size()) + "\n";
+                    std::to_string(port->cardOptions.bufferSize) + "\n  Avail        : " +
+                    std::to_string(port->cardOptions.bufferSize - port->buffer.size()) + "\n";
         }
         return text + "Input 0\n  Rx bytes     : 0\n";
     }
@@ -402,8 +414,10 @@ void AlsaKernelModel::advance(std::chrono::nanoseconds duration) {
                 port->credit += static_cast<double>(port->cardOptions.bytesPerSecond) * seconds;
                 const auto n = std::min(port->buffer.size(), static_cast<std::size_t>(port->credit));
                 port->credit -= static_cast<double>(n);
-                port->arrived.insert(port->arrived.end(), port->buffer.begin(), port->buffer.begin() + static_cast<std::ptrdiff_t>(n));
-                port->buffer.erase(port->buffer.begin(), port->buffer.begin() + static_cast<std::ptrdiff_t>(n));
+                port->arrived.insert(port->arrived.end(), port->buffer.begin(),
+                                     port->buffer.begin() + static_cast<std::ptrdiff_t>(n));
+                port->buffer.erase(port->buffer.begin(),
+                                   port->buffer.begin() + static_cast<std::ptrdiff_t>(n));
                 port->tx += n;
             } else if (!port->gone && port->nextRead <= elapsed_) {
                 // After an overflow the read finds the whole queue emptied.
@@ -411,7 +425,8 @@ void AlsaKernelModel::advance(std::chrono::nanoseconds duration) {
                     ++port->overflows;
                     port->overflow = false;
                 } else {
-                    for (const auto& event : port->queue) port->arrived.insert(port->arrived.end(), event.begin(), event.end());
+                    for (const auto& event : port->queue)
+                        port->arrived.insert(port->arrived.end(), event.begin(), event.end());
                 }
                 port->queue.clear();
                 port->usedCells = 0;

@@ -20,7 +20,9 @@ JackPhysicalPort::JackPhysicalPort(const std::string& client) {
     jack_activate(client_);
 }
 
-JackPhysicalPort::~JackPhysicalPort() { jack_client_close(client_); }
+JackPhysicalPort::~JackPhysicalPort() {
+    jack_client_close(client_);
+}
 
 int JackPhysicalPort::process(std::uint32_t frames, void* self) {
     auto& port = *static_cast<JackPhysicalPort*>(self);
@@ -32,7 +34,8 @@ int JackPhysicalPort::process(std::uint32_t frames, void* self) {
     for (std::uint32_t i = 0; i < count; ++i) {
         jack_midi_event_t event;
         if (jack_midi_event_get(&event, buffer, i) != 0) continue;
-        port.events_.push_back({static_cast<std::uint64_t>(start) + event.time, {event.buffer, event.buffer + event.size}});
+        port.events_.push_back(
+            {static_cast<std::uint64_t>(start) + event.time, {event.buffer, event.buffer + event.size}});
         port.bytes_ += event.size;
     }
     port.arrived_.notify_all();
