@@ -148,7 +148,9 @@ AmpUpload::Ending AmpUpload::upload() {
         ending.error = "The MIDI ports could not be opened; nothing was sent.";
         return ending;
     }
-    if (link_.inPortReady() && !learnAmpVersion()) {
+    // Ctrl-C may come before this engine was there to be told (upload --all makes its engines while
+    // the others start): then nothing goes out.
+    if (InterruptWatch::interrupted() || (link_.inPortReady() && !learnAmpVersion())) {
         ending.upload = {UploadOutcome::Terminated, UploadWay::None, UploadFailure::UserCancel, 0};
         ending.error = "Stopped by Ctrl-C before anything was sent.";
         return ending;

@@ -79,6 +79,10 @@ bool TForm5::dialogQuestion(const QString& text) {
 
 void TForm5::dialogPortSelection(const QString& text, bool confirm) {
     confirmMode = confirm;
+    // The lists show the ports as they stand: the callers rebuild the menus first, which closes the
+    // ports, so a name chosen last time would be shown while OK refuses it as not selected.
+    if (!host_.outPortReady()) ComboBox1->setPrompt("Midi Out Devices");
+    if (!host_.inPortReady()) ComboBox2->setPrompt("Midi In Devices");
     setPortListsVisible(true);
     showModal(text);
 }

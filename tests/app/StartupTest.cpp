@@ -196,6 +196,19 @@ private slots:
         QVERIFY(rig->answers.seen.isEmpty());
     }
 
+    // A file the older program wrote has port numbers but no names: numbers shift as devices come and
+    // go, so they open nothing, and the start is at "None" as it always was.
+    void portNumbersWithoutNamesOpenNothing() {
+        writeText(rig->settingsPath(), "[INI_VERSION]\r\nVERSION=1\r\n[FIRST_TIME]\r\nFT=0\r\n[MIDI_SELECTION]\r\n"
+                                       "MIDI_OutPort=1\r\nMIDI_InPort=0\r\n");
+        TForm1& form = rig->start();
+        QVERIFY(form.Out1->actions()[0]->isChecked());
+        QVERIFY(form.In1->actions()[0]->isChecked());
+        QVERIFY(rig->midi->openOutputs().empty());
+        QVERIFY(rig->midi->openInputs().empty());
+        QVERIFY(rig->answers.seen.isEmpty());
+    }
+
     void unwritableSettingsAreReportedAndTheWindowStillCloses() {
         TForm1& form = rig->start();
         // a folder where the file should be: nothing can be written there

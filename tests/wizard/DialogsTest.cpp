@@ -44,6 +44,7 @@ private slots:
     void portListsShowWholeNames();
     void portListsAreFilledOnce();
     void portListsClickTheMenuItems();
+    void portListsShowClosedPortsAsNotChosen();
     void confirmationSucceeds();
     void confirmationFindsTheWrongRevision();
     void confirmationTimesOutAndStaysReady();
@@ -212,6 +213,30 @@ void DialogsTest::portListsClickTheMenuItems() {
     emit c.form.ComboBox2->activated(0);
     QCOMPARE(c.host.outClicks, std::vector<int>{2});
     QCOMPARE(c.host.inClicks, std::vector<int>{1});
+}
+
+// After an upload the menus are rebuilt and the ports closed before the lists show again: a list whose
+// port is closed shows its prompt, not last time's name, which OK would refuse as not selected.
+void DialogsTest::portListsShowClosedPortsAsNotChosen() {
+    FakeHost host;
+    TForm5 form(host, nullptr);
+    form.ComboBox1Enter();
+    form.ComboBox2Enter();
+    form.ComboBox1->setCurrentIndex(1);
+    emit form.ComboBox1->activated(1);
+    form.ComboBox2->setCurrentIndex(0);
+    emit form.ComboBox2->activated(0);
+    host.inReady = false;  // the output is still open, the input was closed
+    QString outShown, inShown;
+    QTimer::singleShot(0, &form, [&] {
+        outShown = form.ComboBox1->currentText();
+        inShown = form.ComboBox2->currentText();
+        form.SpeedButton1->click();
+    });
+    form.dialogPortSelection("Now select the MIDI device.", true);
+    QCOMPARE(outShown, QString::fromStdString(host.outNames[1]));
+    QCOMPARE(inShown, QString("Midi In Devices"));
+    QCOMPARE(form.ComboBox2->currentIndex(), -1);
 }
 
 void DialogsTest::confirmationSucceeds() {
