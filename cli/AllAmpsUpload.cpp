@@ -118,7 +118,6 @@ int uploadToAllAmps(const UploadOptions& options, MidiSystem midi) {
             threads.emplace_back([&, i] {
                 const FoundAmp& amp = found.amps[i];
                 UploadOptions one = options;
-                one.all = false;
                 one.out = amp.out.name;
                 one.in = options.mode == Mode::Blind ? std::string() : amp.in.name;
                 AmpUpload upload(one, backend,

@@ -5,7 +5,6 @@
 // system (on JACK a cycle or two each), so the inputs open side by side and an output closes while the
 // answers to it come in.
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
