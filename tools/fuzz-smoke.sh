@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${FUZZ_SECONDS:-20}"
-bash tools/setup.sh
+bash tools/setup.sh clang
 cmake --preset fuzz ${KALDO_WERROR:+-DKALDO_WERROR=ON} >/dev/null
 cmake --build --preset fuzz --target kaldo_fuzz_loader kaldo_fuzz_replies kaldo_fuzz_settings kaldo-make-firmware -j "$(nproc)"
 bin=build/fuzz/bin

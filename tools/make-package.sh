@@ -6,13 +6,14 @@
 # packages are. Install with:  apt install ./build/kaldo-updater_VERSION_ARCH.deb
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/setup.sh >&2
+bash tools/setup.sh package windows >&2
+# Debian's hardening flags are for the Debian package's build alone: CMake takes CXXFLAGS and LDFLAGS
+# from the environment (not CPPFLAGS) when it first configures a folder, and the MinGW linker below
+# knows no -z options. So they are given to that one configure, never exported.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-# CMake takes CXXFLAGS and LDFLAGS from the environment, but not CPPFLAGS.
-CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
-LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
-export CXXFLAGS LDFLAGS
-cmake --preset package ${KALDO_WERROR:+-DKALDO_WERROR=ON} >&2
+CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+    LDFLAGS="$(dpkg-buildflags --get LDFLAGS)" \
+    cmake --preset package ${KALDO_WERROR:+-DKALDO_WERROR=ON} >&2
 cmake --build --preset package -j "$(nproc)" >&2
 cpack --preset package >&2
 # The Windows zip: only what goes into it is built, so tests and their GoogleTest stay out of it.

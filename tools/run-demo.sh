@@ -6,8 +6,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash tools/setup.sh
-cmake --preset default ${KALDO_WERROR:+-DKALDO_WERROR=ON} >/dev/null
+bash tools/setup.sh demo
+# The demo needs neither the tests nor the benchmarks (nor what they are built with).
+cmake --preset default -DKALDO_BUILD_TESTS=OFF -DKALDO_BUILD_BENCH=OFF ${KALDO_WERROR:+-DKALDO_WERROR=ON} >/dev/null
 cmake --build --preset default -j "$(nproc)" --target kaldo-flash kaldo-amp-sim kaldo_sample_firmware
 bin=build/default/bin
 firmware=build/default/share/sample-02.83.syx

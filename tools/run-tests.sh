@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-default}"
-bash tools/setup.sh
+bash tools/setup.sh test
 cmake --preset "$preset" ${KALDO_WERROR:+-DKALDO_WERROR=ON} >/dev/null
 cmake --build --preset "$preset" -j "$(nproc)"
 # Under ThreadSanitizer: libjack and Qt are not built with it; their own synchronisation is invisible.

@@ -6,7 +6,7 @@
 # There are no MIDI devices under Wine: the winmm backend is tested against its fake here.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/setup.sh
+bash tools/setup.sh windows
 
 wine=/usr/lib/wine/wine64
 state="$(mktemp -d)"

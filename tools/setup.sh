@@ -1,20 +1,44 @@
 #!/usr/bin/env bash
-# Installs the Debian packages this project builds, tests and runs with, when they are missing.
+# Installs the Debian packages for what is about to run, when they are missing:
+#   bash tools/setup.sh demo        build and run the programs: compiler, Qt, RtMidi, JACK
+#   bash tools/setup.sh test        demo, plus what the tests use (GoogleTest, the logind stand-in, Xvfb...)
+#   bash tools/setup.sh SET...      any of the sets below; each script asks only for the sets it uses
 # Safe to run again; works as root or through sudo; never asks a question.
 set -euo pipefail
 
-packages=(
-    build-essential cmake pkg-config git
-    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libjpeg-dev
-    librtmidi-dev libasound2-dev libjack-jackd2-dev jackd2
-    libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev jq
-    clang libclang-rt-14-dev
-    python3-rtmidi
-    libsystemd-dev dbus python3-dbusmock
-    g++-mingw-w64-x86-64-posix wine64 googletest
-    xvfb xauth x11-apps imagemagick fonts-dejavu-core
-    scdoc dpkg-dev file lintian desktop-file-utils appstream
+declare -A sets=(
+    # Building the programs and running them against the simulated amp on a JACK server.
+    [demo]="build-essential cmake pkg-config git
+            qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libjpeg-dev
+            librtmidi-dev libasound2-dev libjack-jackd2-dev jackd2
+            libcli11-dev libsystemd-dev scdoc"
+    # The tests and benchmarks: GoogleTest, Google Benchmark, jq for the command-line tests, RtMidi's
+    # Python binding for the independent amp, a stand-in logind on a private bus, and Xvfb with the fonts
+    # and tools for the window tests and screenshots.
+    [test]="libgtest-dev libgmock-dev libbenchmark-dev jq python3-rtmidi dbus python3-dbusmock
+            xvfb xauth x11-apps imagemagick fonts-dejavu-core
+            desktop-file-utils appstream"
+    # The sanitizer builds and the fuzz targets are compiled with clang.
+    [clang]="clang libclang-rt-14-dev"
+    # The Windows build: MinGW-w64, GoogleTest's source for it, and Wine to run what it makes.
+    [windows]="g++-mingw-w64-x86-64-posix googletest wine64"
+    # The Debian package and its checks.
+    [package]="dpkg-dev file lintian desktop-file-utils appstream"
+    # A real Linux kernel in QEMU for the ALSA tests.
+    [kernel]="qemu-system-x86 busybox-static cpio kmod"
 )
+
+# What each set is used with: the sanitizers and the Windows and kernel runs are test runs too.
+declare -A needs=([demo]="" [test]="demo" [clang]="demo test" [windows]="demo test" [package]="demo"
+                  [kernel]="demo test")
+
+if [ $# -eq 0 ]; then set -- demo; fi
+packages=()
+for set in "$@"; do
+    [ -n "${sets[$set]+x}" ] || { echo "setup: unknown set '$set' (sets: ${!sets[*]})" >&2; exit 2; }
+    for s in ${needs[$set]} "$set"; do packages+=(${sets[$s]}); done
+done
+packages=($(printf '%s\n' "${packages[@]}" | sort -u))
 
 missing=()
 for p in "${packages[@]}"; do
@@ -23,7 +47,7 @@ for p in "${packages[@]}"; do
     fi
 done
 if [ ${#missing[@]} -eq 0 ]; then
-    echo "setup: all ${#packages[@]} packages present"
+    echo "setup ($*): all ${#packages[@]} packages present"
     exit 0
 fi
 
@@ -32,7 +56,7 @@ if [ "$(id -u)" -ne 0 ]; then
     command -v sudo >/dev/null || { echo "setup: need root or sudo to install: ${missing[*]}" >&2; exit 1; }
     sudo="sudo"
 fi
-echo "setup: installing ${missing[*]}"
+echo "setup ($*): installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
 $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
