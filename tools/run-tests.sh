@@ -17,8 +17,8 @@ cmake --build --preset "$preset" -j "$(nproc)"
 export TSAN_OPTIONS="${TSAN_OPTIONS:-suppressions=$PWD/tests/support/tsan.supp}"
 
 phase "unit tests"
-# Everything but the real-MIDI tests passes on its first try, side by side.
-ctest --preset "$preset" -j "$(nproc)" -LE jack
+# Everything but the real-MIDI and real-kernel tests passes on its first try, side by side.
+ctest --preset "$preset" -j "$(nproc)" -LE 'jack|kernel'
 
 phase "real-MIDI tests"
 # The real-MIDI tests (label "jack") run on JACK servers that share the machine with the build and the
@@ -29,4 +29,19 @@ if ! ctest --preset "$preset" -j "$(nproc)" -L jack; then
     echo "run-tests: real-MIDI tests that failed on their first try, running once more: $retried"
     ctest --preset "$preset" -j "$(nproc)" --rerun-failed
     echo "run-tests: needed their second try: $retried"
+fi
+
+# The real-kernel tests (label "kernel": a Linux kernel booted in QEMU) take minutes of their own and
+# QEMU besides: they run here only where QEMU is installed already. tools/run-kernel-tests.sh installs
+# it and runs them anywhere.
+if [ -n "${KALDO_SKIP_KERNEL_TESTS:-}" ]; then
+    echo "run-tests: the real-kernel tests are left to the caller (KALDO_SKIP_KERNEL_TESTS is set)"
+elif [ ! -f tools/run-kernel-tests.sh ]; then
+    echo "run-tests: this tree has no real-kernel tests (tools/run-kernel-tests.sh); skipped"
+elif ! command -v qemu-system-x86_64 >/dev/null; then
+    echo "run-tests: the real-kernel tests are SKIPPED: QEMU (qemu-system-x86_64) is not installed." \
+         "bash tools/run-kernel-tests.sh installs it and runs them."
+else
+    phase "real-kernel tests"
+    bash tools/run-kernel-tests.sh "$preset"
 fi
