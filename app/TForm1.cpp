@@ -14,6 +14,7 @@
 
 #include "AboutBox.h"
 #include "BackendDetectionLine.h"
+#include "DeviceMenus.h"
 #include "DiagnosticsWindow.h"
 #include "DrawnButton.h"
 #include "LampLayout.h"
@@ -55,13 +56,6 @@ QString qs(const std::string& s) { return QString::fromStdString(s); }
 const char* const kStopQuestion =
     "An upload is running. Stopping now leaves the amp without working firmware until you update it again. "
     "Stop the upload?";
-const char* const kNoDevices = "No MIDI devices found";
-const char* const kNoDevicesHint =
-    "Status -> No MIDI devices found. Connect the amp (or start JACK), then Re-Check for Midi devices (F5).";
-
-// "1 MIDI output", "2 MIDI inputs".
-QString counted(int n, const char* what) { return QString("%1 MIDI %2%3").arg(n).arg(what).arg(n == 1 ? "" : "s"); }
-
 // The question before leaving mid-upload was answered with "Stop".
 bool answeredStop(QMessageBox* box) {
     return box->clickedButton() && box->buttonRole(box->clickedButton()) == QMessageBox::DestructiveRole;
@@ -127,13 +121,14 @@ TForm1::TForm1(const Environment& env)
     buildLamps();
     buildMenus();
     diagnostics = new DiagnosticsWindow(this, runLog_->path());
+    deviceMenus_ = std::make_unique<DeviceMenus>(Out1, In1, *selection, midi_, *updater, *this, diagnostics);
     connect(diagnostics->Button4, &QPushButton::clicked, this, [this] {
         selection->Button4Click();
-        renderDeviceMenus();
+        deviceMenus_->render();
     });
     connect(diagnostics->Button9, &QPushButton::clicked, this, [this] {
         selection->Button9Click();
-        renderDeviceMenus();
+        deviceMenus_->render();
     });
     Timer2.setInterval(250);
     Timer2.setSingleShot(true);
@@ -172,20 +167,14 @@ TForm1::TForm1(const Environment& env)
     shows.init_leds(children);
 
     // 3. the device menus, both on "None"
-    selection->onChanged = [this] { renderDeviceMenus(); };
-    selection->populateMidiSelect();
-    renderDeviceMenus();
-    // With no device at all the status row says so at once, and what to do.
-    if (selection->outItems().size() == 1 && selection->inItems().size() == 1) showDeviceCounts();
-    // Devices coming and going: the system says so, nothing polls.
-    watchDevices();
+    deviceMenus_->listDevices();
 
     // 4 to 10. the settings and the remembered firmware file
     readSettings();
 }
 
 TForm1::~TForm1() {
-    deviceWatch_.reset();
+    deviceMenus_->stopWatching();
     // The input's handler reaches the engine: no reply may arrive once the engine is gone.
     MidiIn1.SetUsing(false);
     MidiOut1.SetUsing(false);
@@ -315,11 +304,6 @@ void TForm1::buildMenus() {
     Midi1 = menuBar()->addMenu("&Midi");
     Out1 = Midi1->addMenu("Out");
     In1 = Midi1->addMenu("In");
-    outGroup_ = new QActionGroup(this);
-    inGroup_ = new QActionGroup(this);
-    noOutDevices_ = Out1->addAction(kNoDevices);
-    noInDevices_ = In1->addAction(kNoDevices);
-    for (QAction* line : {noOutDevices_, noInDevices_}) line->setEnabled(false);
     ReCheckforMididevices1 = Midi1->addAction("Re-Check for Midi devices");
     ReCheckforMididevices1->setShortcut(QKeySequence(Qt::Key_F5));
     TestMidiConnection1 = Midi1->addAction("Test Connection");
@@ -344,62 +328,6 @@ void TForm1::buildMenus() {
     About1 = Help1->addAction("About KALDO Updater");
     connect(About1, &QAction::triggered, this,
             [this] { showAbout(this, QString::fromStdString(settings_.path().string()), logFilePath()); });
-}
-
-void TForm1::renderDeviceMenus() {
-    syncDeviceMenu(Out1, outGroup_, noOutDevices_, selection->outItems());
-    syncDeviceMenu(In1, inGroup_, noInDevices_, selection->inItems());
-    diagnostics->Label4->setText(qs(selection->Label4().empty() ? "?" : selection->Label4()));
-    diagnostics->Label5->setText(qs(selection->Label5().empty() ? "?" : selection->Label5()));
-}
-
-// Brings a submenu in line with the selection's items. Items are updated in place and surplus ones
-// deleted later, because this runs inside the click handler of one of them. The line saying that
-// there are no devices stays last and shows only while "None" is alone.
-void TForm1::syncDeviceMenu(QMenu* menu, QActionGroup* group, QAction* noDevices,
-                            const std::vector<midi::MidiMenuItem>& items) {
-    QList<QAction*> actions = menu->actions();
-    actions.removeOne(noDevices);
-    while (actions.size() > static_cast<qsizetype>(items.size())) {
-        QAction* surplus = actions.takeLast();
-        menu->removeAction(surplus);
-        group->removeAction(surplus);
-        surplus->deleteLater();
-    }
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        QAction* item;
-        if (i < static_cast<std::size_t>(actions.size())) {
-            item = actions[static_cast<qsizetype>(i)];
-        } else {
-            item = new QAction(menu);
-            menu->insertAction(noDevices, item);
-            item->setCheckable(true);
-            group->addAction(item);
-            connect(item, &QAction::triggered, this, [this, menu, item] { deviceItemClicked(menu, item); });
-            if (i == 0) {  // "None", the default item
-                QFont bold = item->font();
-                bold.setBold(true);
-                item->setFont(bold);
-            }
-        }
-        QString caption = qs(items[i].caption);
-        item->setText(caption.replace('&', "&&"));  // device names are not accelerators
-        item->setData(items[i].tag);
-        item->setChecked(items[i].checked);
-    }
-    noDevices->setVisible(items.size() == 1);
-}
-
-void TForm1::deviceItemClicked(QMenu* menu, QAction* item) {
-    const int index = static_cast<int>(menu->actions().indexOf(item));
-    // While an upload holds the ports they must not change under it: the click is undone.
-    if (index >= 0 && !updater->devicesLocked()) {
-        if (menu == Out1)
-            selection->Dev1Click(index);
-        else
-            selection->NoneInClick(index);
-    }
-    renderDeviceMenus();
 }
 
 void TForm1::setCommandsEnabled(bool enabled) {
@@ -497,38 +425,7 @@ void TForm1::StartupHelp1Click() {
 
 void TForm1::ReCheckforMididevices1Click() {
     if (updater->uploadRunning()) return;
-    selection->ReCheckforMididevices();
-    renderDeviceMenus();
-    showDeviceCounts();
-    watchDevices();  // a MIDI system that started after the program is watched from now on
-}
-
-void TForm1::watchDevices() {
-    if (deviceWatch_) return;
-    deviceWatch_ = midi_->watchDevices(
-        [this] { QMetaObject::invokeMethod(this, &TForm1::devicesChanged, Qt::QueuedConnection); });
-}
-
-void TForm1::devicesChanged() { showDeviceChange(selection->devicesChanged(updater->devicesLocked())); }
-
-void TForm1::showDeviceChange(const midi::MidiSelection::DeviceChange& change) {
-    // During an upload the engine ends it and says why; otherwise the status row says what went.
-    if (!change.outputGone.empty() && updater->uploadRunning()) {
-        updater->outputPortGone();
-    } else if (!change.outputGone.empty()) {
-        setStatus2(3, "Status -> The MIDI output \"" + change.outputGone + "\" went away: Midi > Out is back on None.");
-    } else if (!change.inputGone.empty() && !updater->uploadRunning()) {
-        setStatus2(3, "Status -> The MIDI input \"" + change.inputGone + "\" went away: Midi > In is back on None.");
-    }
-}
-
-// What a look for devices found, in the status row: the counts, or what to connect or start.
-void TForm1::showDeviceCounts() {
-    const int outputs = static_cast<int>(selection->outItems().size()) - 1;
-    const int inputs = static_cast<int>(selection->inItems().size()) - 1;
-    StatusBar2->setText(3, outputs == 0 && inputs == 0 ? QString(kNoDevicesHint)
-                                                       : "Status -> Found " + counted(outputs, "output") + " and " +
-                                                             counted(inputs, "input") + ".");
+    deviceMenus_->recheck();
 }
 
 void TForm1::FindAmp1Click() { findTheAmp(true); }
@@ -593,7 +490,7 @@ void TForm1::Button2Click() {
     // An upload that ended while the user was asked whether to stop it needs no answer any more.
     dismissStopQuestion();
     setCommandsEnabled(true);
-    showDeviceChange(selection->relistIfPending());
+    deviceMenus_->relistAfterUpload();
     // The window was closed while the upload ran: its close handler waited for the upload to stop.
     if (closePending_) FormClose();
 }
@@ -612,7 +509,7 @@ void TForm1::CancelMouseUp() { updater->CancelMouseUp(); }
 void TForm1::FormClose() {
     if (closeHandled_) return;
     closeHandled_ = true;
-    deviceWatch_.reset();
+    deviceMenus_->stopWatching();
     MidiOut1.SetUsing(false);
     MidiIn1.SetUsing(false);
     ClosingSettings values;

@@ -2,7 +2,6 @@
 // The main window: the front panel with its 36 lamps, the two status rows, the gauge, the cancel
 // button, the blinking warning and the menus. It owns the MIDI ports, the device selection, the rings
 // and the engine, and is the desktop program's UpdaterUi: the engine shows everything through it.
-#include <QActionGroup>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMessageBox>
@@ -30,6 +29,7 @@ class QLabel;
 
 namespace kaldo {
 
+class DeviceMenus;
 class DiagnosticsWindow;
 class MainWindowHost;
 class WizardHost;
@@ -179,17 +179,7 @@ private:
     void buildLamps();
     void buildMenus();
     void readSettings();
-    void renderDeviceMenus();
-    void syncDeviceMenu(QMenu* menu, QActionGroup* group, QAction* noDevices,
-                        const std::vector<midi::MidiMenuItem>& items);
-    void deviceItemClicked(QMenu* menu, QAction* item);
     void setCommandsEnabled(bool enabled);
-    // Device changes: the system's watch, started when there is a system to watch; its word, on the
-    // window thread; and what the user is told of it.
-    void watchDevices();
-    void devicesChanged();
-    void showDeviceChange(const midi::MidiSelection::DeviceChange& change);
-    void showDeviceCounts();
     QMessageBox* makeStopQuestion();
     void askToStopUpload();
     void stopUploadAndClose();
@@ -203,12 +193,8 @@ private:
     std::unique_ptr<midi::SelectedMidiLink> selectedLink_;
     std::unique_ptr<MainWindowHost> host_;
     QWidget* client_;
-    QActionGroup* outGroup_;
-    QActionGroup* inGroup_;
     std::shared_ptr<midi::MidiBackend> midi_;
-    std::unique_ptr<midi::DeviceWatch> deviceWatch_;
-    QAction* noOutDevices_;  // the disabled "No MIDI devices found" line under "None"
-    QAction* noInDevices_;
+    std::unique_ptr<DeviceMenus> deviceMenus_;
     std::unique_ptr<RunLog> runLog_;
     TForm3* Form3_ = nullptr;
     TForm4* Form4_ = nullptr;
