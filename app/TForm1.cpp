@@ -1,10 +1,8 @@
 #include "TForm1.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
-#include <QInputDialog>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -13,7 +11,7 @@
 #include <QShortcut>
 
 #include "AboutBox.h"
-#include "BackendDetectionLine.h"
+#include "AmpFinder.h"
 #include "DeviceMenus.h"
 #include "DiagnosticsWindow.h"
 #include "DrawnButton.h"
@@ -122,6 +120,8 @@ TForm1::TForm1(const Environment& env)
     buildMenus();
     diagnostics = new DiagnosticsWindow(this, runLog_->path());
     deviceMenus_ = std::make_unique<DeviceMenus>(Out1, In1, *selection, midi_, *updater, *this, diagnostics);
+    ampFinder_ = std::make_unique<AmpFinder>(this, *this, clock_, midi_, *selection, *updater, FindAmp1,
+                                             [this](bool enabled) { setCommandsEnabled(enabled); });
     connect(diagnostics->Button4, &QPushButton::clicked, this, [this] {
         selection->Button4Click();
         deviceMenus_->render();
@@ -430,48 +430,7 @@ void TForm1::ReCheckforMididevices1Click() {
 
 void TForm1::FindAmp1Click() { findTheAmp(true); }
 
-std::optional<FoundAmp> TForm1::findTheAmp(bool tellFound) {
-    if (updater->uploadRunning() || !FindAmp1->isEnabled()) return std::nullopt;
-    setCommandsEnabled(false);
-    setStatus2(3, "Status -> Looking for the amp on every MIDI port...");
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    Detection found;
-    {
-        midi::BackendDetectionLine line(midi_);
-        found = detectAmps(line, clock_);
-    }
-    QApplication::restoreOverrideCursor();
-    setCommandsEnabled(true);
-
-    std::optional<FoundAmp> amp;
-    if (found.amps.size() == 1) amp = found.amps.front();
-    if (found.amps.empty()) {
-        setStatus2(3, "Status -> No amp answered.");
-        messageBox("No amp answered. Check that the amp is switched on, that its USB cable is plugged in (or "
-                   "both MIDI cables: the amp's MIDI out to the computer's MIDI in, and back), and that a USB amp "
-                   "is in its USB MIDI mode. Then try again.",
-                   "Find Amp", Buttons::Ok);
-        return std::nullopt;
-    }
-    if (found.amps.size() > 1) {
-        QStringList choices;
-        for (const FoundAmp& a : found.amps) {
-            choices << qs(a.out.name + " / " + a.in.name + ", version " + a.versionText);
-        }
-        bool picked = false;
-        const QString choice = QInputDialog::getItem(
-            this, "Find Amp", QString("%1 amps answered. Which one do you want to update?").arg(found.amps.size()),
-            choices, 0, false, &picked);
-        if (!picked) return std::nullopt;
-        amp = found.amps.at(static_cast<std::size_t>(choices.indexOf(choice)));
-    }
-    selection->selectByName(amp->out.name, amp->in.name);
-    if (!selection->outPortReady || !selection->inPortReady) return std::nullopt;  // it said why
-    const std::string text = "Found the amp on " + amp->out.name + " / " + amp->in.name + ", version " + amp->versionText;
-    setStatus2(3, "Status -> " + text);
-    if (tellFound) messageBox(text, "Find Amp", Buttons::Ok);
-    return amp;
-}
+std::optional<FoundAmp> TForm1::findTheAmp(bool tellFound) { return ampFinder_->find(tellFound); }
 
 void TForm1::TestMidiConnection1Click() {
     if (updater->uploadRunning()) return;

@@ -29,6 +29,7 @@ class QLabel;
 
 namespace kaldo {
 
+class AmpFinder;
 class DeviceMenus;
 class DiagnosticsWindow;
 class MainWindowHost;
@@ -147,9 +148,7 @@ public:
     void ReCheckforMididevices1Click();
     void TestMidiConnection1Click();
     void FindAmp1Click();
-    // Looks for the amp on every MIDI port, the window live, and selects the ports of the one that
-    // answers (the user picks when several do), as picking them by hand would. Says so when none or
-    // several answered; with tellFound also when one did. The chosen amp, when its ports opened.
+    // "Find Amp", for the wizard too (AmpFinder::find).
     std::optional<FoundAmp> findTheAmp(bool tellFound);
     void Button2Click();
     void Timer2Timer();
@@ -195,6 +194,7 @@ private:
     QWidget* client_;
     std::shared_ptr<midi::MidiBackend> midi_;
     std::unique_ptr<DeviceMenus> deviceMenus_;
+    std::unique_ptr<AmpFinder> ampFinder_;
     std::unique_ptr<RunLog> runLog_;
     TForm3* Form3_ = nullptr;
     TForm4* Form4_ = nullptr;
