@@ -21,6 +21,7 @@
 #include "PictureLabel.h"
 #include "Pictures.h"
 #include "RunLog.h"
+#include "StopQuestion.h"
 #include "SystemSleepGuard.h"
 #include "TCGauge.h"
 #include "TForm3.h"
@@ -51,14 +52,6 @@ void setTextColour(QLabel* label, const QColor& colour) {
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
-const char* const kStopQuestion =
-    "An upload is running. Stopping now leaves the amp without working firmware until you update it again. "
-    "Stop the upload?";
-// The question before leaving mid-upload was answered with "Stop".
-bool answeredStop(QMessageBox* box) {
-    return box->clickedButton() && box->buttonRole(box->clickedButton()) == QMessageBox::DestructiveRole;
-}
-
 // Any other control of the window, as the ring collection sees it: its class name without our
 // namespace, and the Tag the design gave it.
 class ChildControl : public PanelControl {
@@ -86,7 +79,8 @@ TForm1::TForm1(const Environment& env)
       clock_(env.clock),
       settings_(env.settings),
       midi_(env.midi),
-      runLog_(std::make_unique<RunLog>()) {
+      runLog_(std::make_unique<RunLog>()),
+      stopQuestion_(new StopQuestion(this, [this] { stopUploadAndClose(); })) {
     setWindowTitle("Kaldo Updater v2.83");
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     BlockSenderFactory* senders = env.senders;
@@ -344,7 +338,7 @@ void TForm1::setStatus1(int panel, const std::string& text) { StatusBar1->setTex
 void TForm1::setStatus2(int panel, const std::string& text) { StatusBar2->setText(panel, qs(text)); }
 
 Answer TForm1::messageBox(const std::string& text, const std::string& caption, Buttons buttons) {
-    dismissStopQuestion();
+    stopQuestion_->dismiss();
     QMessageBox box(QMessageBox::NoIcon, qs(caption), qs(text),
                     buttons == Buttons::Ok ? QMessageBox::Ok : QMessageBox::Ok | QMessageBox::Cancel, this);
     return box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
@@ -374,17 +368,17 @@ void TForm1::setCancelLabelVisible(bool visible) {
 void TForm1::setCancelPictureVisible(bool visible) { Image2->setVisible(visible); }
 
 void TForm1::dialogMessage(const std::string& text) {
-    dismissStopQuestion();
+    stopQuestion_->dismiss();
     Form5_->dialogMessage(qs(text));
 }
 
 bool TForm1::dialogQuestion(const std::string& text) {
-    dismissStopQuestion();
+    stopQuestion_->dismiss();
     return Form5_->dialogQuestion(qs(text));
 }
 
 void TForm1::dialogPortSelection(const std::string& text, bool confirm) {
-    dismissStopQuestion();
+    stopQuestion_->dismiss();
     Form5_->dialogPortSelection(qs(text), confirm);
 }
 
@@ -447,7 +441,7 @@ void TForm1::Button2Click() {
     setCommandsEnabled(false);
     lastUpload_ = updater->Button2Click();
     // An upload that ended while the user was asked whether to stop it needs no answer any more.
-    dismissStopQuestion();
+    stopQuestion_->dismiss();
     setCommandsEnabled(true);
     deviceMenus_->relistAfterUpload();
     // The window was closed while the upload ran: its close handler waited for the upload to stop.
@@ -483,32 +477,6 @@ void TForm1::FormClose() {
     emit closed();
 }
 
-// Leaving mid-upload asks first; the question does not hold the upload up, which goes on while it
-// is open. Keep uploading is the default, and the answer to Escape.
-QMessageBox* TForm1::makeStopQuestion() {
-    auto* box = new QMessageBox(QMessageBox::Warning, "Status", kStopQuestion, QMessageBox::NoButton, this);
-    box->addButton("Stop", QMessageBox::DestructiveRole);
-    QPushButton* keep = box->addButton("Keep uploading", QMessageBox::RejectRole);
-    box->setDefaultButton(keep);
-    box->setEscapeButton(keep);
-    return box;
-}
-
-void TForm1::askToStopUpload() {
-    if (stopQuestion_) {
-        stopQuestion_->raise();
-        return;
-    }
-    stopQuestion_ = makeStopQuestion();
-    stopQuestion_->setAttribute(Qt::WA_DeleteOnClose);
-    QMessageBox* box = stopQuestion_;
-    connect(box, &QMessageBox::finished, this, [this, box] {
-        stopQuestion_.clear();
-        if (answeredStop(box)) stopUploadAndClose();
-    });
-    box->open();
-}
-
 void TForm1::stopUploadAndClose() {
     if (!updater->uploadRunning()) return;
     closePending_ = true;
@@ -516,18 +484,12 @@ void TForm1::stopUploadAndClose() {
     close();
 }
 
-void TForm1::dismissStopQuestion() {
-    if (stopQuestion_) stopQuestion_->done(QMessageBox::Rejected);
-}
+QMessageBox* TForm1::stopQuestion() const { return stopQuestion_->box(); }
 
 bool TForm1::sessionMayEnd(bool userCanAnswer) {
     if (!updater->uploadRunning()) return true;
     // Nobody to ask: the amp is better served by an upload that finishes.
-    if (!userCanAnswer) return false;
-    dismissStopQuestion();
-    std::unique_ptr<QMessageBox> box(makeStopQuestion());
-    box->exec();
-    if (!answeredStop(box.get())) return false;
+    if (!userCanAnswer || !stopQuestion_->askAndWait()) return false;
     stopUploadAndClose();
     return true;
 }
@@ -546,7 +508,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     // handler runs when it has stopped, so the ports are not closed under the sender thread.
     if (updater->uploadRunning() && !closePending_) {
         event->ignore();
-        askToStopUpload();
+        stopQuestion_->ask();
         return;
     }
     event->accept();

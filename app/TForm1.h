@@ -5,7 +5,6 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMessageBox>
-#include <QPointer>
 #include <QTimer>
 #include <memory>
 #include <optional>
@@ -36,6 +35,7 @@ class MainWindowHost;
 class WizardHost;
 class PictureLabel;
 class RunLog;
+class StopQuestion;
 class TCGauge;
 class TForm3;
 class TForm4;
@@ -163,7 +163,7 @@ public:
     // when it must go on and the session should wait.
     bool sessionMayEnd(bool userCanAnswer);
     // The question asked before leaving mid-upload, while it is open.
-    QMessageBox* stopQuestion() const { return stopQuestion_; }
+    QMessageBox* stopQuestion() const;
 
 signals:
     // The window has closed and its close handler has run: the program may end.
@@ -179,10 +179,7 @@ private:
     void buildMenus();
     void readSettings();
     void setCommandsEnabled(bool enabled);
-    QMessageBox* makeStopQuestion();
-    void askToStopUpload();
     void stopUploadAndClose();
-    void dismissStopQuestion();
 
     Clock& clock_;
     Settings settings_;
@@ -200,7 +197,7 @@ private:
     TForm4* Form4_ = nullptr;
     TForm5* Form5_ = nullptr;
     UploadResult lastUpload_;
-    QPointer<QMessageBox> stopQuestion_;
+    StopQuestion* stopQuestion_;
     bool shownOnce_ = false;
     bool closePending_ = false;
     bool closeHandled_ = false;
