@@ -382,18 +382,10 @@ void TForm3::Button1Next5Click() {
     }
     Label1->setText(kTestUsbText);
     bind(&TForm3::Button1Next20Click);
-    host_.clearAmpVersion();
-    midiTestSent_ = false;
+    test_.start();
 }
 
-void TForm3::Button2Click() {
-    testPresetCounter_ = (testPresetCounter_ + 1) % 4;
-    host_.Put2(kProgramChangeChannel1, static_cast<std::uint8_t>(testPresetCounter_));
-    host_.flags().showVersionInWizard = true;
-    host_.clearAmpVersion();
-    host_.SysEx(kIdentityRequest.data(), kIdentityRequest.size());
-    midiTestSent_ = true;
-}
+void TForm3::Button2Click() { test_.send(); }
 
 void TForm3::Button1Next1Click() {
     moveNextGroup(-kNextGroupMove);
@@ -420,9 +412,9 @@ void TForm3::Button1Next7Click() {
 }
 
 void TForm3::Button1Next20Click() {
-    if (const auto reply = host_.ampVersion()) {
-        // "01.02" is reported; the revision is "1.02".
-        panel_.setRevisionText(reply->text.size() > 1 ? reply->text.substr(1, 4) : std::string());
+    const auto verdict = test_.verdict();
+    if (verdict.result == ConnectionTest::Result::Answered) {
+        panel_.setRevisionText(verdict.revision);
         intermediateNeeded_ = 0;
         bind(&TForm3::Button1Next6Click);
         Button1->click();
@@ -430,7 +422,7 @@ void TForm3::Button1Next20Click() {
         Image4->hide();
         return;
     }
-    if (midiTestSent_) {
+    if (verdict.result == ConnectionTest::Result::Silent) {
         Label1->setText(kNoReplyText);
         bind(&TForm3::Button1Click);
         Shape2->setEnabled(false);

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "CircleShape.h"
+#include "ConnectionTest.h"
 #include "EditableList.h"
 #include "PanelRevision.h"
 #include "WizardHost.h"
@@ -56,7 +57,7 @@ public:
     void Button1Next9Click();
     void Button1Next10Click();
     void Button1Next20Click();
-    // The connection test behind the drawn Test button.
+    // The connection test behind the drawn Test button (ConnectionTest::send).
     void Button2Click();
     // Reset and close, on request of the upload sequence when the user terminated an upload.
     void ResetStartupClick();
@@ -133,8 +134,7 @@ private:
     SavedLayout savedLayout_{};
     Step currentStep_ = &TForm3::Button1Click;
     bool usbConnection_ = false;
-    bool midiTestSent_ = false;
-    int testPresetCounter_ = 0;
+    ConnectionTest test_{host_};
     int intermediateNeeded_ = 0;
     std::string wizardFileName_;
     PanelRevision panel_;
