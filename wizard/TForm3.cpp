@@ -9,7 +9,6 @@
 
 #include <functional>
 
-#include "IdentityWait.h"
 #include "Look.h"
 
 namespace kaldo {
@@ -61,12 +60,9 @@ const char* const kFinalStageFailedText =
     "The final stage did not complete. Check the cable and that the amp is on, then press Next to try the final "
     "stage again, or close this window.";
 const char* const kNoFileText = "No firmware file was chosen. Press Next to choose the firmware file you downloaded.";
-const char* const kSyxFilter = "Syx files (*.syx)|*.syx";
 const char* const kConnectedText = "Connected, current code version is ";
 
 constexpr int kNextGroupMove = 60;
-// How long the amp may take to answer after a stage: it may be restarting on its new code.
-constexpr int kRevisionReadMs = 5000;
 
 // Shows and hides a widget with another one, whatever shows or hides that one.
 class ShownWith : public QObject {
@@ -415,7 +411,7 @@ void TForm3::Button1Next20Click() {
     const auto verdict = test_.verdict();
     if (verdict.result == ConnectionTest::Result::Answered) {
         panel_.setRevisionText(verdict.revision);
-        intermediateNeeded_ = 0;
+        stages_.skipIntermediate();
         bind(&TForm3::Button1Next6Click);
         Button1->click();
         Shape2->setEnabled(false);
@@ -440,9 +436,9 @@ void TForm3::Button1Next20Click() {
 
 void TForm3::Button1Next6Click() {
     Label3->hide();
-    intermediateNeeded_ = panel_.revisionText() == "1.02" ? 1 : 0;
+    stages_.planFor(panel_.revisionText());
     Label1->setText(kChooseFileText);
-    if (const auto chosen = host_.runOpenDialog(kSyxFilter)) wizardFileName_ = *chosen;
+    stages_.chooseFile();
     bind(&TForm3::Button1Next3Click);
     Button1->click();
 }
@@ -454,18 +450,15 @@ void TForm3::Button1Next3Click() {
     } else {
         Label1->setText(kStartMidiText);
     }
-    bind(intermediateNeeded_ == 1 ? &TForm3::Button1Next4Click : &TForm3::Button1Next9Click);
+    bind(stages_.intermediateNeeded() == 1 ? &TForm3::Button1Next4Click : &TForm3::Button1Next9Click);
 }
 
 // Before any stage sends anything, a firmware file must be at hand: asking now beats an upload that
 // can only fail. With none chosen the page says so and Next asks again.
 bool TForm3::firmwareFileChosen() {
-    if (!wizardFileName_.empty()) return true;
+    if (!stages_.fileName().empty()) return true;
     Label1->setText(kChooseFileText);
-    if (const auto chosen = host_.runOpenDialog(kSyxFilter)) {
-        wizardFileName_ = *chosen;
-        return true;
-    }
+    if (stages_.chooseFile()) return true;
     Label1->setText(kNoFileText);
     return false;
 }
@@ -486,30 +479,9 @@ bool TForm3::stagePortsReady() {
     return false;
 }
 
-UploadOutcome TForm3::runStage() {
-    auto& flags = host_.flags();
-    flags.uploadAborted = false;
-    const int resetsBefore = resets_;
-    const auto outcome = host_.clickUploadCode();
-    // A reset during the upload (terminated, or the wizard closed meanwhile) ends the step here.
-    if (flags.uploadAborted || resets_ != resetsBefore) return UploadOutcome::Terminated;
-    // The upload's last dialogs (the USB offer, a failure) belong to the main window, which the window
-    // system then activates: the next page is the wizard's, and the keyboard with it.
-    wizardToFront();
-    return outcome;
-}
-
 void TForm3::Button1Next4Click() {
     if (!firmwareFileChosen() || !stagePortsReady()) return;
-    host_.pump();
-    host_.mainToFront();
-    auto& flags = host_.flags();
-    flags.intermediateStage = true;
-    const int loadResult = host_.ReadFile(wizardFileName_);
-    // The flag only selects what this load reads; left set, a later "Open Firmware" would load the
-    // carried image in place of the user's file.
-    flags.intermediateStage = false;
-    const auto outcome = loadResult == 0 ? UploadOutcome::Failed : runStage();
+    const auto outcome = stages_.loadIntermediate() ? stages_.run() : UploadOutcome::Failed;
     if (outcome == UploadOutcome::Terminated) return;
     if (outcome != UploadOutcome::Completed) {
         Label1->setText(kFirstStageFailedText);
@@ -523,17 +495,12 @@ void TForm3::Button1Next4Click() {
 
 void TForm3::Button1Next9Click() {
     if (!firmwareFileChosen() || !stagePortsReady()) return;
-    host_.mainToFront();
-    host_.pump();
-    intermediateNeeded_ = 0;
-    host_.flags().intermediateStage = false;
-    if (host_.ReadFile(wizardFileName_) == 0) {
+    if (!stages_.loadFinal()) {
         // The loader has said what is wrong with the file; Next asks for another one.
-        wizardFileName_.clear();
         Label1->setText(kNoFileText);
         return;
     }
-    const auto outcome = runStage();
+    const auto outcome = stages_.run();
     if (outcome == UploadOutcome::Terminated) return;
     if (outcome != UploadOutcome::Completed) {
         Label1->setText(kFinalStageFailedText);
@@ -544,34 +511,13 @@ void TForm3::Button1Next9Click() {
     readRevisionAfterStage();
 }
 
-// The amp runs other code now: the version "Current Firmware" showed is out of date. Over USB the
-// amp is asked again on the stage's ports, and the reply handling shows what it says; without an
-// answer, or over a MIDI cable, the row says that the revision is not known. An upload releases the
-// ports when it ends (the amp may restart): they are opened for the question only, and the next
-// stage asks for them again as before.
+// The amp runs other code now; on the USB path it is asked on the ports the lists show.
 void TForm3::readRevisionAfterStage() {
-    host_.setStatusPanel1("Version ?");
-    if (!usbConnection_) return;
-    // The page's own text stays alone: the reply shows in the status row only.
-    host_.flags().showVersionInWizard = false;
-    const bool released = !host_.outPortReady() || !host_.inPortReady();
-    if (released) {
-        host_.clickOutItem(ComboBox1->currentIndex() + 1);
-        host_.clickInItem(ComboBox6->currentIndex() + 1);
-    }
-    if (host_.outPortReady() && host_.inPortReady()) {
-        host_.clearReplyCode();
-        host_.SysEx(kIdentityRequest.data(), kIdentityRequest.size());
-        awaitIdentityReply(host_, kRevisionReadMs);
-    }
-    if (released) {
-        host_.clickOutItem(0);
-        host_.clickInItem(0);
-    }
+    stages_.readRevision(usbConnection_, ComboBox1->currentIndex() + 1, ComboBox6->currentIndex() + 1);
 }
 
 void TForm3::Button1Next10Click() {
-    ++resets_;
+    stages_.reset();
     bind(&TForm3::Button1Click);
     Label1->setText(kWelcomeText);
     Label3->setVisible(savedLayout_.label3Visible);

@@ -17,6 +17,7 @@
 #include "ConnectionTest.h"
 #include "EditableList.h"
 #include "PanelRevision.h"
+#include "UpdateStages.h"
 #include "WizardHost.h"
 
 namespace kaldo {
@@ -39,9 +40,9 @@ public:
 
     Step currentStep() const { return currentStep_; }
     const std::string& revisionText() const { return panel_.revisionText(); }
-    int intermediateNeeded() const { return intermediateNeeded_; }
+    int intermediateNeeded() const { return stages_.intermediateNeeded(); }
     bool usbConnection() const { return usbConnection_; }
-    const std::string& wizardFileName() const { return wizardFileName_; }
+    const std::string& wizardFileName() const { return stages_.fileName(); }
     const PanelRevision& panelRevision() const { return panel_; }
 
     // The steps bound to Button1, one at a time.
@@ -120,14 +121,13 @@ private:
     void bind(Step step) { currentStep_ = step; }
     void runCurrentStep();
     void placeFocus();
-    void readRevisionAfterStage();
     void moveNextGroup(int dx);
     void fillDeviceLists();
     void clearDeviceLists();
     void panelChange(PanelRevision::Knob knob, EditableList* list, CircleShape* marker);
     bool firmwareFileChosen();
     bool stagePortsReady();
-    UploadOutcome runStage();
+    void readRevisionAfterStage();
 
     WizardHost& host_;
     QWidget* mainWindow_;
@@ -135,11 +135,8 @@ private:
     Step currentStep_ = &TForm3::Button1Click;
     bool usbConnection_ = false;
     ConnectionTest test_{host_};
-    int intermediateNeeded_ = 0;
-    std::string wizardFileName_;
+    UpdateStages stages_{host_, [this] { wizardToFront(); }};
     PanelRevision panel_;
-    // Counts resets, so that a step whose upload ran while the user closed the wizard stops.
-    int resets_ = 0;
 };
 
 }  // namespace kaldo
