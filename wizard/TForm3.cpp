@@ -1,7 +1,6 @@
 #include "TForm3.h"
 
 #include <QEvent>
-#include <QKeyEvent>
 
 #include <QMetaObject>
 #include <QShortcut>
@@ -80,25 +79,6 @@ private:
     QWidget* follower_;
 };
 
-// A link label worked from the keyboard as one stop: Enter or Space follows its link. (A label that
-// lets the keyboard reach its links takes two Tab stops, itself unmarked and then the link.)
-class LinkKeys : public QObject {
-public:
-    explicit LinkKeys(QLabel* label) : QObject(label), label_(label) {}
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress) return false;
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_Space) return false;
-        emit label_->linkActivated("#find");
-        return true;
-    }
-
-private:
-    QLabel* label_;
-};
-
 EditableList* list(QWidget* parent, const QString& prompt, int left, int top, int width,
                    const QStringList& entries = {}) {
     auto* combo = new EditableList(parent);
@@ -144,13 +124,7 @@ TForm3::TForm3(WizardHost& host, QWidget* mainWindow)
     ComboBox6->hide();
     // Under the output list, left of the logo, where the page has room: on the USB path only, which
     // is the one with both lists (an amp on a plain MIDI cable cannot answer).
-    FindAmpLink = look::caption(this, "<a href=\"#find\" style=\"color: #f0d080\">Find my amp</a>", {46, 236, 110, 18},
-                                11, false);
-    FindAmpLink->setAlignment(Qt::AlignLeft);
-    FindAmpLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
-    FindAmpLink->setFocusPolicy(Qt::TabFocus);
-    FindAmpLink->setStyleSheet("QLabel:focus { border: 1px dotted #f0d080; }");
-    FindAmpLink->installEventFilter(new LinkKeys(FindAmpLink));
+    FindAmpLink = look::link(this, "Find my amp", "#find", {46, 236, 110, 18}, 11);
     FindAmpLink->setToolTip("Ask every MIDI port for the amp and choose its two ports");
     FindAmpLink->hide();
     ComboBox6->installEventFilter(new ShownWith(FindAmpLink, this));
