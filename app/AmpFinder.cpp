@@ -40,10 +40,11 @@ std::optional<FoundAmp> AmpFinder::find(bool tellFound) {
     if (found.amps.size() == 1) amp = found.amps.front();
     if (found.amps.empty()) {
         ui_.setStatus2(3, "Status -> No amp answered.");
-        ui_.messageBox("No amp answered. Check that the amp is switched on, that its USB cable is plugged in (or "
-                       "both MIDI cables: the amp's MIDI out to the computer's MIDI in, and back), and that a USB "
-                       "amp is in its USB MIDI mode. Then try again.",
-                       "Find Amp", Buttons::Ok);
+        ui_.messageBox(
+            "No amp answered. Check that the amp is switched on, that its USB cable is plugged in (or "
+            "both MIDI cables: the amp's MIDI out to the computer's MIDI in, and back), and that a USB "
+            "amp is in its USB MIDI mode. Then try again.",
+            "Find Amp", Buttons::Ok);
         return std::nullopt;
     }
     if (found.amps.size() > 1) {
@@ -53,14 +54,16 @@ std::optional<FoundAmp> AmpFinder::find(bool tellFound) {
         }
         bool picked = false;
         const QString choice = QInputDialog::getItem(
-            window_, "Find Amp", QString("%1 amps answered. Which one do you want to update?").arg(found.amps.size()),
-            choices, 0, false, &picked);
+            window_, "Find Amp",
+            QString("%1 amps answered. Which one do you want to update?").arg(found.amps.size()), choices, 0,
+            false, &picked);
         if (!picked) return std::nullopt;
         amp = found.amps.at(static_cast<std::size_t>(choices.indexOf(choice)));
     }
     selection_.selectByName(amp->out.name, amp->in.name);
     if (!selection_.outPortReady || !selection_.inPortReady) return std::nullopt;  // it said why
-    const std::string text = "Found the amp on " + amp->out.name + " / " + amp->in.name + ", version " + amp->versionText;
+    const std::string text =
+        "Found the amp on " + amp->out.name + " / " + amp->in.name + ", version " + amp->versionText;
     ui_.setStatus2(3, "Status -> " + text);
     if (tellFound) ui_.messageBox(text, "Find Amp", Buttons::Ok);
     return amp;

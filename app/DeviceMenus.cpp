@@ -133,9 +133,11 @@ void DeviceMenus::showChange(const midi::MidiSelection::DeviceChange& change) {
     if (!change.outputGone.empty() && updater_.uploadRunning()) {
         updater_.outputPortGone();
     } else if (!change.outputGone.empty()) {
-        ui_.setStatus2(3, "Status -> The MIDI output \"" + change.outputGone + "\" went away: Midi > Out is back on None.");
+        ui_.setStatus2(3, "Status -> The MIDI output \"" + change.outputGone +
+                              "\" went away: Midi > Out is back on None.");
     } else if (!change.inputGone.empty() && !updater_.uploadRunning()) {
-        ui_.setStatus2(3, "Status -> The MIDI input \"" + change.inputGone + "\" went away: Midi > In is back on None.");
+        ui_.setStatus2(
+            3, "Status -> The MIDI input \"" + change.inputGone + "\" went away: Midi > In is back on None.");
     }
 }
 
@@ -143,9 +145,9 @@ void DeviceMenus::showChange(const midi::MidiSelection::DeviceChange& change) {
 void DeviceMenus::showCounts() {
     const int outputs = static_cast<int>(selection_.outItems().size()) - 1;
     const int inputs = static_cast<int>(selection_.inItems().size()) - 1;
-    ui_.setStatus2(3, outputs == 0 && inputs == 0
-                          ? std::string(kNoDevicesHint)
-                          : "Status -> Found " + counted(outputs, "output") + " and " + counted(inputs, "input") + ".");
+    ui_.setStatus2(3, outputs == 0 && inputs == 0 ? std::string(kNoDevicesHint)
+                                                  : "Status -> Found " + counted(outputs, "output") +
+                                                        " and " + counted(inputs, "input") + ".");
 }
 
 }  // namespace kaldo

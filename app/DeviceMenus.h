@@ -25,8 +25,9 @@ class DeviceMenus : public QObject {
 
 public:
     // out and in are the window's empty submenus; the diagnostics window shows the selected names.
-    DeviceMenus(QMenu* out, QMenu* in, midi::MidiSelection& selection, std::shared_ptr<midi::MidiBackend> midi,
-                Updater& updater, UpdaterUi& ui, DiagnosticsWindow* diagnostics);
+    DeviceMenus(QMenu* out, QMenu* in, midi::MidiSelection& selection,
+                std::shared_ptr<midi::MidiBackend> midi, Updater& updater, UpdaterUi& ui,
+                DiagnosticsWindow* diagnostics);
     ~DeviceMenus() override;
 
     // The first listing, both on "None": with no device at all the status row says so at once, and
@@ -43,7 +44,8 @@ public:
     void stopWatching();
 
 private:
-    void syncMenu(QMenu* menu, QActionGroup* group, QAction* noDevices, const std::vector<midi::MidiMenuItem>& items);
+    void syncMenu(QMenu* menu, QActionGroup* group, QAction* noDevices,
+                  const std::vector<midi::MidiMenuItem>& items);
     void itemClicked(QMenu* menu, QAction* item);
     // Device changes: the system's watch, started when there is a system to watch; its word, on the
     // window thread; and what the user is told of it.

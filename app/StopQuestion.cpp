@@ -22,7 +22,8 @@ StopQuestion::StopQuestion(QWidget* window, std::function<void()> stop)
     : QObject(window), window_(window), stop_(std::move(stop)) {}
 
 QMessageBox* StopQuestion::make() {
-    auto* box = new QMessageBox(QMessageBox::Warning, "Status", kStopQuestion, QMessageBox::NoButton, window_);
+    auto* box =
+        new QMessageBox(QMessageBox::Warning, "Status", kStopQuestion, QMessageBox::NoButton, window_);
     box->addButton("Stop", QMessageBox::DestructiveRole);
     QPushButton* keep = box->addButton("Keep uploading", QMessageBox::RejectRole);
     box->setDefaultButton(keep);

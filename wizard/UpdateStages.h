@@ -13,7 +13,8 @@ namespace kaldo {
 class UpdateStages {
 public:
     // toFront brings the wizard forward after an upload that was not terminated.
-    UpdateStages(WizardHost& host, std::function<void()> toFront) : host_(host), toFront_(std::move(toFront)) {}
+    UpdateStages(WizardHost& host, std::function<void()> toFront)
+        : host_(host), toFront_(std::move(toFront)) {}
 
     // The file the user chose for the final stage, empty while none is.
     const std::string& fileName() const { return fileName_; }
