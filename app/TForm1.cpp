@@ -80,7 +80,7 @@ TForm1::TForm1(const Environment& env)
       settings_(env.settings),
       midi_(env.midi),
       runLog_(std::make_unique<RunLog>()),
-      stopQuestion_(new StopQuestion(this, [this] { stopUploadAndClose(); })) {
+      stopQuestion_(new StopQuestion(this)) {
     setWindowTitle("Kaldo Updater v2.83");
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     BlockSenderFactory* senders = env.senders;
@@ -129,7 +129,7 @@ TForm1::TForm1(const Environment& env)
     Timer3.setInterval(500);
     connect(&Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
     connect(&Timer3, &QTimer::timeout, this, &TForm1::Timer3Timer);
-    // Escape works the cancel button while it is shown, as a click on it would.
+    // Escape works the cancel button while it is shown, as a click on it would: it asks first.
     connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, this, [this] {
         if (!Label1->isVisible()) return;
         CancelMouseDown();
@@ -317,6 +317,8 @@ void TForm1::buildMenus() {
     UploadCode1 = Run1->addAction("Upload Code");
     UploadCode1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
     connect(UploadCode1, &QAction::triggered, this, &TForm1::Button2Click);
+    UpdateWizard1 = Run1->addAction("Update &Wizard");
+    connect(UpdateWizard1, &QAction::triggered, this, &TForm1::UpdateWizard1Click);
 
     Help1 = menuBar()->addMenu("&Help");
     About1 = Help1->addAction("About KALDO Updater");
@@ -324,8 +326,11 @@ void TForm1::buildMenus() {
             [this] { showAbout(this, QString::fromStdString(settings_.path().string()), logFilePath()); });
 }
 
+// Also the ways into the wizard: opened during an upload, it would lie over the progress and the
+// cancel button and offer steps that cannot run.
 void TForm1::setCommandsEnabled(bool enabled) {
-    for (QAction* a : {Firmware1, ReCheckforMididevices1, TestMidiConnection1, FindAmp1, UploadCode1})
+    for (QAction* a : {Firmware1, ReCheckforMididevices1, TestMidiConnection1, FindAmp1, UploadCode1, StartupHelp1,
+                       UpdateWizard1})
         a->setEnabled(enabled);
     Out1->setEnabled(enabled);
     In1->setEnabled(enabled);
@@ -414,7 +419,11 @@ void TForm1::StartupHelp1Click() {
     // The action has already toggled its check mark: that is the new first-time flag.
     const bool firstTime = StartupHelp1->isChecked();
     settings_.writeFirstTime(firstTime);
-    if (firstTime) Form3_->showWizard();
+    if (firstTime && !updater->uploadRunning()) Form3_->showWizard();
+}
+
+void TForm1::UpdateWizard1Click() {
+    if (!updater->uploadRunning()) Form3_->showWizard();
 }
 
 void TForm1::ReCheckforMididevices1Click() {
@@ -457,7 +466,12 @@ void TForm1::Timer3Timer() { Label3->setVisible(!Label3->isVisible()); }
 
 void TForm1::CancelMouseDown() { updater->CancelMouseDown(); }
 
-void TForm1::CancelMouseUp() { updater->CancelMouseUp(); }
+// The cancel button asks before it stops the upload; the upload goes on meanwhile, and the button
+// stays for another try when the answer is to keep uploading.
+void TForm1::CancelMouseUp() {
+    if (!updater->uploadRunning()) return;
+    stopQuestion_->ask([this] { updater->CancelMouseUp(); }, [this] { setCancelPictureVisible(false); });
+}
 
 void TForm1::FormClose() {
     if (closeHandled_) return;
@@ -508,7 +522,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     // handler runs when it has stopped, so the ports are not closed under the sender thread.
     if (updater->uploadRunning() && !closePending_) {
         event->ignore();
-        stopQuestion_->ask();
+        stopQuestion_->ask([this] { stopUploadAndClose(); });
         return;
     }
     event->accept();

@@ -183,7 +183,7 @@ private slots:
         QVERIFY(form->StartupHelp1->isCheckable());
         QCOMPARE(itemTexts(form->Midi1),
                  (QStringList{"Out", "In", "Re-Check for Midi devices", "Test Connection", "Find Amp", "-", "Diagnostics"}));
-        QCOMPARE(itemTexts(form->Run1), QStringList{"Upload Code"});
+        QCOMPARE(itemTexts(form->Run1), (QStringList{"Upload Code", "Update &Wizard"}));
         QCOMPARE(itemTexts(form->Help1), QStringList{"About KALDO Updater"});
     }
 
