@@ -113,7 +113,7 @@ TForm1::TForm1(const Environment& env)
     buildLamps();
     buildMenus();
     diagnostics = new DiagnosticsWindow(this, runLog_->path());
-    deviceMenus_ = std::make_unique<DeviceMenus>(Out1, In1, *selection, midi_, *updater, *this, diagnostics);
+    deviceMenus_ = std::make_unique<DeviceMenus>(Out1, In1, *selection, midi_, *updater, *StatusBar2, diagnostics);
     ampFinder_ = std::make_unique<AmpFinder>(this, *this, clock_, midi_, *selection, *updater, FindAmp1,
                                              [this](bool enabled) { setCommandsEnabled(enabled); });
     connect(diagnostics->Button4, &QPushButton::clicked, this, [this] {
@@ -448,11 +448,13 @@ void TForm1::TestMidiConnection1Click() {
 void TForm1::Button2Click() {
     if (updater->uploadRunning()) return;
     setCommandsEnabled(false);
+    const bool portsOpen = link_.outPortReady();
     lastUpload_ = updater->Button2Click();
     // An upload that ended while the user was asked whether to stop it needs no answer any more.
     stopQuestion_->dismiss();
     setCommandsEnabled(true);
-    deviceMenus_->relistAfterUpload();
+    deviceMenus_->relistAfterUpload(portsOpen && !link_.outPortReady() &&
+                                    lastUpload_.outcome != UploadOutcome::Completed);
     // The window was closed while the upload ran: its close handler waited for the upload to stop.
     if (closePending_) FormClose();
 }

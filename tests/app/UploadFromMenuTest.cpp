@@ -45,9 +45,9 @@ class UploadFromMenuTest : public QObject {
     std::unique_ptr<test::InlineSenderFactory> senders;
     std::vector<std::uint8_t> image;
 
-    TForm1& startWithAmp(tools::FirmwareOptions firmware) {
+    TForm1& startWithAmp(tools::FirmwareOptions firmware, sim::FaultPlan plan = {}) {
         rig->midi->outputs = {"Port A"};
-        amp = std::make_unique<sim::InProcessAmp>(rig->clock, 0x00020500);
+        amp = std::make_unique<sim::InProcessAmp>(rig->clock, 0x00020500, plan);
         TForm1& form = rig->start(amp.get(), senders.get());
         amp->setReplySink([&form](std::span<const std::uint8_t> bytes) {
             form.updater->MidiIn1SysEx(bytes.data(), bytes.size());
@@ -174,6 +174,24 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll().contains("02.50"));
         QVERIFY(rig->answers.seen.join('\n').contains("Looks good!"));
+    }
+
+    // An upload that fails closes the amp's ports: the status row says so after the failure, whole
+    // within its panel, and how to open them again; choosing a port again ends the note.
+    void aFailedUploadSaysItClosedThePorts() {
+        sim::FaultPlan silent;
+        silent.silentAt = sim::Stage::Packet;
+        silent.silentPacket = 2;
+        TForm1& form = startWithAmp(packets(), silent);
+        identify();
+        form.UploadCode1->trigger();
+        QCOMPARE(form.lastUpload().failure, UploadFailure::TimedOut);
+        QLabel* panel = form.StatusBar2->panel(3);
+        QCOMPARE(panel->text(), QString("Status -> Failed: the amp did not answer in time. The amp's ports were closed: "
+                                        "Midi > Find Amp opens them again."));
+        QVERIFY(panel->heightForWidth(panel->width()) <= panel->height());
+        form.Out1->actions()[1]->trigger();
+        QCOMPARE(panel->text(), QString(" "));
     }
 
     // The upload's closing dialog asks for the amp's ports again while the upload still runs: it
