@@ -9,57 +9,13 @@
 #include <functional>
 
 #include "Look.h"
+#include "WizardTexts.h"
 
 namespace kaldo {
 
 namespace {
 
-const char* const kWelcomeText =
-    "Welcome to the KALDO Updater. Are you ready to get started? What type of connection are you using?";
-const char* const kConnectMidiText =
-    "Connect the MIDI out from your computer to the KALDO's Remote Switch jack. Turn down the master volume "
-    "completely, plugin your guitar, then turn on amp.";
-const char* const kConnectUsbText =
-    "Connect the USB from your computer to the KALDO's USB jack. Turn down the master volume completely, plugin "
-    "your guitar, then turn on amp.";
-const char* const kDevicesMidiText = "Select your MIDI device from the drop down menu.";
-const char* const kDevicesUsbText =
-    R"(Select the KALDO USB midi devices from the drop down menus. The should both be named USB "Audio Device".)";
-const char* const kTestMidiText =
-    "Click test button to check MIDI connection. The KALDO presets should change if the MIDI connection is "
-    "working.";
-const char* const kTestUsbText =
-    "Click test button to check USB MIDI connection. The KALDO presets should change if the USB MIDI connection "
-    "is working.";
-const char* const kNotTestedText = "USB Midi in not tested. Please press the midi test button";
-const char* const kNoReplyText = "USB Midi in not working. Please try again.";
-const char* const kPanelModeText =
-    "Turn off the amp. Hold down preset buttons 1 and 4 on the amp and turn the power back on.";
-const char* const kReadRevisionText =
-    "The LEDs around the StompBoxes, Amps, and Effects knobs will indicate the current Firmware revision. Select "
-    "the matching devices to build the current firmware revision number.";
-const char* const kPowerCycleText = "Now turn the amp OFF, wait 5 seconds and turn the amp back ON.";
-const char* const kChooseFileText = "Select the latest firmware file you downloaded from Dorsen.";
-const char* const kStartMidiText =
-    "Let's start. The program will update intermediate code if needed, then load the latest code.";
-const char* const kStartUsbText = "Let's start. The program will send the latest code to the amp.";
-const char* const kFirstStageText =
-    "First stage complete! The amp should have rebooted and there should be a bouncing ball light show on the "
-    "three encoder rings. If not, wait a few minutes then restart the amp and check the firmware revision. If no "
-    "update happened, close this program and restart to try again. Otherwise, let's start the next phase.";
-const char* const kFinalMidiText =
-    "Final stage complete! The amp may have rebooted. If not, power cycle the amp. You should now have the latest "
-    "code.";
-const char* const kFinalUsbText = "Final stage complete! You should now have the latest code. Power cycle the amp.";
-// A stage that did not complete is never reported as complete: the user may try it again or close.
-const char* const kFirstStageFailedText =
-    "The first stage did not complete. Check the cable and that the amp is on, then press Next to try the first "
-    "stage again, or close this window.";
-const char* const kFinalStageFailedText =
-    "The final stage did not complete. Check the cable and that the amp is on, then press Next to try the final "
-    "stage again, or close this window.";
-const char* const kNoFileText = "No firmware file was chosen. Press Next to choose the firmware file you downloaded.";
-const char* const kConnectedText = "Connected, current code version is ";
+using namespace wizard_text;
 
 constexpr int kNextGroupMove = 60;
 
@@ -185,9 +141,12 @@ TForm3::TForm3(WizardHost& host, QWidget* mainWindow)
     connect(Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
     connect(ResetStartup, &QPushButton::clicked, this, &TForm3::ResetStartupClick);
     connect(SpeedButton1, &QToolButton::clicked, this, &TForm3::Button1Next10Click);
-    // Button1 is the window's cancel button: Escape runs the current step even while the drawn
-    // Next button is disabled.
-    connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, Button1, &QPushButton::click);
+    // Escape works as NEXT would, and never past NEXT's own checks: while NEXT is off (nothing chosen
+    // yet, a stage uploading) it does nothing, so that a user pressing it to get out is never taken
+    // further in.
+    connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, this, [this] {
+        if (Shape1->isEnabled() && Shape1->isVisible()) Button1->click();
+    });
     connect(Shape1, &CircleShape::mouseDown, this, &TForm3::Shape1MouseDown);
     connect(Shape1, &CircleShape::mouseUp, this, &TForm3::Shape1MouseUp);
     connect(Shape2, &CircleShape::mouseDown, this, &TForm3::Shape2MouseDown);
@@ -232,6 +191,12 @@ void TForm3::showWizard() {
 }
 
 void TForm3::wizardToFront() {
+    bringForward();
+    // The stage's upload has completed: the page says so before any question the upload asks next.
+    if (stageCompleted_) std::invoke(stageCompleted_, *this);
+}
+
+void TForm3::bringForward() {
     show();
     raise();
     activateWindow();
@@ -355,9 +320,16 @@ void TForm3::Button1Next5Click() {
     test_.start();
 }
 
-void TForm3::Button2Click() { test_.send(); }
+// What went out shows at once: on a cable that only listens, the amp's presets are the only answer.
+// An Identity Reply (USB) replaces it.
+void TForm3::Button2Click() {
+    test_.send();
+    Label3->setText(QString(kTestSentText).arg(test_.presetSent() + 1));
+    Label3->show();
+}
 
 void TForm3::Button1Next1Click() {
+    Label3->hide();
     moveNextGroup(-kNextGroupMove);
     Shape2->setEnabled(false);
     Image4->hide();
@@ -384,7 +356,7 @@ void TForm3::Button1Next7Click() {
 void TForm3::Button1Next20Click() {
     const auto verdict = test_.verdict();
     if (verdict.result == ConnectionTest::Result::Answered) {
-        panel_.setRevisionText(verdict.revision);
+        reportedRevision_ = verdict.revision;
         stages_.skipIntermediate();
         bind(&TForm3::Button1Next6Click);
         Button1->click();
@@ -392,6 +364,7 @@ void TForm3::Button1Next20Click() {
         Image4->hide();
         return;
     }
+    Label3->hide();
     if (verdict.result == ConnectionTest::Result::Silent) {
         Label1->setText(kNoReplyText);
         bind(&TForm3::Button1Click);
@@ -409,8 +382,11 @@ void TForm3::Button1Next20Click() {
 }
 
 void TForm3::Button1Next6Click() {
+    // The test's reply is old news from here on: the upload's own question to the amp must not
+    // bring it back, and after a stage the page shows the revision read then.
     Label3->hide();
-    stages_.planFor(panel_.revisionText());
+    host_.flags().showVersionInWizard = false;
+    stages_.planFor(revisionText());
     Label1->setText(kChooseFileText);
     stages_.chooseFile();
     bind(&TForm3::Button1Next3Click);
@@ -455,14 +431,14 @@ bool TForm3::stagePortsReady() {
 
 void TForm3::Button1Next4Click() {
     if (!firmwareFileChosen() || !stagePortsReady()) return;
-    const auto outcome = stages_.loadIntermediate() ? stages_.run() : UploadOutcome::Failed;
+    const auto outcome = stages_.loadIntermediate() ? runStage(&TForm3::showFirstStageDone) : UploadOutcome::Failed;
     if (outcome == UploadOutcome::Terminated) return;
     if (outcome != UploadOutcome::Completed) {
-        Label1->setText(kFirstStageFailedText);
+        Label1->setText(outcome == UploadOutcome::Declined ? kDeclinedText : kFirstStageFailedText);
         return;
     }
     host_.pause(1000);
-    Label1->setText(kFirstStageText);
+    showFirstStageDone();
     bind(&TForm3::Button1Next9Click);
     readRevisionAfterStage();
 }
@@ -474,24 +450,46 @@ void TForm3::Button1Next9Click() {
         Label1->setText(kNoFileText);
         return;
     }
-    const auto outcome = stages_.run();
+    const auto outcome = runStage(&TForm3::showFinalStageDone);
     if (outcome == UploadOutcome::Terminated) return;
     if (outcome != UploadOutcome::Completed) {
-        Label1->setText(kFinalStageFailedText);
+        Label1->setText(outcome == UploadOutcome::Declined ? kDeclinedText : kFinalStageFailedText);
         return;
     }
-    Label1->setText(usbConnection_ ? kFinalUsbText : kFinalMidiText);
+    showFinalStageDone();
     bind(&TForm3::Button1Next10Click);
     readRevisionAfterStage();
 }
 
-// The amp runs other code now; on the USB path it is asked on the ports the lists show.
+// While a stage uploads NEXT is off: pressed again, it would start the stage anew under the running
+// upload. `completed` shows the page of a completed stage, also as soon as the upload has sent it.
+UploadOutcome TForm3::runStage(Step completed) {
+    Label3->hide();  // the revision read after the stage before is no longer so
+    Shape1->setEnabled(false);
+    stageCompleted_ = completed;
+    const auto outcome = stages_.run();
+    stageCompleted_ = nullptr;
+    if (outcome != UploadOutcome::Terminated) Shape1->setEnabled(true);
+    return outcome;
+}
+
+void TForm3::showFirstStageDone() { Label1->setText(kFirstStageText); }
+
+void TForm3::showFinalStageDone() { Label1->setText(usbConnection_ ? kFinalUsbText : kFinalMidiText); }
+
+// The amp runs other code now; on the USB path it is asked on the ports the lists show, and the page
+// shows what it said.
 void TForm3::readRevisionAfterStage() {
-    stages_.readRevision(usbConnection_, ComboBox1->currentIndex() + 1, ComboBox6->currentIndex() + 1);
+    const auto version =
+        stages_.readRevision(usbConnection_, ComboBox1->currentIndex() + 1, ComboBox6->currentIndex() + 1);
+    if (!version) return;
+    Label3->setText(kConnectedText + QString::fromStdString(*version));
+    Label3->show();
 }
 
 void TForm3::Button1Next10Click() {
     stages_.reset();
+    stageCompleted_ = nullptr;
     bind(&TForm3::Button1Click);
     Label1->setText(kWelcomeText);
     Label3->setVisible(savedLayout_.label3Visible);
