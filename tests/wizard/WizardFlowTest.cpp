@@ -36,6 +36,7 @@ private slots:
     void typedTextSelectsNothing();
     void testButtonSendsPresetsBeforeIdentityRequests();
     void testButtonSaysWhatItSent();
+    void tabReachesNextInTheOrderOfThePage();
     void drawnButtonsLooksAndHitAreas();
     void escapeNeverSkipsNextsChecks();
     void closeGlyphRestoresTheDesignedLayoutOnEveryPage();
@@ -809,6 +810,52 @@ void WizardFlowTest::replyCaptionArrivesOnTheWindowThread() {
     QCoreApplication::sendPostedEvents();
     QCOMPARE(w.form.Label3->text(), QString("Connected, current code version is 01.60"));
     QVERIFY(!w.form.Label3->isHidden());
+}
+
+// Tab goes through what the page shows in the order it is read, and reaches NEXT as soon as NEXT is
+// on; hidden and disabled controls are passed over.
+void WizardFlowTest::tabReachesNextInTheOrderOfThePage() {
+    const auto stops = [](Wizard& w) {
+        TForm3& f = w.form;
+        const std::pair<QWidget*, const char*> names[] = {
+            {f.ComboBox5, "Conn"},  {f.ComboBox1, "Out"},    {f.ComboBox6, "In"},    {f.FindAmpLink, "Find"},
+            {f.ComboBox2, "Stomp"}, {f.ComboBox3, "Amp"},    {f.ComboBox4, "Effect"}, {f.Shape2, "TEST"},
+            {f.Shape1, "NEXT"},     {f.CheckBox1, "Check"}, {f.SpeedButton1, "Close"}};
+        QApplication::setActiveWindow(&f);
+        f.SpeedButton1->setFocus();
+        QStringList seen;
+        for (int i = 0; i < 8; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QString name = "?";
+            for (const auto& [widget, label] : names) {
+                if (widget == QApplication::focusWidget() || widget->isAncestorOf(QApplication::focusWidget())) name = label;
+            }
+            if (name == "Close") break;
+            seen << name;
+        }
+        return seen.join(" > ");
+    };
+    Wizard a;
+    pick(a.form.ComboBox5, 0);
+    QCOMPARE(stops(a), QString("Conn > NEXT > Check"));
+    Wizard b;
+    b.toDevices(false);
+    QCOMPARE(stops(b), QString("Out"));
+    pick(b.form.ComboBox1, 1);
+    QCOMPARE(stops(b), QString("Out > NEXT"));
+    Wizard c;
+    c.toDevices(true);
+    pick(c.form.ComboBox1, 1);
+    pick(c.form.ComboBox6, 0);
+    QCOMPARE(stops(c), QString("Out > In > Find > NEXT"));
+    Wizard d;
+    d.toTest(false);
+    QCOMPARE(stops(d), QString("TEST > NEXT"));
+    d.next();
+    QCOMPARE(stops(d), QString("NEXT"));
+    d.next();
+    for (EditableList* knob : {d.form.ComboBox2, d.form.ComboBox3, d.form.ComboBox4}) pick(knob, 1);
+    QCOMPARE(stops(d), QString("Stomp > Amp > Effect > NEXT"));
 }
 
 QTEST_MAIN(WizardFlowTest)
