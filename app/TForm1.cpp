@@ -224,10 +224,12 @@ void TForm1::buildControls() {
     Label1 = new PictureLabel("Push to Cancel", client_);
     Label1->setObjectName("Label1");
     Label1->setGeometry(334, 108, 40, 39);
-    Label1->setFont(designFont(11, true, true));  // "Cancel" must fit the 40-pixel width
+    Label1->setFont(designFont(9, true, true));  // two lines inside the round plate
     Label1->setAlignment(Qt::AlignCenter);
     Label1->setWordWrap(true);
-    setTextColour(Label1, Qt::black);
+    // It lies on the middle knob's cap: white on a red round plate the size of the cap reads on any
+    // part of the knob, where black text on its grey did not.
+    Label1->setStyleSheet("color: white; background: rgb(170, 30, 25); border-radius: 19px;");
     Label1->setFocusPolicy(Qt::TabFocus);  // the cancel button, for the keyboard
     Label1->hide();
     new drawn::FocusRing(Label1, Image2->geometry());

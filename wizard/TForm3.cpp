@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "Look.h"
+#include "PageText.h"
 #include "WizardTexts.h"
 
 namespace kaldo {
@@ -18,6 +19,8 @@ namespace {
 using namespace wizard_text;
 
 constexpr int kNextGroupMove = 60;
+// The page text ends above this, where NEXT and TEST begin (less a few pixels of air).
+constexpr int kButtonsTop = 238;
 
 // Shows and hides a widget with another one, whatever shows or hides that one.
 class ShownWith : public QObject {
@@ -60,7 +63,7 @@ TForm3::TForm3(WizardHost& host, QWidget* mainWindow)
     Image1 = look::picture(this, "wizard-background.jpg", {0, 0, 467, 350});
     Image5 = look::picture(this, "wizard-front-panel.jpg", {103, 20, 263, 107});
     Image5->hide();
-    Label1 = look::caption(this, kWelcomeText, {45, 132, 377, 123}, 13);
+    Label1 = new PageText(this, kWelcomeText, {45, 132, 377, 123}, kButtonsTop);
     Label3 = look::caption(this, "FW Rev", {105, 193, 259, 45}, 13);
     Label3->hide();
 
@@ -74,6 +77,8 @@ TForm3::TForm3(WizardHost& host, QWidget* mainWindow)
     boldSmall.setBold(true);
     boldSmall.setPixelSize(11);  // the caption fits the box's designed 199 pixels
     CheckBox1->setFont(boldSmall);
+    // With the keyboard on it, its caption turns the drawn buttons' gold: Space then ticks it.
+    CheckBox1->setStyleSheet("QCheckBox:focus { color: rgb(255, 200, 40); }");
     ComboBox1 = list(this, "Midi Out Devices", 46, 208, 178);
     ComboBox1->hide();
     ComboBox6 = list(this, "Midi In Devices", 250, 208, 178);
@@ -263,13 +268,13 @@ void TForm3::Button1Click() {
     CheckBox1->hide();
     CheckBox1->setEnabled(false);
     ComboBox5->hide();
-    Label1->setText(usbConnection_ ? kConnectUsbText : kConnectMidiText);
+    Label1->setPage(usbConnection_ ? kConnectUsbText : kConnectMidiText);
     bind(&TForm3::Button1Next8Click);
 }
 
 void TForm3::Button1Next8Click() {
     Shape1->setEnabled(false);
-    Label1->setText(usbConnection_ ? kDevicesUsbText : kDevicesMidiText);
+    Label1->setPage(usbConnection_ ? kDevicesUsbText : kDevicesMidiText);
     fillDeviceLists();
     bind(&TForm3::Button1Next5Click);
 }
@@ -311,11 +316,11 @@ void TForm3::Button1Next5Click() {
     Shape2->setEnabled(true);
     Image4->show();
     if (!usbConnection_) {
-        Label1->setText(kTestMidiText);
+        Label1->setPage(kTestMidiText);
         bind(&TForm3::Button1Next1Click);
         return;
     }
-    Label1->setText(kTestUsbText);
+    Label1->setPage(kTestUsbText);
     bind(&TForm3::Button1Next20Click);
     test_.start();
 }
@@ -334,13 +339,13 @@ void TForm3::Button1Next1Click() {
     Shape2->setEnabled(false);
     Image4->hide();
     Image5->show();
-    Label1->setText(kPanelModeText);
+    Label1->setPage(kPanelModeText);
     bind(&TForm3::Button1Next2Click);
 }
 
 void TForm3::Button1Next2Click() {
     Shape1->setEnabled(false);
-    Label1->setText(kReadRevisionText);
+    Label1->setPage(kReadRevisionText);
     for (QWidget* w : std::initializer_list<QWidget*>{ComboBox2, ComboBox3, ComboBox4, Label2}) w->show();
     bind(&TForm3::Button1Next7Click);
 }
@@ -348,7 +353,7 @@ void TForm3::Button1Next2Click() {
 void TForm3::Button1Next7Click() {
     for (QWidget* w : std::initializer_list<QWidget*>{Image5, ComboBox2, ComboBox3, ComboBox4, Shape3, Shape4, Shape5})
         w->hide();
-    Label1->setText(kPowerCycleText);
+    Label1->setPage(kPowerCycleText);
     Label2->hide();
     bind(&TForm3::Button1Next6Click);
 }
@@ -366,7 +371,7 @@ void TForm3::Button1Next20Click() {
     }
     Label3->hide();
     if (verdict.result == ConnectionTest::Result::Silent) {
-        Label1->setText(kNoReplyText);
+        Label1->setPage(kNoReplyText);
         bind(&TForm3::Button1Click);
         Shape2->setEnabled(false);
         Image4->hide();
@@ -374,7 +379,7 @@ void TForm3::Button1Next20Click() {
         moveNextGroup(-kNextGroupMove);
         return;
     }
-    Label1->setText(kNotTestedText);
+    Label1->setPage(kNotTestedText);
     bind(&TForm3::Button1Next5Click);
     moveNextGroup(-kNextGroupMove);
     Shape2->setEnabled(false);
@@ -387,7 +392,7 @@ void TForm3::Button1Next6Click() {
     Label3->hide();
     host_.flags().showVersionInWizard = false;
     stages_.planFor(revisionText());
-    Label1->setText(kChooseFileText);
+    Label1->setPage(kChooseFileText);
     stages_.chooseFile();
     bind(&TForm3::Button1Next3Click);
     Button1->click();
@@ -395,10 +400,10 @@ void TForm3::Button1Next6Click() {
 
 void TForm3::Button1Next3Click() {
     if (usbConnection_) {
-        Label1->setText(kStartUsbText);
+        Label1->setPage(kStartUsbText);
         moveNextGroup(-kNextGroupMove);
     } else {
-        Label1->setText(kStartMidiText);
+        Label1->setPage(kStartMidiText);
     }
     bind(stages_.intermediateNeeded() == 1 ? &TForm3::Button1Next4Click : &TForm3::Button1Next9Click);
 }
@@ -407,9 +412,9 @@ void TForm3::Button1Next3Click() {
 // can only fail. With none chosen the page says so and Next asks again.
 bool TForm3::firmwareFileChosen() {
     if (!stages_.fileName().empty()) return true;
-    Label1->setText(kChooseFileText);
+    Label1->setPage(kChooseFileText);
     if (stages_.chooseFile()) return true;
-    Label1->setText(kNoFileText);
+    Label1->setPage(kNoFileText);
     return false;
 }
 
@@ -424,7 +429,7 @@ bool TForm3::stagePortsReady() {
     }
     Shape1->setEnabled(false);
     clearDeviceLists();
-    Label1->setText(usbConnection_ ? kDevicesUsbText : kDevicesMidiText);
+    Label1->setPage(usbConnection_ ? kDevicesUsbText : kDevicesMidiText);
     fillDeviceLists();
     return false;
 }
@@ -434,7 +439,7 @@ void TForm3::Button1Next4Click() {
     const auto outcome = stages_.loadIntermediate() ? runStage(&TForm3::showFirstStageDone) : UploadOutcome::Failed;
     if (outcome == UploadOutcome::Terminated) return;
     if (outcome != UploadOutcome::Completed) {
-        Label1->setText(outcome == UploadOutcome::Declined ? kDeclinedText : kFirstStageFailedText);
+        Label1->setPage(outcome == UploadOutcome::Declined ? kDeclinedText : kFirstStageFailedText);
         return;
     }
     host_.pause(1000);
@@ -447,13 +452,13 @@ void TForm3::Button1Next9Click() {
     if (!firmwareFileChosen() || !stagePortsReady()) return;
     if (!stages_.loadFinal()) {
         // The loader has said what is wrong with the file; Next asks for another one.
-        Label1->setText(kNoFileText);
+        Label1->setPage(kNoFileText);
         return;
     }
     const auto outcome = runStage(&TForm3::showFinalStageDone);
     if (outcome == UploadOutcome::Terminated) return;
     if (outcome != UploadOutcome::Completed) {
-        Label1->setText(outcome == UploadOutcome::Declined ? kDeclinedText : kFinalStageFailedText);
+        Label1->setPage(outcome == UploadOutcome::Declined ? kDeclinedText : kFinalStageFailedText);
         return;
     }
     showFinalStageDone();
@@ -473,9 +478,9 @@ UploadOutcome TForm3::runStage(Step completed) {
     return outcome;
 }
 
-void TForm3::showFirstStageDone() { Label1->setText(kFirstStageText); }
+void TForm3::showFirstStageDone() { Label1->setPage(kFirstStageText); }
 
-void TForm3::showFinalStageDone() { Label1->setText(usbConnection_ ? kFinalUsbText : kFinalMidiText); }
+void TForm3::showFinalStageDone() { Label1->setPage(usbConnection_ ? kFinalUsbText : kFinalMidiText); }
 
 // The amp runs other code now; on the USB path it is asked on the ports the lists show, and the page
 // shows what it said.
@@ -491,7 +496,7 @@ void TForm3::Button1Next10Click() {
     stages_.reset();
     stageCompleted_ = nullptr;
     bind(&TForm3::Button1Click);
-    Label1->setText(kWelcomeText);
+    Label1->setPage(kWelcomeText);
     Label3->setVisible(savedLayout_.label3Visible);
     Shape1->move(savedLayout_.shape1Left, Shape1->y());
     Shape2->move(savedLayout_.shape2Left, Shape2->y());

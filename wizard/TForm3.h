@@ -16,6 +16,7 @@
 #include "CircleShape.h"
 #include "ConnectionTest.h"
 #include "EditableList.h"
+#include "PageText.h"
 #include "PanelRevision.h"
 #include "UpdateStages.h"
 #include "WizardHost.h"
@@ -80,7 +81,7 @@ public:
     void Shape2MouseUp(Qt::MouseButton button);
 
     QLabel* Image1;  // background
-    QLabel* Label1;  // page text
+    PageText* Label1;  // page text
     EditableList* ComboBox5;  // connection type
     QCheckBox* CheckBox1;
     EditableList* ComboBox1;  // MIDI out device
