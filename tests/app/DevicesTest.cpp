@@ -115,6 +115,7 @@ private slots:
         QVERIFY(form.selection->outPortReady && form.selection->inPortReady);
         QCOMPARE(rig->answers.seen,
                  QStringList{"Find Amp | Found the amp on KALDO Amp In / KALDO Amp Out, version 02.80"});
+        QCOMPARE(form.StatusBar2->text(1), QString("Version 02.80"));  // Current Firmware agrees
         QVERIFY(form.FindAmp1->isEnabled() && form.UploadCode1->isEnabled());
     }
 
