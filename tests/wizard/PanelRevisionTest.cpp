@@ -177,11 +177,7 @@ void PanelRevisionTest::choicesOutliveAReset() {
 // text from the knobs alone, so one knob chosen shows one digit.
 void PanelRevisionTest::aRevisionReportedOverUsbIsNoPanelDigit() {
     Wizard w;
-    w.toTest(true);
-    w.test();
-    w.host.answerIdentity(0x00020800, "02.80");
-    w.host.dialogAnswers.push_back("/fw/a.syx");
-    w.next();
+    w.toStartUsb(0x00020800, "02.80");
     QCOMPARE(w.form.revisionText(), std::string("2.80"));
     w.form.SpeedButton1->click();
     w.form.showWizard();

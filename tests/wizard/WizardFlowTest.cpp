@@ -507,11 +507,7 @@ void WizardFlowTest::escapeNeverSkipsNextsChecks() {
         std::function<void(Wizard&)> allowNext;
     };
     const auto toFinalRetry = [](Wizard& w) {
-        w.toTest(true);
-        w.test();
-        w.host.answerIdentity(0x00010600, "01.60");
-        w.host.dialogAnswers.push_back("/fw/a.syx");
-        w.next();
+        w.toStartUsb(0x00010600, "01.60");
         w.host.uploadOutcomes = {Outcome::Failed};
         w.host.duringUpload = [&w] { w.host.outReady = w.host.inReady = false; };
         w.next();
@@ -556,11 +552,7 @@ void WizardFlowTest::escapeNeverSkipsNextsChecks() {
     // During a stage's upload neither the mouse nor Escape starts it again.
     Wizard u;
     QApplication::setActiveWindow(&u.form);
-    u.toTest(true);
-    u.test();
-    u.host.answerIdentity(0x00010600, "01.60");
-    u.host.dialogAnswers.push_back("/fw/a.syx");
-    u.next();
+    u.toStartUsb(0x00010600, "01.60");
     bool nextOff = false;
     u.host.duringUpload = [&] {
         nextOff = !u.form.Shape1->isEnabled();
