@@ -5,6 +5,7 @@
 #include <deque>
 #include <set>
 
+#include "AlsaSequencerInput.h"
 #include "AlsaSequencerOutput.h"
 
 namespace kaldo::midi::testing {
@@ -133,15 +134,18 @@ public:
     explicit ModelBackend(std::shared_ptr<AlsaKernelModel> model) : model_(std::move(model)) {}
 
     std::vector<std::string> outputNames() override { return model_->portNames(); }
-    std::vector<std::string> inputNames() override { return {}; }
+    std::vector<std::string> inputNames() override { return model_->portNames(); }
     Opened<MidiOutConnection> openOutput(const std::string& device) override {
         const auto names = outputNames();
         if (std::find(names.begin(), names.end(), device) == names.end())
             return {nullptr, kResultBadDeviceId};
         return AlsaSequencerOutput::open(model_->calls(), "kaldo-test", device);
     }
-    Opened<MidiInConnection> openInput(const std::string&, MidiReceiver) override {
-        return {nullptr, kResultBadDeviceId};
+    Opened<MidiInConnection> openInput(const std::string& device, MidiReceiver receiver) override {
+        const auto names = inputNames();
+        if (std::find(names.begin(), names.end(), device) == names.end())
+            return {nullptr, kResultBadDeviceId};
+        return AlsaSequencerInput::open(model_->calls(), "kaldo-test", device, std::move(receiver));
     }
 
 private:
