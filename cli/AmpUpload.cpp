@@ -387,6 +387,7 @@ std::optional<bool> AmpUpload::confirmRevision(Ending& ending) {
         if (updater_.timeoutCheck()) {
             updater_.resetCodeUpload();
             ui_.messageBox("An Error occurred. Try again.", "Status", Buttons::Ok);
+            ending.error = "The amp did not answer after the upload, so its new revision was not confirmed.";
             return false;
         }
         if (InterruptWatch::interrupted()) {
@@ -472,11 +473,10 @@ AmpSummary AmpUpload::report(const Ending& ending) {
     if (r.way != UploadWay::None) text += ", " + secondsText(elapsed) + ")";
     ui_.event(json, text);
     ui_.showOutcome(text);
-    if (ending.confirmed) {
-        ui_.say(ending.answered.empty() ? std::string("Not confirmed: the amp did not answer after the upload")
-                                        : std::string(*ending.confirmed ? "Confirmed: the amp now runs "
-                                                                        : "Not confirmed: the amp reports ") +
-                                              ending.answered);
+    // An amp that gave no answer has had its say in the error line: no revision it did not send.
+    if (ending.confirmed && !ending.answered.empty()) {
+        ui_.say(std::string(*ending.confirmed ? "Confirmed: the amp now runs " : "Not confirmed: the amp reports ") +
+                ending.answered);
     }
     return summary;
 }

@@ -31,7 +31,8 @@ TEST(FlashConfirm, AsksAgainUntilTheTimeOutAndReportsOnlyWhatTheAmpSaid) {
     const std::vector<Case> cases{
         {"deaf for a moment", std::chrono::milliseconds(500), kExitOk,
          R"("confirmed":true,"ampVersion":"02.83","exit":0})"},
-        {"never answers", std::nullopt, kExitFailed, R"("confirmed":false,"exit":1})"},
+        {"never answers", std::nullopt, kExitFailed,
+         R"("confirmed":false,"error":"The amp did not answer after the upload, so its new revision was not confirmed.","exit":1})"},
     };
     test::TempDir dir;
     const auto file = dir.path() / "fw.syx";
