@@ -475,7 +475,8 @@ AmpSummary AmpUpload::report(const Ending& ending) {
     ui_.showOutcome(text);
     // An amp that gave no answer has had its say in the error line: no revision it did not send.
     if (ending.confirmed && !ending.answered.empty()) {
-        ui_.say(std::string(*ending.confirmed ? "Confirmed: the amp now runs " : "Not confirmed: the amp reports ") +
+        ui_.say(std::string(*ending.confirmed ? "Confirmed: the amp now runs "
+                                              : "Not confirmed: the amp reports ") +
                 ending.answered);
     }
     return summary;

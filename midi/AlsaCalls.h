@@ -39,7 +39,8 @@ public:
     // snd_seq_connect_from: from the source to our port.
     virtual int connectFrom(int port, const snd_seq_addr_t& source) = 0;
     virtual int clientInfo(int client, AlsaClientInfo& info) = 0;
-    // snd_seq_get_any_port_info: zero while the port is there, -ENOENT once it has gone.
+    // snd_seq_get_any_port_info: zero while the port is there; once it has gone -ENOENT, or -ENXIO
+    // when its client went with it (a card unplugged).
     virtual int portInfo(const snd_seq_addr_t& port) = 0;
     virtual int clientPool(int client, AlsaClientPool& pool) = 0;
     // snd_seq_event_output_direct: the event goes through the kernel at once, or is refused.

@@ -25,8 +25,9 @@ bool leftOut(const snd_seq_event_t& event) {
 
 }  // namespace
 
-Opened<MidiInConnection> AlsaSequencerInput::open(std::unique_ptr<AlsaCalls> calls, const std::string& clientName,
-                                                  const std::string& source, MidiReceiver receiver) {
+Opened<MidiInConnection> AlsaSequencerInput::open(std::unique_ptr<AlsaCalls> calls,
+                                                  const std::string& clientName, const std::string& source,
+                                                  MidiReceiver receiver) {
     const auto address = alsaAddressOf(source);
     if (!address) return {nullptr, kResultBadDeviceId};
     if (calls->open(clientName, SND_SEQ_OPEN_INPUT) < 0) return {nullptr, kResultError};
@@ -42,7 +43,8 @@ Opened<MidiInConnection> AlsaSequencerInput::open(std::unique_ptr<AlsaCalls> cal
     if (snd_midi_event_new(16, &decoder) < 0) return {nullptr, kResultError};
     // Every message with its status byte: the receiver knows no running status.
     snd_midi_event_no_status(decoder, 1);
-    std::unique_ptr<AlsaSequencerInput> input(new AlsaSequencerInput(std::move(calls), std::move(receiver), decoder));
+    std::unique_ptr<AlsaSequencerInput> input(
+        new AlsaSequencerInput(std::move(calls), std::move(receiver), decoder));
     input->thread_ = std::thread([in = input.get()] { in->run(); });
     return {std::move(input), kResultOk};
 }

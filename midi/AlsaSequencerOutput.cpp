@@ -193,7 +193,9 @@ bool AlsaSequencerOutput::onlyTheBlockEntered() {
     return false;
 }
 
-bool AlsaSequencerOutput::destinationStillThere() { return calls_->portInfo(destination_) >= 0; }
+bool AlsaSequencerOutput::destinationStillThere() {
+    return calls_->portInfo(destination_) >= 0;
+}
 
 bool AlsaSequencerOutput::sendShort(std::span<const std::uint8_t> message) {
     if (message.empty()) return false;
@@ -210,7 +212,8 @@ bool AlsaSequencerOutput::sendShort(std::span<const std::uint8_t> message) {
     return write(event, message.size(), false);
 }
 
-bool AlsaSequencerOutput::sendSysEx(std::span<const std::uint8_t> block, std::chrono::steady_clock::time_point) {
+bool AlsaSequencerOutput::sendSysEx(std::span<const std::uint8_t> block,
+                                    std::chrono::steady_clock::time_point) {
     if (!beginBlock()) return false;
     for (const auto piece : sysExPieces(block, pieceSize_)) {
         snd_seq_event_t event = eventToDestination();

@@ -49,7 +49,8 @@ public:
     // The deadline is not needed here: a destination that shows its figures fails the block once it
     // stops taking bytes, and one that shows none is paced by the wire-rate estimate, which runs dry
     // by itself.
-    bool sendSysEx(std::span<const std::uint8_t> block, std::chrono::steady_clock::time_point deadline) override;
+    bool sendSysEx(std::span<const std::uint8_t> block,
+                   std::chrono::steady_clock::time_point deadline) override;
 
 private:
     enum class Kind {

@@ -56,7 +56,8 @@ TEST(FlashConfirm, AsksAgainUntilTheTimeOutAndReportsOnlyWhatTheAmpSaid) {
             std::vector<std::vector<std::uint8_t>> replies;
             {
                 std::lock_guard lock(mutex);
-                const bool question = block == std::vector<std::uint8_t>(kIdentityRequest.begin(), kIdentityRequest.end());
+                const bool question =
+                    block == std::vector<std::uint8_t>(kIdentityRequest.begin(), kIdentityRequest.end());
                 if (programmed && question) {
                     if (!c.deafAfterProgramming) return;
                     if (!hearsFrom) hearsFrom = Clock::now() + *c.deafAfterProgramming;
@@ -74,8 +75,9 @@ TEST(FlashConfirm, AsksAgainUntilTheTimeOutAndReportsOnlyWhatTheAmpSaid) {
         int exitStatus = -1;
         addUploadCommand(app, exitStatus, [midi] { return midi; });
         const std::string path = file.string();
-        std::array<const char*, 10> argv{"kaldo-flash", "upload", path.c_str(), "--out", "KALDO Amp In",
-                                         "--in", "KALDO Amp Out", "--confirm", "--yes", "--json"};
+        std::array<const char*, 10> argv{"kaldo-flash",  "upload", path.c_str(),    "--out",
+                                         "KALDO Amp In", "--in",   "KALDO Amp Out", "--confirm",
+                                         "--yes",        "--json"};
         ::testing::internal::CaptureStdout();
         app.parse(static_cast<int>(argv.size()), argv.data());
         const std::string out = ::testing::internal::GetCapturedStdout();

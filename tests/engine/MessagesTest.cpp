@@ -82,7 +82,8 @@ TEST(Replies, OnlyAnIdentityReplyIsOneAndNoUniversalMessageCarriesACode) {
     // echoed back by a port (to all devices, or to one), answers anything.
     const std::vector<std::uint8_t> odd{0xF0, 0x7E, 0x00, 0x5A, 0x12, 0x01, 0x7C, 0xF7};
     const std::vector<std::uint8_t> toOne{0xF0, 0x7E, 0x10, 0x06, 0x01, 0xF7};
-    for (const auto& message : {odd, std::vector<std::uint8_t>(kIdentityRequest.begin(), kIdentityRequest.end()), toOne}) {
+    for (const auto& message :
+         {odd, std::vector<std::uint8_t>(kIdentityRequest.begin(), kIdentityRequest.end()), toOne}) {
         EXPECT_FALSE(isIdentityReply(message));
         EXPECT_FALSE(replyCodeOf(message));
         EXPECT_FALSE(identityReplyOf(message));

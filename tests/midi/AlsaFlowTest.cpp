@@ -177,7 +177,8 @@ TEST(AlsaFlow, APortThatWentAwayFailsTheSendEvenWithTheLastBytesOnTheirWay) {
          block.size(), false},
         {"program, mid-block", [](auto& m) { return m.addSoftwarePort({}); }, 20000, false},
         {"program, last drain",
-         [](auto& m) { return m.addSoftwarePort({.readEvery = std::chrono::seconds(1)}); }, block.size(), false},
+         [](auto& m) { return m.addSoftwarePort({.readEvery = std::chrono::seconds(1)}); }, block.size(),
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -97,8 +97,9 @@ TEST(AlsaInput, AnOverrunDropsTheMessageInProgressAndSaysSo) {
     std::lock_guard lock(input.mutex);
     // Head and tail joined would look like a whole message the amp never sent.
     EXPECT_EQ(input.sysEx, (std::vector<std::vector<std::uint8_t>>{{reply.begin(), reply.end()}}));
-    EXPECT_EQ(input.log, std::vector<std::string>{"MIDI input overrun: input was lost; SysEx cut short after 512 "
-                                                  "bytes, dropped: F0 00 00 5A 22 22 22 22 ..."});
+    EXPECT_EQ(input.log,
+              std::vector<std::string>{"MIDI input overrun: input was lost; SysEx cut short after 512 "
+                                       "bytes, dropped: F0 00 00 5A 22 22 22 22 ..."});
 }
 
 }  // namespace

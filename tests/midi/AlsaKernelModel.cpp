@@ -379,7 +379,8 @@ int AlsaKernelModel::portInfo(const snd_seq_addr_t& address) {
     std::lock_guard lock(mutex_);
     if (portAt(address.client, address.port)) return 0;
     const auto ours = clients_.find(address.client);
-    if (ours != clients_.end() && !ours->second->closed && address.port < ours->second->portCapabilities.size())
+    if (ours != clients_.end() && !ours->second->closed &&
+        address.port < ours->second->portCapabilities.size())
         return 0;
     return -ENOENT;
 }
@@ -421,7 +422,8 @@ void AlsaKernelModel::unplug(Port& port) {
 void AlsaKernelModel::driverTakes(Port& port) {
     const std::size_t room = port.cardOptions.driverHolds - port.transfers.size();
     const std::size_t n = std::min(room, port.buffer.size());
-    port.transfers.insert(port.transfers.end(), port.buffer.begin(), port.buffer.begin() + static_cast<std::ptrdiff_t>(n));
+    port.transfers.insert(port.transfers.end(), port.buffer.begin(),
+                          port.buffer.begin() + static_cast<std::ptrdiff_t>(n));
     port.buffer.erase(port.buffer.begin(), port.buffer.begin() + static_cast<std::ptrdiff_t>(n));
     port.tx += n;
 }
@@ -524,7 +526,8 @@ int AlsaKernelModel::input(int number, QueuedEvent& event) {
 void AlsaKernelModel::waitForInput(int number) {
     std::unique_lock lock(mutex_);
     Client& client = *clients_.at(number);
-    inputChanged_.wait(lock, [&client] { return client.stopWaiting || client.overflow || !client.input.empty(); });
+    inputChanged_.wait(lock,
+                       [&client] { return client.stopWaiting || client.overflow || !client.input.empty(); });
 }
 
 void AlsaKernelModel::stopWaiting(int number) {
@@ -587,7 +590,8 @@ void AlsaKernelModel::advance(std::chrono::nanoseconds duration) {
                                           port->transfers.begin() + static_cast<std::ptrdiff_t>(n));
                     driverTakes(*port);
                 }
-                if (port->transfers.empty() || port->stoppedTaking()) port->credit = 0;  // an idle wire saves nothing up
+                if (port->transfers.empty() || port->stoppedTaking())
+                    port->credit = 0;  // an idle wire saves nothing up
             } else if (port->nextRead <= elapsed_ && !port->stoppedTaking()) {
                 // After an overflow the read finds the whole queue emptied.
                 if (port->overflow) {
