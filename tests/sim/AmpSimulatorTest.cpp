@@ -31,6 +31,7 @@ public:
         {
             std::lock_guard lock(mutex_);
             sent_.emplace_back(m.begin(), m.end());
+            events_.push_back("sent");
         }
         changed_.notify_all();
         return true;
@@ -39,8 +40,26 @@ public:
         {
             std::lock_guard lock(mutex_);
             ++closed_;
+            events_.push_back("close");
         }
         changed_.notify_all();
+    }
+    bool reopen() {
+        {
+            std::lock_guard lock(mutex_);
+            events_.push_back("reopen");
+        }
+        changed_.notify_all();
+        return true;
+    }
+    // What happened to the ports, in order: "sent", "close", "reopen".
+    std::vector<std::string> events() {
+        std::lock_guard lock(mutex_);
+        return events_;
+    }
+    void waitForEvents(std::size_t count) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return events_.size() >= count; });
     }
     std::vector<Bytes> waitForSent(std::size_t count) {
         std::unique_lock lock(mutex_);
@@ -64,6 +83,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Bytes> sent_;
+    std::vector<std::string> events_;
     int closed_ = 0;
 };
 
@@ -72,8 +92,8 @@ class Running {
 public:
     Running(FaultPlan plan, std::string imagePath = "")
         : simulator(AmpModel(kOld, std::move(plan)), log, true, std::move(imagePath)), loop([this] {
-              simulator.run([this](std::span<const std::uint8_t> m) { return ports.send(m); },
-                            [this] { ports.close(); });
+              simulator.run({[this](std::span<const std::uint8_t> m) { return ports.send(m); },
+                             [this] { ports.close(); }, [this] { return ports.reopen(); }});
           }) {}
     ~Running() { stop(); }
     void stop() {
