@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# Boots the prepared kernel in QEMU by software emulation (no KVM needed) and runs one command inside,
+# Boots Debian's kernel in QEMU by software emulation (no KVM needed) and runs one command inside,
 # in a chroot of this machine's root (shared read-only over 9p), with the amps plugged in; prints the
 # guest's console and exits with the command's status (125 when the guest never ran it).
-#   tests/kernel/boot.sh KERNEL_DIR [--amps N] [--uart FILE] -- COMMAND [ARG...]
-# KERNEL_DIR is what prepare-kernel.sh printed. COMMAND runs as root in the current folder, with
+#   tests/kernel/boot.sh CACHE [--amps N] [--uart FILE] -- COMMAND [ARG...]
+# CACHE is the folder of prepared kernels (prepare-kernel.sh CACHE, which this runs: at once when the
+# kernel is prepared already). COMMAND runs as root in the current folder, with
 # KALDO_WORK set to a folder that both sides can write (it is removed afterwards), after
 # tests/kernel/guest.sh has plugged in N amps (default 1). --uart gives the guest a second 16550
 # UART, its transmitted bytes written to FILE, and loads the serial MIDI driver on it.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-kernel="$(realpath "${1:?usage: boot.sh KERNEL_DIR [--amps N] [--uart FILE] -- COMMAND...}")"
+cache="${1:?usage: boot.sh CACHE [--amps N] [--uart FILE] -- COMMAND...}"
 shift
 amps=1
 uart=""
@@ -22,10 +23,11 @@ while [ $# -gt 0 ]; do
     esac
 done
 [ $# -gt 0 ] || { echo "boot.sh: no command" >&2; exit 2; }
+kernel="$(bash "$here/prepare-kernel.sh" "$cache")"
 
 # The work folder sits in the build folder, not /tmp: the guest sees it at the same path, mounted over
 # the read-only root, and the host's /tmp is the guest's own tmpfs there.
-work="$(mktemp -d "${KALDO_KERNEL_WORK_ROOT:-$kernel}/run.XXXXXX")"
+work="$(mktemp -d "$kernel/run.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 {
     echo "cd $(printf '%q' "$PWD")"
