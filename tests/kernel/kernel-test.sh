@@ -203,8 +203,13 @@ other-writer)
     # so the amp never sees a whole-looking block.
     "$bin/kaldo_write_intermediate" "$work/intermediate.syx"
     start_sim 0
-    python3 "$here/other-writer.py" "KALDO Amp" 30 >"$work/writer.txt" 2>&1 &
+    python3 "$here/other-writer.py" "KALDO Amp" 60 >"$work/writer.txt" 2>&1 &
     writer=$!
+    for _ in $(seq 300); do
+        grep -qs "writing" "$work/writer.txt" && break
+        sleep 0.1
+    done
+    grep -qs "writing" "$work/writer.txt" || fail "the other writer did not start: $(cat "$work/writer.txt")"
     flash upload --internal --out "KALDO Amp" --yes
     kill "$writer" 2>/dev/null
     wait "$writer" 2>/dev/null
