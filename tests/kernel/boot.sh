@@ -46,8 +46,10 @@ trap 'rm -rf "$work"' EXIT
 serial=(-serial stdio)
 append="console=ttyS0 quiet panic=-1 8250.nr_uarts=1 kaldo.work=$work kaldo.amps=$amps"
 if [ -n "$uart" ]; then
-    serial+=(-serial "file:$uart")
-    append+=" kaldo.uart=1"
+    # COM2's address and interrupt; the kernel's own serial driver is kept off it (no ACPI serial
+    # devices, one legacy port: the console's) so that the serial MIDI driver can take it.
+    serial+=(-chardev "file,id=midi,path=$uart" -device isa-serial,chardev=midi,iobase=0x2f8,irq=3)
+    append+=" pnpacpi=off kaldo.uart=1"
 fi
 # -smp 2: TCG runs each virtual processor on a host thread of its own; the amp's side and the
 # updater's side then both run while the other waits for the emulated USB.
