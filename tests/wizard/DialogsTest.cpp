@@ -48,6 +48,7 @@ private slots:
     void confirmationSucceeds();
     void confirmationFindsTheWrongRevision();
     void confirmationTimesOutAndStaysReady();
+    void confirmationAsksAgainUntilTheAmpHears();
     void confirmationChecksTheOutputPortFirst();
     void confirmationIgnoresOkWhileWaiting();
     void messageAndQuestionCloseOnOk();
@@ -293,6 +294,23 @@ void DialogsTest::confirmationTimesOutAndStaysReady() {
     click(c.form.Shape1);
     QCOMPARE(c.host.timeouts, (std::vector<int>{5000, 5000}));
     QCOMPARE(c.form.Label1->text(), QString("Success, new code rev is confirmed. Rock On!"));
+}
+
+void DialogsTest::confirmationAsksAgainUntilTheAmpHears() {
+    Confirmation c;
+    c.host.timeoutAfterPumps = 5000 / FakeHost::kPumpMs;
+    c.host.fileVersion = 0x00020803;
+    // The amp's MIDI is up 1.5 s after its USB: it answers only a request that comes after that.
+    int requests = 0;
+    c.host.onPump = [&](int) {
+        const int sent = c.host.count(kIdentityLine);
+        if (sent > requests && c.host.now >= 1500) c.host.answerIdentity(0x00020803, "02.83");
+        requests = sent;
+    };
+    click(c.form.Shape1);
+    QCOMPARE(c.form.Label1->text(), QString("Success, new code rev is confirmed. Rock On!"));
+    QCOMPARE(c.host.count(kIdentityLine), 5);  // three at once, then one a second
+    QCOMPARE(c.host.timeouts, std::vector<int>{5000});
 }
 
 void DialogsTest::confirmationChecksTheOutputPortFirst() {
