@@ -73,10 +73,14 @@ private slots:
         QVERIFY2(form->StatusBar2->text(3).contains("went away"), qPrintable(form->StatusBar2->text(3)));
 
         QVERIFY(gadget("plug"));
+        // Timed by the wall clock: QTRY counts its own steps, which take longer than they say on an
+        // emulated processor.
         QElapsedTimer listed;
         listed.start();
-        QTRY_VERIFY_WITH_TIMEOUT(ampIn(form->Out1) && ampIn(form->In1), 1000);
-        qInfo("listed again %lld ms after its port was back", static_cast<long long>(listed.elapsed()));
+        while (!(ampIn(form->Out1) && ampIn(form->In1)) && listed.elapsed() < kSlowMs) QTest::qWait(10);
+        const qint64 ms = listed.elapsed();
+        qInfo("listed again %lld ms after its port was back", static_cast<long long>(ms));
+        QVERIFY2(ms <= 1000, qPrintable(QString("listed again only after %1 ms").arg(ms)));
         QVERIFY(form->Out1->actions()[0]->isChecked());  // listed, not chosen behind the user's back
     }
 };

@@ -102,18 +102,18 @@ devices)
 uploads)
     # Every way of sending, to the amp found by detection, byte for byte at the amp's end: packets
     # each after the amp's reply, packets without replies, and the carried image as one block.
-    "$bin/kaldo-make-firmware" -o "$work/new.syx" --version 02.83 --packets 4 --data-length 256
-    "$bin/kaldo-make-firmware" -o "$work/old.syx" --version 01.59 --packets 3 --data-length 256
+    "$bin/kaldo-make-firmware" -o "$work/new.syx" --version 02.83 --packets 3 --data-length 256
+    "$bin/kaldo-make-firmware" -o "$work/old.syx" --version 01.59 --packets 2 --data-length 256
     "$bin/kaldo_write_intermediate" "$work/intermediate.syx"
     start_sim 0 --revision 02.80
     flash upload "$work/new.syx"
     expect_status 0
-    expect "$result | .outcome == \"completed\" and .way == \"handshake\" and .errors == 0 and .packets == 4"
+    expect "$result | .outcome == \"completed\" and .way == \"handshake\" and .errors == 0 and .packets == 3"
     expect_received "$work/new.syx"
     note "handshake"
     flash upload "$work/old.syx" --yes
     expect_status 0
-    expect "$result | .outcome == \"completed\" and .way == \"blind\" and .packets == 3"
+    expect "$result | .outcome == \"completed\" and .way == \"blind\" and .packets == 2"
     expect_received "$work/old.syx"
     note "blind"
     flash upload --internal --out "KALDO Amp" --yes
@@ -135,28 +135,30 @@ send)
     done
     ;;
 unplug)
-    # The amp unplugged from USB in the middle of a handshake upload (on receiving packet 5 of 12):
+    # The amp unplugged from USB in the middle of a handshake upload (on receiving packet 3 of 6):
     # failed, exit 1, saying the amp went, and the amp got no more than it took.
-    "$bin/kaldo-make-firmware" -o "$work/fw.syx" --version 02.83 --packets 12 --data-length 256
-    start_sim 0 --revision 02.80 --vanish-at-packet 4
+    "$bin/kaldo-make-firmware" -o "$work/fw.syx" --version 02.83 --packets 6 --data-length 256
+    start_sim 0 --revision 02.80 --vanish-at-packet 2
     flash upload "$work/fw.syx" --out "KALDO Amp" --in "KALDO Amp"
     expect_status 1
     expect "$result | .outcome == \"failed\" and .exit == 1"
     expect 'any(.[]; .event == "message" and (.text | test("went away|unplugged|disconnected|gone")))'
     expect 'all(.[]; .event != "message" or (.text | test("Looks good|Complete") | not))'
-    [ "$(grep -c -- "<- packet" "$work/sim-0.log")" -eq 5 ] || fail "the amp took other than 5 packets: $(transcript)"
-    note "unplug at packet 5"
+    [ "$(grep -c -- "<- packet" "$work/sim-0.log")" -eq 3 ] || fail "the amp took other than 3 packets: $(transcript)"
+    note "unplug at packet 3"
     stop_sims
-    # Unplugged while the end of a single block is still in the computer's USB MIDI buffer: the block
-    # did not arrive, and that is a failure, not a success.
+    # Unplugged in the middle of a single block (after 20,000 of its 52,576 bytes): failed, not sent.
+    # (The end of a block cannot be caught in the computer's buffer here: USB empties the card's 4 KB
+    # in milliseconds, sooner than the amp's unplug takes effect, so an unplug "during the last drain"
+    # lands after the block has left. That case stays on the kernel model.)
     bash "$here/gadget.sh" plug 0
     "$bin/kaldo_write_intermediate" "$work/intermediate.syx"
-    start_sim 0 --vanish-after-bytes 50000
+    start_sim 0 --vanish-after-bytes 20000
     flash upload --internal --out "KALDO Amp" --yes
     expect_status 1
     expect "$result | .outcome == \"failed\" and .exit == 1"
     grep -q "the amp vanishes" "$work/sim-0.log" || fail "the amp did not vanish: $(transcript)"
-    note "unplug during the last drain"
+    note "unplug in the middle of a block"
     ;;
 restart)
     # The amp restarts into its new code after 71, as a USB amp does: gone from USB, then back.
@@ -181,7 +183,7 @@ restart)
     flash upload "$work/fw.syx" --confirm
     expect_status 1
     expect "$result | .outcome == \"completed\" and .confirmed == false and (has(\"ampVersion\") | not)"
-    expect 'any(.[]; (.text // .error // "") | test("did not answer|not answer|no answer"))'
+    expect 'any(.[]; .event == "message" and (.text | test("not responding|did not answer")))'
     grep -q "reports 02.80" "$work/out.json" && fail "a revision the amp did not send: $(cat "$work/out.json")"
     note "back but silent: not confirmed, said so"
     ;;
