@@ -11,4 +11,4 @@ bash tools/setup.sh kernel
 cmake --preset "$preset" ${KALDO_WERROR:+-DKALDO_WERROR=ON} >/dev/null
 cmake --build --preset "$preset" -j "$(nproc)" --target kaldo-flash kaldo-amp-sim kaldo-make-firmware \
     kaldo_write_intermediate HotPlugOnKernelTest
-ctest --preset "$preset" -L kernel --output-on-failure
+KALDO_KERNEL_TESTS=1 ctest --preset "$preset" -L kernel --output-on-failure
