@@ -36,8 +36,6 @@ fi
 # it and runs them anywhere.
 if [ -n "${KALDO_SKIP_KERNEL_TESTS:-}" ]; then
     echo "run-tests: the real-kernel tests are left to the caller (KALDO_SKIP_KERNEL_TESTS is set)"
-elif [ ! -f tools/run-kernel-tests.sh ]; then
-    echo "run-tests: this tree has no real-kernel tests (tools/run-kernel-tests.sh); skipped"
 elif ! command -v qemu-system-x86_64 >/dev/null; then
     echo "run-tests: the real-kernel tests are SKIPPED: QEMU (qemu-system-x86_64) is not installed." \
          "bash tools/run-kernel-tests.sh installs it and runs them."
