@@ -7,13 +7,17 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh package windows >&2
-# Debian's hardening flags are for the Debian package's build alone: CMake takes CXXFLAGS and LDFLAGS
-# from the environment (not CPPFLAGS) when it first configures a folder, and the MinGW linker below
-# knows no -z options. So they are given to that one configure, never exported.
+# Each build gets the flags meant for it and no others: Debian's hardening flags go to the Debian
+# package's build alone, on its command line (so they hold on every configure, not only the first), and
+# flags in the caller's environment reach neither build (CMake would take CXXFLAGS and LDFLAGS from there
+# when it first configures a folder, and the MinGW linker knows no -z options).
+unset CFLAGS CXXFLAGS CPPFLAGS LDFLAGS
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
-    LDFLAGS="$(dpkg-buildflags --get LDFLAGS)" \
-    cmake --preset package ${KALDO_WERROR:+-DKALDO_WERROR=ON} >&2
+ldflags="$(dpkg-buildflags --get LDFLAGS)"
+cmake --preset package ${KALDO_WERROR:+-DKALDO_WERROR=ON} \
+    -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+    -DCMAKE_EXE_LINKER_FLAGS="$ldflags" -DCMAKE_SHARED_LINKER_FLAGS="$ldflags" \
+    -DCMAKE_MODULE_LINKER_FLAGS="$ldflags" >&2
 cmake --build --preset package -j "$(nproc)" >&2
 cpack --preset package >&2
 # The Windows zip: only what goes into it is built, so tests and their GoogleTest stay out of it.

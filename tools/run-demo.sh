@@ -2,16 +2,21 @@
 # The main job, for real: sets up the machine, builds, and uploads the sample firmware over MIDI to the
 # simulated amp in handshake mode, showing the progress, then confirms the amp's new revision.
 # Without a MIDI system (no ALSA sequencer, no JACK server) it starts a private JACK server of its own
-# and stops it at the end.
+# and stops it at the end. Ends with the time each phase took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tools/phases.sh
+trap 'phase_report run-demo' EXIT
 
+phase install
 bash tools/setup.sh demo
+phase build
 # The demo needs neither the tests nor the benchmarks (nor what they are built with).
 cmake --preset default -DKALDO_BUILD_TESTS=OFF -DKALDO_BUILD_BENCH=OFF ${KALDO_WERROR:+-DKALDO_WERROR=ON} >/dev/null
 cmake --build --preset default -j "$(nproc)" --target kaldo-flash kaldo-amp-sim kaldo_sample_firmware
 bin=build/default/bin
 firmware=build/default/share/sample-02.83.syx
+phase "MIDI and upload"
 
 state="$(mktemp -d)"
 server=""
@@ -23,6 +28,7 @@ cleanup() {
     fi
     if [ -n "$server" ]; then bash tests/support/jack-server.sh stop "$server" "$state"; fi
     rm -rf "$state"
+    phase_report run-demo
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM

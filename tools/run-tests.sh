@@ -1,16 +1,26 @@
 #!/usr/bin/env bash
 # Sets up a machine, builds the default (Release) configuration and runs every test.
 # With a preset name (asan, tsan, debug) builds and tests that configuration instead.
+# Ends with the time each phase took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-default}"
+source tools/phases.sh
+trap 'phase_report "run-tests $preset"' EXIT
+
+phase install
 bash tools/setup.sh test
+phase build
 cmake --preset "$preset" ${KALDO_WERROR:+-DKALDO_WERROR=ON} >/dev/null
 cmake --build --preset "$preset" -j "$(nproc)"
 # Under ThreadSanitizer: libjack and Qt are not built with it; their own synchronisation is invisible.
 export TSAN_OPTIONS="${TSAN_OPTIONS:-suppressions=$PWD/tests/support/tsan.supp}"
-# Everything but the real-MIDI tests passes on its first try, side by side.
-ctest --preset "$preset" -j "$(nproc)" -LE jack
+
+phase "unit tests"
+# Everything but the real-MIDI and real-kernel tests passes on its first try, side by side.
+ctest --preset "$preset" -j "$(nproc)" -LE 'jack|kernel'
+
+phase "real-MIDI tests"
 # The real-MIDI tests (label "jack") run on JACK servers that share the machine with the build and the
 # sanitizers: a test that misses a time-out once runs once more before it counts as failed, and the
 # run says which needed it.
@@ -19,4 +29,17 @@ if ! ctest --preset "$preset" -j "$(nproc)" -L jack; then
     echo "run-tests: real-MIDI tests that failed on their first try, running once more: $retried"
     ctest --preset "$preset" -j "$(nproc)" --rerun-failed
     echo "run-tests: needed their second try: $retried"
+fi
+
+# The real-kernel tests (label "kernel": a Linux kernel booted in QEMU) take minutes of their own and
+# QEMU besides: they run here only where QEMU is installed already. tools/run-kernel-tests.sh installs
+# it and runs them anywhere.
+if [ -n "${KALDO_SKIP_KERNEL_TESTS:-}" ]; then
+    echo "run-tests: the real-kernel tests are left to the caller (KALDO_SKIP_KERNEL_TESTS is set)"
+elif ! command -v qemu-system-x86_64 >/dev/null; then
+    echo "run-tests: the real-kernel tests are SKIPPED: QEMU (qemu-system-x86_64) is not installed." \
+         "bash tools/run-kernel-tests.sh installs it and runs them."
+else
+    phase "real-kernel tests"
+    bash tools/run-kernel-tests.sh "$preset"
 fi

@@ -13,22 +13,23 @@ declare -A sets=(
             librtmidi-dev libasound2-dev libjack-jackd2-dev jackd2
             libcli11-dev libsystemd-dev scdoc"
     # The tests and benchmarks: GoogleTest, Google Benchmark, jq for the command-line tests, RtMidi's
-    # Python binding for the independent amp, a stand-in logind on a private bus, and Xvfb with the fonts
-    # and tools for the window tests and screenshots.
+    # Python binding for the independent amp, a stand-in logind on a private bus, Xvfb with the fonts
+    # and tools for the window tests and screenshots, and what the installed tree is checked with
+    # (tools/check-install.sh: the validators, file for the icons, man for the manual pages).
     [test]="libgtest-dev libgmock-dev libbenchmark-dev jq python3-rtmidi dbus python3-dbusmock
             xvfb xauth x11-apps imagemagick fonts-dejavu-core
-            desktop-file-utils appstream"
-    # The sanitizer builds and the fuzz targets are compiled with clang.
+            desktop-file-utils appstream file man-db"
+    # The fuzz targets are built with clang (libFuzzer); the sanitizer presets use the usual compiler.
     [clang]="clang libclang-rt-14-dev"
     # The Windows build: MinGW-w64, GoogleTest's source for it, and Wine to run what it makes.
     [windows]="g++-mingw-w64-x86-64-posix googletest wine64"
     # The Debian package and its checks.
-    [package]="dpkg-dev file lintian desktop-file-utils appstream"
+    [package]="dpkg-dev file lintian desktop-file-utils appstream man-db"
     # A real Linux kernel in QEMU for the ALSA tests.
     [kernel]="qemu-system-x86 busybox-static cpio kmod"
 )
 
-# What each set is used with: the sanitizers and the Windows and kernel runs are test runs too.
+# What each set is used with: the fuzz, Windows and kernel runs are test runs too.
 declare -A needs=([demo]="" [test]="demo" [clang]="demo test" [windows]="demo test" [package]="demo"
                   [kernel]="demo test")
 

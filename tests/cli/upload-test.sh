@@ -98,48 +98,57 @@ packets_received() { grep -c -- "<- packet" "$work/sim.log"; }
 
 result='(map(select(.event == "result")) | last)'
 
+# Every upload pays the protocol's own pauses (600 ms a packet, 3 s after a completed handshake), so the
+# files have two packets unless a case is about what happens between more of them.
+
 case "$case_name" in
 handshake)
     # Every packet in order, byte for byte, each after the amp's reply; then the confirmation.
-    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 4 --data-length 100
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 2 --data-length 100
     start_sim --revision 02.80
     upload "$work/fw.syx" --out "$out_port" --in "$out_port" --mode handshake --confirm 2>/dev/null
     # --in named the amp's input: not an input device, so nothing fits and nothing is sent.
     expect_status 2
     upload "$work/fw.syx" --out "$out_port" --in "$in_port" --mode handshake --confirm
     expect_status 0
-    expect "$result | .outcome == \"completed\" and .way == \"handshake\" and .errors == 0 and .packets == 4
+    expect "$result | .outcome == \"completed\" and .way == \"handshake\" and .errors == 0 and .packets == 2
             and .confirmed and .ampVersion == \"02.83\" and .exit == 0"
-    expect '[.[] | select(.event == "progress") | .packet] == [0, 1, 2, 3, 4]'
+    expect '[.[] | select(.event == "progress") | .packet] == [0, 1, 2]'
     expect '[.[] | select(.event == "status" and .panel == 3) | .text | select(startswith("Status -> Sending"))]
-            == ["Status -> Sending packet number 1 of 4", "Status -> Sending packet number 2 of 4",
-                "Status -> Sending packet number 3 of 4", "Status -> Sending packet number 4 of 4"]'
+            == ["Status -> Sending packet number 1 of 2", "Status -> Sending packet number 2 of 2"]'
     expect 'any(.[]; .event == "message" and .text == "Success, new code rev is confirmed. Rock On!")'
     expect '[.[] | select(.event == "file")] | length == 1
             and (.[0] | keys_unsorted) == ["event", "name", "format", "version", "packets", "packetLength"]
             and .[0].name == "fw.syx" and .[0].format == "packet" and .[0].version == "02.83"
-            and .[0].packets == 4 and .[0].packetLength == 137'
+            and .[0].packets == 2 and .[0].packetLength == 137'
     expect_received "$work/fw.syx"
     ;;
 foreign-sysex)
     # Other gear on the line talks SysEx around every reply of a slow amp, without and with the amp's
-    # codes at offset 6: none of it counts, every packet waits for its own answer.
-    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 4 --data-length 100
-    sim_delays=(--reply-delay 1500 --ready-delay 1500 --verify-delay 700 --programming-delay 100)
-    for kind in plain status-like; do
+    # codes at offset 6: none of it counts, every packet waits for its own answer. The amp answers 100 ms
+    # after the updater's pauses (200 ms after the header, 600 ms after a packet), so that everything
+    # arrives while the updater waits for it. The status-like codes come in turn, one before and one
+    # after each reply (74 7C, 7D 71, 7B 7A, ...): four packets is the fewest where both a 74 comes before
+    # a packet's 7C and a 7A follows the last packet's 7C, ahead of the verdict. Plain messages are all
+    # alike: two packets show them around a packet's reply and the verdict.
+    sim_delays=(--reply-delay 700 --ready-delay 300 --verify-delay 700 --programming-delay 100)
+    for kind_packets in "plain 2" "status-like 4"; do
+        read -r kind packets <<<"$kind_packets"
+        "$make_fw" -o "$work/fw.syx" --version 02.83 --packets "$packets" --data-length 100
         start_sim --revision 02.80 --foreign-sysex "$kind"
         upload "$work/fw.syx" --out "$out_port" --in "$in_port"
         expect_status 0
         expect "$result | .outcome == \"completed\" and .way == \"handshake\" and .errors == 0"
         stop_sim
         expect_received "$work/fw.syx"
-        [ "$(packets_received)" -eq 4 ] || fail "$kind: the amp received $(packets_received) packets, not 4"
+        [ "$(packets_received)" -eq "$packets" ] ||
+            fail "$kind: the amp received $(packets_received) packets, not $packets"
     done
     ;;
 foreign-identity)
     # Another device answers the Identity Request first, as 09.99: identify and the upload both go by
     # the amp's own revision, 01.02, so the newer file goes without a question about older code.
-    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 3 --data-length 100
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 2 --data-length 100
     start_sim --revision 01.02 --foreign-identity
     "$flash" identify --out "$out_port" --in "$in_port" --json >"$work/id.json" 2>&1 ||
         fail "identify: $(cat "$work/id.json")"
@@ -154,27 +163,28 @@ foreign-identity)
 verdict-at-once)
     # 74 for every packet, and the amp verifies and programs at once: 74, 7D and 71 wait together for
     # the last packet's wait, and every error is counted.
-    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 3 --data-length 100
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 2 --data-length 100
     sim_delays=(--reply-delay 5 --verify-delay 0 --programming-delay 0)
     start_sim --revision 02.80 --all-packets-error
     upload "$work/fw.syx" --out "$out_port" --in "$in_port"
     expect_status 0
-    expect "$result | .outcome == \"completed\" and .errors == 3"
+    expect "$result | .outcome == \"completed\" and .errors == 2"
     ;;
 duplicates)
-    # Every status reply twice, errors on packets 0, 5 and 12 of 20: three errors, each packet once.
-    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 20 --data-length 100
-    start_sim --revision 02.80 --duplicate-replies --packet-error 0 --packet-error 5 --packet-error 12
+    # Every status reply twice, an error on the first of two packets: one error, each packet once (the
+    # second 74, taken for the next packet's answer, would count two).
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 2 --data-length 100
+    start_sim --revision 02.80 --duplicate-replies --packet-error 0
     upload "$work/fw.syx" --out "$out_port" --in "$in_port"
     expect_status 0
-    expect "$result | .outcome == \"completed\" and .errors == 3 and .packets == 20"
+    expect "$result | .outcome == \"completed\" and .errors == 1 and .packets == 2"
     expect_received "$work/fw.syx"
     stop_sim
-    [ "$(packets_received)" -eq 20 ] || fail "the amp received $(packets_received) packets, not 20"
+    [ "$(packets_received)" -eq 2 ] || fail "the amp received $(packets_received) packets, not 2"
     ;;
 confirm-wrong-revision)
     # The amp takes the file but goes on reporting its old revision: --confirm says so and fails.
-    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 3 --data-length 100
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 2 --data-length 100
     start_sim --revision 02.80 --keep-revision
     upload "$work/fw.syx" --out "$out_port" --in "$in_port" --confirm
     expect_status 1
@@ -193,7 +203,11 @@ sleep-inhibitor)
     "$jack_script" start "$JACK_DEFAULT_SERVER" "$work/jack" || fail "no JACK server of its own"
     stop_jack() { "$jack_script" stop "$JACK_DEFAULT_SERVER" "$work/jack"; }
     trap 'stop_sim; stop_bus; stop_jack; rm -rf "$work"' EXIT
+    # Uploads that are stopped (Ctrl-C, kill) after packet 2 cost the same whatever their length: theirs
+    # leaves seconds for looking at logind. Those that run to the end take three packets, which still
+    # leaves the last packet, verify and the closing pause (over 3 s) for the look.
     "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 12 --data-length 100
+    "$make_fw" -o "$work/short.syx" --version 02.83 --packets 3 --data-length 100
     mkdir "$work/bus"
     # start_bus [--no-logind]: a fresh bus, and the programs told where it is.
     start_bus() {
@@ -202,10 +216,10 @@ sleep-inhibitor)
     }
     start_bus
     held=$'sleep:idle:handle-lid-switch:handle-suspend-key\tKALDO Updater\tUpdating the amp\'s firmware\tblock'
-    # upload_until_packet_2: the upload in the background (its pid in flash_pid), once packet 2 has gone.
+    # upload_until_packet_2 FILE: the upload in the background (its pid in flash_pid), once packet 2 has gone.
     upload_until_packet_2() {
         rm -f "$work/out.json"  # not to find the last upload's packet 2 before this one starts writing
-        "$flash" upload "$work/fw.syx" --out "$out_port" --in "$in_port" --yes --json >"$work/out.json" \
+        "$flash" upload "$1" --out "$out_port" --in "$in_port" --yes --json >"$work/out.json" \
             2>"$work/err.txt" </dev/null &
         flash_pid=$!
         for _ in $(seq 300); do
@@ -214,9 +228,9 @@ sleep-inhibitor)
         done
         fail "the upload did not reach packet 2: $(cat "$work/out.json" "$work/err.txt")"
     }
-    # ends_with ENDING SIGNAL STATUS: an upload that ends that way, the inhibitor held until then.
+    # ends_with ENDING SIGNAL STATUS FILE: an upload that ends that way, the inhibitor held until then.
     ends_with() {
-        upload_until_packet_2
+        upload_until_packet_2 "$4"
         local during after
         during="$("$logind_mock" inhibitors "$work/bus")"
         [ "$during" = "$held" ] || fail "$1: during the upload logind listed: '$during'"
@@ -228,16 +242,16 @@ sleep-inhibitor)
         [ -z "$after" ] || fail "$1: after the upload logind still listed: '$after'"
     }
     start_sim --revision 02.80
-    ends_with completed "" 0
-    ends_with ctrl-c INT 3
+    ends_with completed "" 0 "$work/short.syx"
+    ends_with ctrl-c INT 3 "$work/fw.syx"
     stop_bus
     start_bus --no-logind
-    upload "$work/fw.syx" --out "$out_port" --in "$in_port" --yes
+    upload "$work/short.syx" --out "$out_port" --in "$in_port" --yes
     expect_status 0
     expect 'any(.[]; .event == "note" and (.text | startswith("Cannot keep the computer awake")))'
     stop_bus
     start_bus
-    ends_with kill KILL 137
+    ends_with kill KILL 137 "$work/fw.syx"
     # The server now waits for the killed client: the amp and the server go the hard way.
     kill -KILL "$sim_pid"
     sim_pid=""
@@ -272,7 +286,7 @@ portless)
     # No ports named: the one amp on the line takes the upload; with a second amp nothing is sent and
     # the user is told to name one (exit 2); with none, what to check (exit 1). A synth that answers
     # is never taken for an amp.
-    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 3 --data-length 100
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 2 --data-length 100
     start_extra "$name Synth" --maker 43
     upload "$work/fw.syx"
     expect_status 1
@@ -297,13 +311,13 @@ portless)
     ;;
 blind)
     # A file of 01.59 or lower goes out blind even with an input port and a known amp version.
-    "$make_fw" -o "$work/fw.syx" --version 01.59 --packets 3 --data-length 100
+    "$make_fw" -o "$work/fw.syx" --version 01.59 --packets 2 --data-length 100
     start_sim --revision 01.02
     upload "$work/fw.syx" --out "$out_port" --in "$in_port"
     expect_status 0
-    expect "$result | .outcome == \"completed\" and .way == \"blind\" and .packets == 3"
+    expect "$result | .outcome == \"completed\" and .way == \"blind\" and .packets == 2"
     expect 'any(.[]; .event == "amp" and .version == "01.02")'
-    expect '[.[] | select(.event == "progress") | .packet] == [0, 1, 2, 3]'
+    expect '[.[] | select(.event == "progress") | .packet] == [0, 1, 2]'
     # No USB offer for such an old file.
     expect 'all(.[]; .event != "question")'
     expect_received "$work/fw.syx"
@@ -319,9 +333,10 @@ intermediate)
     expect_received "$work/intermediate.syx"
     ;;
 packet-errors)
-    # 74 is counted and shown; the next packet follows and nothing is sent again.
-    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 4 --data-length 100
-    start_sim --revision 02.80 --packet-error 1 --packet-error 3
+    # 74 is counted and shown; the next packet follows and nothing is sent again. Errors on the first and
+    # the last of three packets: an accepted packet between them, which must not count.
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 3 --data-length 100
+    start_sim --revision 02.80 --packet-error 0 --packet-error 2
     upload "$work/fw.syx" --out "$out_port" --in "$in_port"
     expect_status 0
     expect "$result | .outcome == \"completed\" and .way == \"handshake\" and .errors == 2"
@@ -330,7 +345,7 @@ packet-errors)
     expect '(map(select(.event == "progress")) | last | .errors) == 2'
     expect_received "$work/fw.syx"
     stop_sim
-    [ "$(packets_received)" -eq 4 ] || fail "the amp received $(packets_received) packets, not 4"
+    [ "$(packets_received)" -eq 3 ] || fail "the amp received $(packets_received) packets, not 3"
     ;;
 silent-after-header)
     # The amp takes the header and says nothing: the wait for 7B times out and no packet follows.
@@ -348,7 +363,7 @@ silent-after-header)
     [ "$(packets_received)" -eq 0 ] || fail "packets were sent to a silent amp"
     ;;
 verify-failed)
-    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 3 --data-length 100
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 2 --data-length 100
     start_sim --revision 02.80 --verify-fails
     upload "$work/fw.syx" --out "$out_port" --in "$in_port"
     expect_status 1
@@ -358,7 +373,7 @@ verify-failed)
     ;;
 independent-amp)
     # The same handshake upload against an amp written apart from ours (python-rtmidi's MIDI code).
-    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 4 --data-length 100
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 2 --data-length 100
     "$(dirname "$0")/independent-amp.py" "$name" "$work/received.syx" >"$work/amp.log" 2>&1 &
     sim_pid=$!
     for _ in $(seq 100); do
@@ -367,7 +382,7 @@ independent-amp)
     done
     upload "$work/fw.syx" --out "$out_port" --in "$in_port"
     expect_status 0
-    expect "$result | .outcome == \"completed\" and .way == \"handshake\" and .errors == 0 and .packets == 4"
+    expect "$result | .outcome == \"completed\" and .way == \"handshake\" and .errors == 0 and .packets == 2"
     wait "$sim_pid"
     sim_pid=""
     expect_received "$work/fw.syx"
@@ -399,7 +414,7 @@ all)
     # upload --all: three amps and a synth on the line. Each amp gets the upload its own revision asks
     # for; the synth hears nothing but the Identity Request. No keyboard, no --yes: the amp that already
     # runs the file's revision declines, alone, and the run exits 4. With --yes every amp takes it.
-    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 3 --data-length 100
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 2 --data-length 100
     start_extra "$name A" --revision 02.80 --write-image "$work/a.syx"
     start_extra "$name B" --revision 01.60 --write-image "$work/b.syx"
     start_extra "$name C" --revision 02.83 --write-image "$work/c.syx"
@@ -434,7 +449,7 @@ all)
     ;;
 all-failed)
     # One amp fails its verify: the others complete, the run exits 1, one result line per amp.
-    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 3 --data-length 100
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 2 --data-length 100
     start_extra "$name A" --revision 02.80 --verify-fails
     start_extra "$name B" --revision 02.80 --write-image "$work/b.syx"
     start_extra "$name C" --revision 02.80 --write-image "$work/c.syx"
@@ -484,7 +499,7 @@ all-limits)
     ;;
 declined)
     # Same revision, no keyboard, no --yes: the question answers Cancel and nothing is sent.
-    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 3 --data-length 100
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 2 --data-length 100
     start_sim --revision 02.83
     upload "$work/fw.syx" --out "$out_port" --in "$in_port"
     expect_status 4
@@ -492,7 +507,7 @@ declined)
     expect '[.[] | select(.event == "question")] | length == 1 and .[0].answer == "cancel"
             and .[0].text == "You are trying to load code that is the same as the current revision, Continue?"'
     # An older file with --yes goes ahead.
-    "$make_fw" -o "$work/old.syx" --version 02.81 --packets 3 --data-length 100
+    "$make_fw" -o "$work/old.syx" --version 02.81 --packets 2 --data-length 100
     upload "$work/old.syx" --out "$out_port" --in "$in_port" --yes
     expect_status 0
     expect 'any(.[]; .event == "question" and .answer == "ok" and (.text | contains("older")))'
