@@ -1,7 +1,6 @@
 #include "TForm3.h"
 
 #include <QEvent>
-#include <QKeyEvent>
 
 #include <QMetaObject>
 #include <QShortcut>
@@ -9,7 +8,6 @@
 
 #include <functional>
 
-#include "IdentityWait.h"
 #include "Look.h"
 
 namespace kaldo {
@@ -61,12 +59,9 @@ const char* const kFinalStageFailedText =
     "The final stage did not complete. Check the cable and that the amp is on, then press Next to try the final "
     "stage again, or close this window.";
 const char* const kNoFileText = "No firmware file was chosen. Press Next to choose the firmware file you downloaded.";
-const char* const kSyxFilter = "Syx files (*.syx)|*.syx";
 const char* const kConnectedText = "Connected, current code version is ";
 
 constexpr int kNextGroupMove = 60;
-// How long the amp may take to answer after a stage: it may be restarting on its new code.
-constexpr int kRevisionReadMs = 5000;
 
 // Shows and hides a widget with another one, whatever shows or hides that one.
 class ShownWith : public QObject {
@@ -82,25 +77,6 @@ protected:
 
 private:
     QWidget* follower_;
-};
-
-// A link label worked from the keyboard as one stop: Enter or Space follows its link. (A label that
-// lets the keyboard reach its links takes two Tab stops, itself unmarked and then the link.)
-class LinkKeys : public QObject {
-public:
-    explicit LinkKeys(QLabel* label) : QObject(label), label_(label) {}
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress) return false;
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_Space) return false;
-        emit label_->linkActivated("#find");
-        return true;
-    }
-
-private:
-    QLabel* label_;
 };
 
 EditableList* list(QWidget* parent, const QString& prompt, int left, int top, int width,
@@ -148,13 +124,7 @@ TForm3::TForm3(WizardHost& host, QWidget* mainWindow)
     ComboBox6->hide();
     // Under the output list, left of the logo, where the page has room: on the USB path only, which
     // is the one with both lists (an amp on a plain MIDI cable cannot answer).
-    FindAmpLink = look::caption(this, "<a href=\"#find\" style=\"color: #f0d080\">Find my amp</a>", {46, 236, 110, 18},
-                                11, false);
-    FindAmpLink->setAlignment(Qt::AlignLeft);
-    FindAmpLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
-    FindAmpLink->setFocusPolicy(Qt::TabFocus);
-    FindAmpLink->setStyleSheet("QLabel:focus { border: 1px dotted #f0d080; }");
-    FindAmpLink->installEventFilter(new LinkKeys(FindAmpLink));
+    FindAmpLink = look::link(this, "Find my amp", "#find", {46, 236, 110, 18}, 11);
     FindAmpLink->setToolTip("Ask every MIDI port for the amp and choose its two ports");
     FindAmpLink->hide();
     ComboBox6->installEventFilter(new ShownWith(FindAmpLink, this));
@@ -382,18 +352,10 @@ void TForm3::Button1Next5Click() {
     }
     Label1->setText(kTestUsbText);
     bind(&TForm3::Button1Next20Click);
-    host_.clearAmpVersion();
-    midiTestSent_ = false;
+    test_.start();
 }
 
-void TForm3::Button2Click() {
-    testPresetCounter_ = (testPresetCounter_ + 1) % 4;
-    host_.Put2(kProgramChangeChannel1, static_cast<std::uint8_t>(testPresetCounter_));
-    host_.flags().showVersionInWizard = true;
-    host_.clearAmpVersion();
-    host_.SysEx(kIdentityRequest.data(), kIdentityRequest.size());
-    midiTestSent_ = true;
-}
+void TForm3::Button2Click() { test_.send(); }
 
 void TForm3::Button1Next1Click() {
     moveNextGroup(-kNextGroupMove);
@@ -420,17 +382,17 @@ void TForm3::Button1Next7Click() {
 }
 
 void TForm3::Button1Next20Click() {
-    if (const auto reply = host_.ampVersion()) {
-        // "01.02" is reported; the revision is "1.02".
-        panel_.setRevisionText(reply->text.size() > 1 ? reply->text.substr(1, 4) : std::string());
-        intermediateNeeded_ = 0;
+    const auto verdict = test_.verdict();
+    if (verdict.result == ConnectionTest::Result::Answered) {
+        panel_.setRevisionText(verdict.revision);
+        stages_.skipIntermediate();
         bind(&TForm3::Button1Next6Click);
         Button1->click();
         Shape2->setEnabled(false);
         Image4->hide();
         return;
     }
-    if (midiTestSent_) {
+    if (verdict.result == ConnectionTest::Result::Silent) {
         Label1->setText(kNoReplyText);
         bind(&TForm3::Button1Click);
         Shape2->setEnabled(false);
@@ -448,9 +410,9 @@ void TForm3::Button1Next20Click() {
 
 void TForm3::Button1Next6Click() {
     Label3->hide();
-    intermediateNeeded_ = panel_.revisionText() == "1.02" ? 1 : 0;
+    stages_.planFor(panel_.revisionText());
     Label1->setText(kChooseFileText);
-    if (const auto chosen = host_.runOpenDialog(kSyxFilter)) wizardFileName_ = *chosen;
+    stages_.chooseFile();
     bind(&TForm3::Button1Next3Click);
     Button1->click();
 }
@@ -462,18 +424,15 @@ void TForm3::Button1Next3Click() {
     } else {
         Label1->setText(kStartMidiText);
     }
-    bind(intermediateNeeded_ == 1 ? &TForm3::Button1Next4Click : &TForm3::Button1Next9Click);
+    bind(stages_.intermediateNeeded() == 1 ? &TForm3::Button1Next4Click : &TForm3::Button1Next9Click);
 }
 
 // Before any stage sends anything, a firmware file must be at hand: asking now beats an upload that
 // can only fail. With none chosen the page says so and Next asks again.
 bool TForm3::firmwareFileChosen() {
-    if (!wizardFileName_.empty()) return true;
+    if (!stages_.fileName().empty()) return true;
     Label1->setText(kChooseFileText);
-    if (const auto chosen = host_.runOpenDialog(kSyxFilter)) {
-        wizardFileName_ = *chosen;
-        return true;
-    }
+    if (stages_.chooseFile()) return true;
     Label1->setText(kNoFileText);
     return false;
 }
@@ -494,30 +453,9 @@ bool TForm3::stagePortsReady() {
     return false;
 }
 
-UploadOutcome TForm3::runStage() {
-    auto& flags = host_.flags();
-    flags.uploadAborted = false;
-    const int resetsBefore = resets_;
-    const auto outcome = host_.clickUploadCode();
-    // A reset during the upload (terminated, or the wizard closed meanwhile) ends the step here.
-    if (flags.uploadAborted || resets_ != resetsBefore) return UploadOutcome::Terminated;
-    // The upload's last dialogs (the USB offer, a failure) belong to the main window, which the window
-    // system then activates: the next page is the wizard's, and the keyboard with it.
-    wizardToFront();
-    return outcome;
-}
-
 void TForm3::Button1Next4Click() {
     if (!firmwareFileChosen() || !stagePortsReady()) return;
-    host_.pump();
-    host_.mainToFront();
-    auto& flags = host_.flags();
-    flags.intermediateStage = true;
-    const int loadResult = host_.ReadFile(wizardFileName_);
-    // The flag only selects what this load reads; left set, a later "Open Firmware" would load the
-    // carried image in place of the user's file.
-    flags.intermediateStage = false;
-    const auto outcome = loadResult == 0 ? UploadOutcome::Failed : runStage();
+    const auto outcome = stages_.loadIntermediate() ? stages_.run() : UploadOutcome::Failed;
     if (outcome == UploadOutcome::Terminated) return;
     if (outcome != UploadOutcome::Completed) {
         Label1->setText(kFirstStageFailedText);
@@ -531,17 +469,12 @@ void TForm3::Button1Next4Click() {
 
 void TForm3::Button1Next9Click() {
     if (!firmwareFileChosen() || !stagePortsReady()) return;
-    host_.mainToFront();
-    host_.pump();
-    intermediateNeeded_ = 0;
-    host_.flags().intermediateStage = false;
-    if (host_.ReadFile(wizardFileName_) == 0) {
+    if (!stages_.loadFinal()) {
         // The loader has said what is wrong with the file; Next asks for another one.
-        wizardFileName_.clear();
         Label1->setText(kNoFileText);
         return;
     }
-    const auto outcome = runStage();
+    const auto outcome = stages_.run();
     if (outcome == UploadOutcome::Terminated) return;
     if (outcome != UploadOutcome::Completed) {
         Label1->setText(kFinalStageFailedText);
@@ -552,34 +485,13 @@ void TForm3::Button1Next9Click() {
     readRevisionAfterStage();
 }
 
-// The amp runs other code now: the version "Current Firmware" showed is out of date. Over USB the
-// amp is asked again on the stage's ports, and the reply handling shows what it says; without an
-// answer, or over a MIDI cable, the row says that the revision is not known. An upload releases the
-// ports when it ends (the amp may restart): they are opened for the question only, and the next
-// stage asks for them again as before.
+// The amp runs other code now; on the USB path it is asked on the ports the lists show.
 void TForm3::readRevisionAfterStage() {
-    host_.setStatusPanel1("Version ?");
-    if (!usbConnection_) return;
-    // The page's own text stays alone: the reply shows in the status row only.
-    host_.flags().showVersionInWizard = false;
-    const bool released = !host_.outPortReady() || !host_.inPortReady();
-    if (released) {
-        host_.clickOutItem(ComboBox1->currentIndex() + 1);
-        host_.clickInItem(ComboBox6->currentIndex() + 1);
-    }
-    if (host_.outPortReady() && host_.inPortReady()) {
-        host_.clearReplyCode();
-        host_.SysEx(kIdentityRequest.data(), kIdentityRequest.size());
-        awaitIdentityReply(host_, kRevisionReadMs);
-    }
-    if (released) {
-        host_.clickOutItem(0);
-        host_.clickInItem(0);
-    }
+    stages_.readRevision(usbConnection_, ComboBox1->currentIndex() + 1, ComboBox6->currentIndex() + 1);
 }
 
 void TForm3::Button1Next10Click() {
-    ++resets_;
+    stages_.reset();
     bind(&TForm3::Button1Click);
     Label1->setText(kWelcomeText);
     Label3->setVisible(savedLayout_.label3Visible);
