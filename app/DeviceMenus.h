@@ -1,13 +1,14 @@
 #pragma once
 // The "Out" and "In" radio submenus of "&Midi", kept true to the device selection and to the MIDI
 // system: listed from the selection, clicked (undone while an upload holds the ports), listed again
-// when the system says devices came or went, and what a look for devices found said in the status row.
+// when the system says devices came or went, and what a look for devices found said in the status row:
+// the counts, what to connect, or which system did not answer.
 #include <QObject>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "MidiBackend.h"
+#include "BoundedMidi.h"
 #include "MidiSelection.h"
 
 class QAction;
@@ -26,20 +27,22 @@ class DeviceMenus : public QObject {
 public:
     // out and in are the window's empty submenus; the diagnostics window shows the selected names.
     DeviceMenus(QMenu* out, QMenu* in, midi::MidiSelection& selection,
-                std::shared_ptr<midi::MidiBackend> midi, Updater& updater, UpdaterUi& ui,
+                std::shared_ptr<midi::BoundedMidi> midi, Updater& updater, UpdaterUi& ui,
                 DiagnosticsWindow* diagnostics);
     ~DeviceMenus() override;
 
     // The first listing, both on "None": with no device at all the status row says so at once, and
     // what to do. From then on the system's word about devices is heard.
     void listDevices();
-    // Both menus as the selection stands.
+    // Both menus as the selection stands. A system that has stopped answering is said once.
     void render();
     // "Re-Check for Midi devices": lists again, says the counts, and watches a MIDI system that
     // started after the program from now on.
     void recheck();
     // An upload has ended: the lists that waited for it follow the devices now.
     void relistAfterUpload();
+    // The system that did not answer in time has answered after all: listed and watched again.
+    void systemAnswers();
     // The window closes: no more word from the system.
     void stopWatching();
 
@@ -57,7 +60,7 @@ private:
     QMenu* out_;
     QMenu* in_;
     midi::MidiSelection& selection_;
-    std::shared_ptr<midi::MidiBackend> midi_;
+    std::shared_ptr<midi::BoundedMidi> midi_;
     Updater& updater_;
     UpdaterUi& ui_;
     DiagnosticsWindow* diagnostics_;
@@ -66,6 +69,7 @@ private:
     QAction* noOutDevices_;  // the disabled "No MIDI devices found" line under "None"
     QAction* noInDevices_;
     std::unique_ptr<midi::DeviceWatch> watch_;
+    bool toldSilent_ = false;  // the status row has said that the system does not answer
 };
 
 }  // namespace kaldo
