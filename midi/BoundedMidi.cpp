@@ -222,8 +222,13 @@ std::string BoundedMidi::silentSystem() const { return asker_->silentSystem(); }
 std::string BoundedMidi::silence() const {
     const std::string system = silentSystem();
     if (system.empty()) return {};
-    return system + " did not answer within " +
-           std::to_string(std::chrono::duration_cast<std::chrono::seconds>(limit_).count()) + " s";
+    const auto ms = limit_.count();
+    std::string seconds = std::to_string(ms / 1000);
+    if (ms % 1000 != 0) {
+        seconds += '.';
+        seconds += std::to_string(ms % 1000 / 100);
+    }
+    return system + " did not answer within " + seconds + " s";
 }
 
 void BoundedMidi::setOnAnswering(std::function<void()> told) { asker_->setOnAnswering(std::move(told)); }
