@@ -6,7 +6,8 @@
 // path at 01.02 (the carried single block, then the file) and the confirmation of the new revision.
 // Every run prints one line: completed or not, and for a failed run what the window said, the status
 // rows it went through and what the amp sent against what the receive log holds, so that a reply that
-// came and was not counted shows. The last line is the count of completed runs.
+// came and was not counted shows; a completed run names the answer that did not arrive when the amp's
+// next reply stood in for it. The last line is the count of completed runs.
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
@@ -134,6 +135,15 @@ QString logged(const QString& memo) {
     return codes.join(' ');
 }
 
+// The receive log's lines that say an answer did not arrive and which reply stood in for it.
+QString standIns(const QString& memo) {
+    QStringList lines;
+    for (const QString& line : memo.split('\n')) {
+        if (line.contains("did not arrive")) lines << line.trimmed();
+    }
+    return lines.join(" / ");
+}
+
 // The log file's lines of the latest start of the window (each start begins with "--- ").
 QString thisRunsLog(const QString& path) {
     QFile file(path);
@@ -185,6 +195,7 @@ public:
         User user(form, file);
 
         Run result = wizard ? throughWizard(form, *wizardForm, *dialog, user, name) : fromMenu(form, name, file);
+        if (result.completed) result.detail = standIns(thisRunsLog(form.logFilePath()));
         if (!result.completed) {
             result.detail += " | said: " + user.said.join(" / ") + " | status rows: " + user.statuses.join(" / ") +
                              " | amp got: " + received(readAmp()) + " | amp sent: " + answers(readAmp()) +
@@ -260,8 +271,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i <= runs; ++i) {
         const Run run = bench.run(i);
         if (run.completed) ++completed;
-        std::printf("run %d: %s%s%s\n", i, run.completed ? "completed" : "FAILED", run.completed ? "" : ": ",
-                    run.completed ? "" : qPrintable(run.detail));
+        const QString detail = run.detail.isEmpty() ? QString() : (run.completed ? " (" + run.detail + ")" : ": " + run.detail);
+        std::printf("run %d: %s%s\n", i, run.completed ? "completed" : "FAILED", qPrintable(detail));
         std::fflush(stdout);
     }
     std::printf("%s: %d of %d completed\n", argv[1], completed, runs);

@@ -6,7 +6,8 @@
 # the desktop program's "Upload Code" and the wizard's USB path with the confirmation
 # (bench_load_upload, offscreen). Given two builds, every run does each way with both, one after the
 # other, so that both meet the same load. Prints every run (for a failed one what the amp got and
-# sent against what the program heard) and the share that completed.
+# sent against what the program heard; for a completed one an answer that was lost on the way and the
+# reply that stood in for it) and the share that completed.
 # Usage: bench/load-bench.sh [RUNS] [HOGS] [PERIOD] [BUILD [BUILD]]
 #        (10 runs, one busy loop a core and one more, 256 frames at 48 kHz, build/default)
 set -euo pipefail
@@ -55,7 +56,7 @@ for _ in $(seq "$hogs"); do
 done
 echo "== $runs runs, $hogs busy loops, JACK period $period frames; load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 
-declare -A done_count
+declare -A done_count stand_ins
 # flash BUILD RUN: one kaldo-flash upload against a fresh amp.
 flash() {
     local bin="$1/bin" name="KALDO Load flash $$ $2"
@@ -85,12 +86,16 @@ for run in $(seq "$runs"); do
         for b in "${!builds[@]}"; do
             if [ "$way" = flash ]; then result="$(flash "${builds[$b]}" "$run-$b")"; else result="$(desktop "${builds[$b]}" "$way")"; fi
             echo "run $run, build $((b + 1)), $way: $result"
-            [ "$result" != completed ] || done_count[$b-$way]=$((${done_count[$b-$way]:-0} + 1))
+            case "$result" in
+                completed*) done_count[$b-$way]=$((${done_count[$b-$way]:-0} + 1)) ;;&
+                "completed ("*) stand_ins[$b]=$((${stand_ins[$b]:-0} + 1)) ;;
+            esac
         done
     done
 done
 
 echo "== completed of $runs ($(grep -ci xrun "$state/jackd.log" || true) xrun lines from the server; load after: $(cut -d' ' -f1-3 /proc/loadavg))"
 for b in "${!builds[@]}"; do
-    echo "build $((b + 1)) (${builds[$b]}): flash ${done_count[$b-flash]:-0}, menu ${done_count[$b-menu]:-0}, wizard ${done_count[$b-wizard]:-0}"
+    echo "build $((b + 1)) (${builds[$b]}): flash ${done_count[$b-flash]:-0}, menu ${done_count[$b-menu]:-0}," \
+        "wizard ${done_count[$b-wizard]:-0}; desktop runs completed with a later reply standing in: ${stand_ins[$b]:-0}"
 done
