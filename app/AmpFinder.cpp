@@ -73,6 +73,7 @@ std::optional<FoundAmp> AmpFinder::find(bool tellFound) {
     const std::string text =
         "Found the amp on " + amp->out.name + " / " + amp->in.name + ", version " + amp->versionText;
     ui_.setStatus2(3, "Status -> " + text);
+    ui_.setStatus2(1, "Version " + amp->versionText);  // what the amp just said, as its reply would show
     if (tellFound) ui_.messageBox(text, "Find Amp", Buttons::Ok);
     return amp;
 }

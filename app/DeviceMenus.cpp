@@ -5,8 +5,8 @@
 #include <QMenu>
 
 #include "DiagnosticsWindow.h"
+#include "TStatusBar.h"
 #include "Updater.h"
-#include "UpdaterUi.h"
 
 namespace kaldo {
 
@@ -15,6 +15,7 @@ namespace {
 const char* const kNoDevices = "No MIDI devices found";
 const char* const kNoDevicesHint =
     "Status -> No MIDI devices found. Connect the amp (or start JACK), then Re-Check for Midi devices (F5).";
+const char* const kPortsClosed = "The amp's ports were closed: Midi > Find Amp opens them again.";
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
@@ -26,14 +27,14 @@ std::string counted(int n, const char* what) {
 }  // namespace
 
 DeviceMenus::DeviceMenus(QMenu* out, QMenu* in, midi::MidiSelection& selection,
-                         std::shared_ptr<midi::BoundedMidi> midi, Updater& updater, UpdaterUi& ui,
+                         std::shared_ptr<midi::BoundedMidi> midi, Updater& updater, TStatusBar& status,
                          DiagnosticsWindow* diagnostics)
     : out_(out),
       in_(in),
       selection_(selection),
       midi_(std::move(midi)),
       updater_(updater),
-      ui_(ui),
+      status_(status),
       diagnostics_(diagnostics),
       outGroup_(new QActionGroup(this)),
       inGroup_(new QActionGroup(this)),
@@ -62,6 +63,7 @@ void DeviceMenus::render() {
         toldSilent_ = true;
         showCounts();
     }
+    retireNote();
 }
 
 // Brings a submenu in line with the selection's items. Items are updated in place and surplus ones
@@ -120,7 +122,12 @@ void DeviceMenus::recheck() {
     watch();
 }
 
-void DeviceMenus::relistAfterUpload() { showChange(selection_.relistIfPending()); }
+void DeviceMenus::relistAfterUpload(bool portsClosed) {
+    showChange(selection_.relistIfPending());
+    if (!portsClosed) return;
+    const QString end = status_.text(3).trimmed();
+    say(Note::PortsClosed, (end.isEmpty() ? QString("Status ->") : end) + " " + kPortsClosed);
+}
 
 void DeviceMenus::systemAnswers() {
     toldSilent_ = false;
@@ -144,11 +151,11 @@ void DeviceMenus::showChange(const midi::MidiSelection::DeviceChange& change) {
     if (!change.outputGone.empty() && updater_.uploadRunning()) {
         updater_.outputPortGone();
     } else if (!change.outputGone.empty()) {
-        ui_.setStatus2(3, "Status -> The MIDI output \"" + change.outputGone +
-                              "\" went away: Midi > Out is back on None.");
+        say(Note::OutputGone,
+            qs("Status -> The MIDI output \"" + change.outputGone + "\" went away: Midi > Out is back on None."));
     } else if (!change.inputGone.empty() && !updater_.uploadRunning()) {
-        ui_.setStatus2(
-            3, "Status -> The MIDI input \"" + change.inputGone + "\" went away: Midi > In is back on None.");
+        say(Note::InputGone,
+            qs("Status -> The MIDI input \"" + change.inputGone + "\" went away: Midi > In is back on None."));
     }
 }
 
@@ -156,15 +163,43 @@ void DeviceMenus::showChange(const midi::MidiSelection::DeviceChange& change) {
 // that the system did not answer and will be listed when it does.
 void DeviceMenus::showCounts() {
     if (const std::string silence = midi_->silence(); !silence.empty()) {
-        ui_.setStatus2(3, "Status -> " + silence +
-                              ", so its MIDI devices are not listed; they will be as soon as it answers.");
+        say(Note::Silent, qs("Status -> " + silence +
+                             ", so its MIDI devices are not listed; they will be as soon as it answers."));
         return;
     }
     const int outputs = static_cast<int>(selection_.outItems().size()) - 1;
     const int inputs = static_cast<int>(selection_.inItems().size()) - 1;
-    ui_.setStatus2(3, outputs == 0 && inputs == 0 ? std::string(kNoDevicesHint)
-                                                  : "Status -> Found " + counted(outputs, "output") +
-                                                        " and " + counted(inputs, "input") + ".");
+    if (outputs == 0 && inputs == 0) {
+        say(Note::NoDevices, kNoDevicesHint);
+        return;
+    }
+    say(Note::Counts,
+        qs("Status -> Found " + counted(outputs, "output") + " and " + counted(inputs, "input") + "."));
+}
+
+void DeviceMenus::say(Note note, const QString& text) {
+    status_.setText(3, text);
+    note_ = note;
+    noteText_ = text;
+}
+
+// A note that is no longer so goes: "no devices" once there are some (with their counts), a port
+// that went or ports an upload closed once a port is chosen again. One written over by another part
+// of the program is not ours any more.
+void DeviceMenus::retireNote() {
+    if (note_ == Note::None) return;
+    if (status_.text(3) != noteText_) {
+        note_ = Note::None;
+        return;
+    }
+    const bool devices = selection_.outItems().size() > 1 || selection_.inItems().size() > 1;
+    if (note_ == Note::NoDevices && devices) {
+        showCounts();
+    } else if ((note_ == Note::OutputGone || note_ == Note::PortsClosed) && selection_.outPortReady) {
+        say(Note::None, " ");
+    } else if (note_ == Note::InputGone && selection_.inPortReady) {
+        say(Note::None, " ");
+    }
 }
 
 }  // namespace kaldo

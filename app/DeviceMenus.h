@@ -1,9 +1,11 @@
 #pragma once
 // The "Out" and "In" radio submenus of "&Midi", kept true to the device selection and to the MIDI
 // system: listed from the selection, clicked (undone while an upload holds the ports), listed again
-// when the system says devices came or went, and what a look for devices found said in the status row:
-// the counts, what to connect, or which system did not answer.
+// when the system says devices came or went, and what the status row says about the ports: what a
+// look for devices found (or which system did not answer), a port that went, ports an upload closed.
+// Such a note goes as soon as it is no longer so (devices came, a port was chosen again).
 #include <QObject>
+#include <QString>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,16 +20,17 @@ class QMenu;
 namespace kaldo {
 
 class DiagnosticsWindow;
+class TStatusBar;
 class Updater;
-class UpdaterUi;
 
 class DeviceMenus : public QObject {
     Q_OBJECT
 
 public:
-    // out and in are the window's empty submenus; the diagnostics window shows the selected names.
+    // out and in are the window's empty submenus; status is the lower status row, whose panel 3 the
+    // notes go to; the diagnostics window shows the selected names.
     DeviceMenus(QMenu* out, QMenu* in, midi::MidiSelection& selection,
-                std::shared_ptr<midi::BoundedMidi> midi, Updater& updater, UpdaterUi& ui,
+                std::shared_ptr<midi::BoundedMidi> midi, Updater& updater, TStatusBar& status,
                 DiagnosticsWindow* diagnostics);
     ~DeviceMenus() override;
 
@@ -39,8 +42,10 @@ public:
     // "Re-Check for Midi devices": lists again, says the counts, and watches a MIDI system that
     // started after the program from now on.
     void recheck();
-    // An upload has ended: the lists that waited for it follow the devices now.
-    void relistAfterUpload();
+    // An upload has ended: the lists that waited for it follow the devices now. When it did not
+    // complete and closed the amp's ports (portsClosed), the status row says so after its end, and
+    // how to open them again.
+    void relistAfterUpload(bool portsClosed);
     // The system that did not answer in time has answered after all: listed and watched again.
     void systemAnswers();
     // The window closes: no more word from the system.
@@ -56,19 +61,24 @@ private:
     void devicesChanged();
     void showChange(const midi::MidiSelection::DeviceChange& change);
     void showCounts();
+    enum class Note { None, Counts, NoDevices, OutputGone, InputGone, PortsClosed, Silent };
+    void say(Note note, const QString& text);
+    void retireNote();
 
     QMenu* out_;
     QMenu* in_;
     midi::MidiSelection& selection_;
     std::shared_ptr<midi::BoundedMidi> midi_;
     Updater& updater_;
-    UpdaterUi& ui_;
+    TStatusBar& status_;
     DiagnosticsWindow* diagnostics_;
     QActionGroup* outGroup_;
     QActionGroup* inGroup_;
     QAction* noOutDevices_;  // the disabled "No MIDI devices found" line under "None"
     QAction* noInDevices_;
     std::unique_ptr<midi::DeviceWatch> watch_;
+    Note note_ = Note::None;  // what the status row says of ours, while nobody wrote over it
+    QString noteText_;
     bool toldSilent_ = false;  // the status row has said that the system does not answer
 };
 

@@ -18,8 +18,7 @@ bool answeredStop(QMessageBox* box) {
 
 }  // namespace
 
-StopQuestion::StopQuestion(QWidget* window, std::function<void()> stop)
-    : QObject(window), window_(window), stop_(std::move(stop)) {}
+StopQuestion::StopQuestion(QWidget* window) : QObject(window), window_(window) {}
 
 QMessageBox* StopQuestion::make() {
     auto* box =
@@ -31,7 +30,9 @@ QMessageBox* StopQuestion::make() {
     return box;
 }
 
-void StopQuestion::ask() {
+void StopQuestion::ask(std::function<void()> stop, std::function<void()> keep) {
+    stop_ = std::move(stop);
+    keep_ = std::move(keep);
     if (box_) {
         box_->raise();
         return;
@@ -41,7 +42,10 @@ void StopQuestion::ask() {
     QMessageBox* box = box_;
     connect(box, &QMessageBox::finished, this, [this, box] {
         box_.clear();
-        if (answeredStop(box)) stop_();
+        const auto answer = answeredStop(box) ? std::move(stop_) : std::move(keep_);
+        stop_ = nullptr;
+        keep_ = nullptr;
+        if (answer) answer();
     });
     box->open();
 }

@@ -80,7 +80,7 @@ TForm1::TForm1(const Environment& env)
       clock_(env.clock),
       settings_(env.settings),
       runLog_(std::make_unique<RunLog>()),
-      stopQuestion_(new StopQuestion(this, [this] { stopUploadAndClose(); })) {
+      stopQuestion_(new StopQuestion(this)) {
     setWindowTitle("Kaldo Updater v2.83");
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     BlockSenderFactory* senders = env.senders;
@@ -113,7 +113,7 @@ TForm1::TForm1(const Environment& env)
     buildLamps();
     buildMenus();
     diagnostics = new DiagnosticsWindow(this, runLog_->path());
-    deviceMenus_ = std::make_unique<DeviceMenus>(Out1, In1, *selection, midi_, *updater, *this, diagnostics);
+    deviceMenus_ = std::make_unique<DeviceMenus>(Out1, In1, *selection, midi_, *updater, *StatusBar2, diagnostics);
     ampFinder_ = std::make_unique<AmpFinder>(this, *this, clock_, midi_, *selection, *updater, FindAmp1,
                                              [this](bool enabled) { setCommandsEnabled(enabled); });
     connect(diagnostics->Button4, &QPushButton::clicked, this, [this] {
@@ -129,7 +129,7 @@ TForm1::TForm1(const Environment& env)
     Timer3.setInterval(500);
     connect(&Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
     connect(&Timer3, &QTimer::timeout, this, &TForm1::Timer3Timer);
-    // Escape works the cancel button while it is shown, as a click on it would.
+    // Escape works the cancel button while it is shown, as a click on it would: it asks first.
     connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, this, [this] {
         if (!Label1->isVisible()) return;
         CancelMouseDown();
@@ -234,10 +234,12 @@ void TForm1::buildControls() {
     Label1 = new PictureLabel("Push to Cancel", client_);
     Label1->setObjectName("Label1");
     Label1->setGeometry(334, 108, 40, 39);
-    Label1->setFont(designFont(11, true, true));  // "Cancel" must fit the 40-pixel width
+    Label1->setFont(designFont(9, true, true));  // two lines inside the round plate
     Label1->setAlignment(Qt::AlignCenter);
     Label1->setWordWrap(true);
-    setTextColour(Label1, Qt::black);
+    // It lies on the middle knob's cap: white on a red round plate the size of the cap reads on any
+    // part of the knob, where black text on its grey did not.
+    Label1->setStyleSheet("color: white; background: rgb(170, 30, 25); border-radius: 19px;");
     Label1->setFocusPolicy(Qt::TabFocus);  // the cancel button, for the keyboard
     Label1->hide();
     new drawn::FocusRing(Label1, Image2->geometry());
@@ -327,6 +329,8 @@ void TForm1::buildMenus() {
     UploadCode1 = Run1->addAction("Upload Code");
     UploadCode1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
     connect(UploadCode1, &QAction::triggered, this, &TForm1::Button2Click);
+    UpdateWizard1 = Run1->addAction("Update &Wizard");
+    connect(UpdateWizard1, &QAction::triggered, this, &TForm1::UpdateWizard1Click);
 
     Help1 = menuBar()->addMenu("&Help");
     About1 = Help1->addAction("About KALDO Updater");
@@ -334,8 +338,11 @@ void TForm1::buildMenus() {
             [this] { showAbout(this, QString::fromStdString(settings_.path().string()), logFilePath()); });
 }
 
+// Also the ways into the wizard: opened during an upload, it would lie over the progress and the
+// cancel button and offer steps that cannot run.
 void TForm1::setCommandsEnabled(bool enabled) {
-    for (QAction* a : {Firmware1, ReCheckforMididevices1, TestMidiConnection1, FindAmp1, UploadCode1})
+    for (QAction* a : {Firmware1, ReCheckforMididevices1, TestMidiConnection1, FindAmp1, UploadCode1, StartupHelp1,
+                       UpdateWizard1})
         a->setEnabled(enabled);
     Out1->setEnabled(enabled);
     In1->setEnabled(enabled);
@@ -424,7 +431,11 @@ void TForm1::StartupHelp1Click() {
     // The action has already toggled its check mark: that is the new first-time flag.
     const bool firstTime = StartupHelp1->isChecked();
     settings_.writeFirstTime(firstTime);
-    if (firstTime) Form3_->showWizard();
+    if (firstTime && !updater->uploadRunning()) Form3_->showWizard();
+}
+
+void TForm1::UpdateWizard1Click() {
+    if (!updater->uploadRunning()) Form3_->showWizard();
 }
 
 void TForm1::ReCheckforMididevices1Click() {
@@ -449,11 +460,13 @@ void TForm1::TestMidiConnection1Click() {
 void TForm1::Button2Click() {
     if (updater->uploadRunning()) return;
     setCommandsEnabled(false);
+    const bool portsOpen = link_.outPortReady();
     lastUpload_ = updater->Button2Click();
     // An upload that ended while the user was asked whether to stop it needs no answer any more.
     stopQuestion_->dismiss();
     setCommandsEnabled(true);
-    deviceMenus_->relistAfterUpload();
+    deviceMenus_->relistAfterUpload(portsOpen && !link_.outPortReady() &&
+                                    lastUpload_.outcome != UploadOutcome::Completed);
     // The window was closed while the upload ran: its close handler waited for the upload to stop.
     if (closePending_) FormClose();
 }
@@ -467,7 +480,12 @@ void TForm1::Timer3Timer() { Label3->setVisible(!Label3->isVisible()); }
 
 void TForm1::CancelMouseDown() { updater->CancelMouseDown(); }
 
-void TForm1::CancelMouseUp() { updater->CancelMouseUp(); }
+// The cancel button asks before it stops the upload; the upload goes on meanwhile, and the button
+// stays for another try when the answer is to keep uploading.
+void TForm1::CancelMouseUp() {
+    if (!updater->uploadRunning()) return;
+    stopQuestion_->ask([this] { updater->CancelMouseUp(); }, [this] { setCancelPictureVisible(false); });
+}
 
 void TForm1::FormClose() {
     if (closeHandled_) return;
@@ -518,7 +536,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     // handler runs when it has stopped, so the ports are not closed under the sender thread.
     if (updater->uploadRunning() && !closePending_) {
         event->ignore();
-        stopQuestion_->ask();
+        stopQuestion_->ask([this] { stopUploadAndClose(); });
         return;
     }
     event->accept();

@@ -112,6 +112,7 @@ public:
     QAction* Diagnostics1;  // our addition: opens the diagnostics window
     QMenu* Run1;
     QAction* UploadCode1;
+    QAction* UpdateWizard1;  // our addition: opens the wizard
     QMenu* Help1;         // our addition
     QAction* About1;      // "About KALDO Updater"
 
@@ -155,6 +156,7 @@ public:
     void Firmware1Click();
     void Exit1Click();
     void StartupHelp1Click();
+    void UpdateWizard1Click();
     void ReCheckforMididevices1Click();
     void TestMidiConnection1Click();
     void FindAmp1Click();
@@ -163,6 +165,7 @@ public:
     void Button2Click();
     void Timer2Timer();
     void Timer3Timer();
+    // The cancel button (Image2, Label1): pressed, and released, which asks before the upload stops.
     void CancelMouseDown();
     void CancelMouseUp();
     // The close handler: closes both ports and saves the settings.
@@ -172,7 +175,7 @@ public:
     // whether to stop it (when the session lets us ask): true when the upload is asked to stop, false
     // when it must go on and the session should wait.
     bool sessionMayEnd(bool userCanAnswer);
-    // The question asked before leaving mid-upload, while it is open.
+    // The question asked before an upload is stopped (leaving, or its cancel button), while it is open.
     QMessageBox* stopQuestion() const;
 
 signals:

@@ -16,6 +16,8 @@ public:
     void start();
     // One press of TEST.
     void send();
+    // The preset number of the Program Change the last press sent: 1, 2, 3, 0, 1...
+    int presetSent() const { return presetCounter_; }
 
     enum class Result { Answered, Silent, NotRun };
     struct Verdict {

@@ -54,6 +54,11 @@ QLabel* roundPicture(QWidget* parent, const QString& name, const QRect& geometry
 QLabel* caption(QWidget* parent, const QString& text, const QRect& geometry, int pixelSize, bool bold) {
     auto* label = new QLabel(text, parent);
     label->setGeometry(geometry);
+    styleCaption(label, pixelSize, bold);
+    return label;
+}
+
+void styleCaption(QLabel* label, int pixelSize, bool bold) {
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     label->setWordWrap(true);
     QFont font = label->font();
@@ -61,7 +66,6 @@ QLabel* caption(QWidget* parent, const QString& text, const QRect& geometry, int
     font.setPixelSize(pixelSize);
     label->setFont(font);
     label->setStyleSheet("color: white; background: transparent;");
-    return label;
 }
 
 QLabel* link(QWidget* parent, const QString& text, const QString& href, const QRect& geometry,
@@ -71,7 +75,10 @@ QLabel* link(QWidget* parent, const QString& text, const QString& href, const QR
     label->setAlignment(Qt::AlignLeft);
     label->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
     label->setFocusPolicy(Qt::TabFocus);
-    label->setStyleSheet("QLabel:focus { border: 1px dotted #f0d080; }");
+    // The frame is there, unseen, without the focus too, so that the text does not move under it.
+    label->setStyleSheet("QLabel { border: 2px solid transparent; padding: 0 2px; }"
+                         "QLabel:focus { border-color: rgb(255, 200, 40); }");
+    label->resize(std::min(geometry.width(), label->sizeHint().width()), geometry.height());
     label->installEventFilter(new LinkKeys(label, href));
     return label;
 }

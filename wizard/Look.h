@@ -17,8 +17,11 @@ QLabel* picture(QWidget* parent, const QString& name, const QRect& geometry);
 QLabel* roundPicture(QWidget* parent, const QString& name, const QRect& geometry);
 // Centred, word-wrapped caption in white; bold unless said otherwise.
 QLabel* caption(QWidget* parent, const QString& text, const QRect& geometry, int pixelSize, bool bold = true);
+// Gives label the captions' look.
+void styleCaption(QLabel* label, int pixelSize, bool bold);
 // A caption of one link in the drawn buttons' gold, worked from the keyboard as one Tab stop with a
-// dotted frame while it has the focus: Enter or Space follows the link as a click does.
+// solid frame in the focus rings' gold while it has the focus: Enter or Space follows the link as a
+// click does.
 QLabel* link(QWidget* parent, const QString& text, const QString& href, const QRect& geometry, int pixelSize);
 // The close glyph, with its pressed look while held.
 QToolButton* closeButton(QWidget* parent, const QRect& geometry);

@@ -9,59 +9,18 @@
 #include <functional>
 
 #include "Look.h"
+#include "PageText.h"
+#include "WizardTexts.h"
 
 namespace kaldo {
 
 namespace {
 
-const char* const kWelcomeText =
-    "Welcome to the KALDO Updater. Are you ready to get started? What type of connection are you using?";
-const char* const kConnectMidiText =
-    "Connect the MIDI out from your computer to the KALDO's Remote Switch jack. Turn down the master volume "
-    "completely, plugin your guitar, then turn on amp.";
-const char* const kConnectUsbText =
-    "Connect the USB from your computer to the KALDO's USB jack. Turn down the master volume completely, plugin "
-    "your guitar, then turn on amp.";
-const char* const kDevicesMidiText = "Select your MIDI device from the drop down menu.";
-const char* const kDevicesUsbText =
-    R"(Select the KALDO USB midi devices from the drop down menus. The should both be named USB "Audio Device".)";
-const char* const kTestMidiText =
-    "Click test button to check MIDI connection. The KALDO presets should change if the MIDI connection is "
-    "working.";
-const char* const kTestUsbText =
-    "Click test button to check USB MIDI connection. The KALDO presets should change if the USB MIDI connection "
-    "is working.";
-const char* const kNotTestedText = "USB Midi in not tested. Please press the midi test button";
-const char* const kNoReplyText = "USB Midi in not working. Please try again.";
-const char* const kPanelModeText =
-    "Turn off the amp. Hold down preset buttons 1 and 4 on the amp and turn the power back on.";
-const char* const kReadRevisionText =
-    "The LEDs around the StompBoxes, Amps, and Effects knobs will indicate the current Firmware revision. Select "
-    "the matching devices to build the current firmware revision number.";
-const char* const kPowerCycleText = "Now turn the amp OFF, wait 5 seconds and turn the amp back ON.";
-const char* const kChooseFileText = "Select the latest firmware file you downloaded from Dorsen.";
-const char* const kStartMidiText =
-    "Let's start. The program will update intermediate code if needed, then load the latest code.";
-const char* const kStartUsbText = "Let's start. The program will send the latest code to the amp.";
-const char* const kFirstStageText =
-    "First stage complete! The amp should have rebooted and there should be a bouncing ball light show on the "
-    "three encoder rings. If not, wait a few minutes then restart the amp and check the firmware revision. If no "
-    "update happened, close this program and restart to try again. Otherwise, let's start the next phase.";
-const char* const kFinalMidiText =
-    "Final stage complete! The amp may have rebooted. If not, power cycle the amp. You should now have the latest "
-    "code.";
-const char* const kFinalUsbText = "Final stage complete! You should now have the latest code. Power cycle the amp.";
-// A stage that did not complete is never reported as complete: the user may try it again or close.
-const char* const kFirstStageFailedText =
-    "The first stage did not complete. Check the cable and that the amp is on, then press Next to try the first "
-    "stage again, or close this window.";
-const char* const kFinalStageFailedText =
-    "The final stage did not complete. Check the cable and that the amp is on, then press Next to try the final "
-    "stage again, or close this window.";
-const char* const kNoFileText = "No firmware file was chosen. Press Next to choose the firmware file you downloaded.";
-const char* const kConnectedText = "Connected, current code version is ";
+using namespace wizard_text;
 
 constexpr int kNextGroupMove = 60;
+// The page text ends above this, where NEXT and TEST begin (less a few pixels of air).
+constexpr int kButtonsTop = 238;
 
 // Shows and hides a widget with another one, whatever shows or hides that one.
 class ShownWith : public QObject {
@@ -104,7 +63,7 @@ TForm3::TForm3(WizardHost& host, QWidget* mainWindow)
     Image1 = look::picture(this, "wizard-background.jpg", {0, 0, 467, 350});
     Image5 = look::picture(this, "wizard-front-panel.jpg", {103, 20, 263, 107});
     Image5->hide();
-    Label1 = look::caption(this, kWelcomeText, {45, 132, 377, 123}, 13);
+    Label1 = new PageText(this, kWelcomeText, {45, 132, 377, 123}, kButtonsTop);
     Label3 = look::caption(this, "FW Rev", {105, 193, 259, 45}, 13);
     Label3->hide();
 
@@ -118,6 +77,8 @@ TForm3::TForm3(WizardHost& host, QWidget* mainWindow)
     boldSmall.setBold(true);
     boldSmall.setPixelSize(11);  // the caption fits the box's designed 199 pixels
     CheckBox1->setFont(boldSmall);
+    // With the keyboard on it, its caption turns the drawn buttons' gold: Space then ticks it.
+    CheckBox1->setStyleSheet("QCheckBox:focus { color: rgb(255, 200, 40); }");
     ComboBox1 = list(this, "Midi Out Devices", 46, 208, 178);
     ComboBox1->hide();
     ComboBox6 = list(this, "Midi In Devices", 250, 208, 178);
@@ -185,9 +146,12 @@ TForm3::TForm3(WizardHost& host, QWidget* mainWindow)
     connect(Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
     connect(ResetStartup, &QPushButton::clicked, this, &TForm3::ResetStartupClick);
     connect(SpeedButton1, &QToolButton::clicked, this, &TForm3::Button1Next10Click);
-    // Button1 is the window's cancel button: Escape runs the current step even while the drawn
-    // Next button is disabled.
-    connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, Button1, &QPushButton::click);
+    // Escape works as NEXT would, and never past NEXT's own checks: while NEXT is off (nothing chosen
+    // yet, a stage uploading) it does nothing, so that a user pressing it to get out is never taken
+    // further in.
+    connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, this, [this] {
+        if (Shape1->isEnabled() && Shape1->isVisible()) Button1->click();
+    });
     connect(Shape1, &CircleShape::mouseDown, this, &TForm3::Shape1MouseDown);
     connect(Shape1, &CircleShape::mouseUp, this, &TForm3::Shape1MouseUp);
     connect(Shape2, &CircleShape::mouseDown, this, &TForm3::Shape2MouseDown);
@@ -232,6 +196,12 @@ void TForm3::showWizard() {
 }
 
 void TForm3::wizardToFront() {
+    bringForward();
+    // The stage's upload has completed: the page says so before any question the upload asks next.
+    if (stageCompleted_) std::invoke(stageCompleted_, *this);
+}
+
+void TForm3::bringForward() {
     show();
     raise();
     activateWindow();
@@ -298,13 +268,13 @@ void TForm3::Button1Click() {
     CheckBox1->hide();
     CheckBox1->setEnabled(false);
     ComboBox5->hide();
-    Label1->setText(usbConnection_ ? kConnectUsbText : kConnectMidiText);
+    Label1->setPage(usbConnection_ ? kConnectUsbText : kConnectMidiText);
     bind(&TForm3::Button1Next8Click);
 }
 
 void TForm3::Button1Next8Click() {
     Shape1->setEnabled(false);
-    Label1->setText(usbConnection_ ? kDevicesUsbText : kDevicesMidiText);
+    Label1->setPage(usbConnection_ ? kDevicesUsbText : kDevicesMidiText);
     fillDeviceLists();
     bind(&TForm3::Button1Next5Click);
 }
@@ -346,29 +316,36 @@ void TForm3::Button1Next5Click() {
     Shape2->setEnabled(true);
     Image4->show();
     if (!usbConnection_) {
-        Label1->setText(kTestMidiText);
+        Label1->setPage(kTestMidiText);
         bind(&TForm3::Button1Next1Click);
         return;
     }
-    Label1->setText(kTestUsbText);
+    Label1->setPage(kTestUsbText);
     bind(&TForm3::Button1Next20Click);
     test_.start();
 }
 
-void TForm3::Button2Click() { test_.send(); }
+// What went out shows at once: on a cable that only listens, the amp's presets are the only answer.
+// An Identity Reply (USB) replaces it.
+void TForm3::Button2Click() {
+    test_.send();
+    Label3->setText(QString(kTestSentText).arg(test_.presetSent() + 1));
+    Label3->show();
+}
 
 void TForm3::Button1Next1Click() {
+    Label3->hide();
     moveNextGroup(-kNextGroupMove);
     Shape2->setEnabled(false);
     Image4->hide();
     Image5->show();
-    Label1->setText(kPanelModeText);
+    Label1->setPage(kPanelModeText);
     bind(&TForm3::Button1Next2Click);
 }
 
 void TForm3::Button1Next2Click() {
     Shape1->setEnabled(false);
-    Label1->setText(kReadRevisionText);
+    Label1->setPage(kReadRevisionText);
     for (QWidget* w : std::initializer_list<QWidget*>{ComboBox2, ComboBox3, ComboBox4, Label2}) w->show();
     bind(&TForm3::Button1Next7Click);
 }
@@ -376,7 +353,7 @@ void TForm3::Button1Next2Click() {
 void TForm3::Button1Next7Click() {
     for (QWidget* w : std::initializer_list<QWidget*>{Image5, ComboBox2, ComboBox3, ComboBox4, Shape3, Shape4, Shape5})
         w->hide();
-    Label1->setText(kPowerCycleText);
+    Label1->setPage(kPowerCycleText);
     Label2->hide();
     bind(&TForm3::Button1Next6Click);
 }
@@ -384,7 +361,7 @@ void TForm3::Button1Next7Click() {
 void TForm3::Button1Next20Click() {
     const auto verdict = test_.verdict();
     if (verdict.result == ConnectionTest::Result::Answered) {
-        panel_.setRevisionText(verdict.revision);
+        reportedRevision_ = verdict.revision;
         stages_.skipIntermediate();
         bind(&TForm3::Button1Next6Click);
         Button1->click();
@@ -392,8 +369,9 @@ void TForm3::Button1Next20Click() {
         Image4->hide();
         return;
     }
+    Label3->hide();
     if (verdict.result == ConnectionTest::Result::Silent) {
-        Label1->setText(kNoReplyText);
+        Label1->setPage(kNoReplyText);
         bind(&TForm3::Button1Click);
         Shape2->setEnabled(false);
         Image4->hide();
@@ -401,7 +379,7 @@ void TForm3::Button1Next20Click() {
         moveNextGroup(-kNextGroupMove);
         return;
     }
-    Label1->setText(kNotTestedText);
+    Label1->setPage(kNotTestedText);
     bind(&TForm3::Button1Next5Click);
     moveNextGroup(-kNextGroupMove);
     Shape2->setEnabled(false);
@@ -409,9 +387,12 @@ void TForm3::Button1Next20Click() {
 }
 
 void TForm3::Button1Next6Click() {
+    // The test's reply is old news from here on: the upload's own question to the amp must not
+    // bring it back, and after a stage the page shows the revision read then.
     Label3->hide();
-    stages_.planFor(panel_.revisionText());
-    Label1->setText(kChooseFileText);
+    host_.flags().showVersionInWizard = false;
+    stages_.planFor(revisionText());
+    Label1->setPage(kChooseFileText);
     stages_.chooseFile();
     bind(&TForm3::Button1Next3Click);
     Button1->click();
@@ -419,10 +400,10 @@ void TForm3::Button1Next6Click() {
 
 void TForm3::Button1Next3Click() {
     if (usbConnection_) {
-        Label1->setText(kStartUsbText);
+        Label1->setPage(kStartUsbText);
         moveNextGroup(-kNextGroupMove);
     } else {
-        Label1->setText(kStartMidiText);
+        Label1->setPage(kStartMidiText);
     }
     bind(stages_.intermediateNeeded() == 1 ? &TForm3::Button1Next4Click : &TForm3::Button1Next9Click);
 }
@@ -431,9 +412,9 @@ void TForm3::Button1Next3Click() {
 // can only fail. With none chosen the page says so and Next asks again.
 bool TForm3::firmwareFileChosen() {
     if (!stages_.fileName().empty()) return true;
-    Label1->setText(kChooseFileText);
+    Label1->setPage(kChooseFileText);
     if (stages_.chooseFile()) return true;
-    Label1->setText(kNoFileText);
+    Label1->setPage(kNoFileText);
     return false;
 }
 
@@ -448,21 +429,21 @@ bool TForm3::stagePortsReady() {
     }
     Shape1->setEnabled(false);
     clearDeviceLists();
-    Label1->setText(usbConnection_ ? kDevicesUsbText : kDevicesMidiText);
+    Label1->setPage(usbConnection_ ? kDevicesUsbText : kDevicesMidiText);
     fillDeviceLists();
     return false;
 }
 
 void TForm3::Button1Next4Click() {
     if (!firmwareFileChosen() || !stagePortsReady()) return;
-    const auto outcome = stages_.loadIntermediate() ? stages_.run() : UploadOutcome::Failed;
+    const auto outcome = stages_.loadIntermediate() ? runStage(&TForm3::showFirstStageDone) : UploadOutcome::Failed;
     if (outcome == UploadOutcome::Terminated) return;
     if (outcome != UploadOutcome::Completed) {
-        Label1->setText(kFirstStageFailedText);
+        Label1->setPage(outcome == UploadOutcome::Declined ? kDeclinedText : kFirstStageFailedText);
         return;
     }
     host_.pause(1000);
-    Label1->setText(kFirstStageText);
+    showFirstStageDone();
     bind(&TForm3::Button1Next9Click);
     readRevisionAfterStage();
 }
@@ -471,29 +452,51 @@ void TForm3::Button1Next9Click() {
     if (!firmwareFileChosen() || !stagePortsReady()) return;
     if (!stages_.loadFinal()) {
         // The loader has said what is wrong with the file; Next asks for another one.
-        Label1->setText(kNoFileText);
+        Label1->setPage(kNoFileText);
         return;
     }
-    const auto outcome = stages_.run();
+    const auto outcome = runStage(&TForm3::showFinalStageDone);
     if (outcome == UploadOutcome::Terminated) return;
     if (outcome != UploadOutcome::Completed) {
-        Label1->setText(kFinalStageFailedText);
+        Label1->setPage(outcome == UploadOutcome::Declined ? kDeclinedText : kFinalStageFailedText);
         return;
     }
-    Label1->setText(usbConnection_ ? kFinalUsbText : kFinalMidiText);
+    showFinalStageDone();
     bind(&TForm3::Button1Next10Click);
     readRevisionAfterStage();
 }
 
-// The amp runs other code now; on the USB path it is asked on the ports the lists show.
+// While a stage uploads NEXT is off: pressed again, it would start the stage anew under the running
+// upload. `completed` shows the page of a completed stage, also as soon as the upload has sent it.
+UploadOutcome TForm3::runStage(Step completed) {
+    Label3->hide();  // the revision read after the stage before is no longer so
+    Shape1->setEnabled(false);
+    stageCompleted_ = completed;
+    const auto outcome = stages_.run();
+    stageCompleted_ = nullptr;
+    if (outcome != UploadOutcome::Terminated) Shape1->setEnabled(true);
+    return outcome;
+}
+
+void TForm3::showFirstStageDone() { Label1->setPage(kFirstStageText); }
+
+void TForm3::showFinalStageDone() { Label1->setPage(usbConnection_ ? kFinalUsbText : kFinalMidiText); }
+
+// The amp runs other code now; on the USB path it is asked on the ports the lists show, and the page
+// shows what it said.
 void TForm3::readRevisionAfterStage() {
-    stages_.readRevision(usbConnection_, ComboBox1->currentIndex() + 1, ComboBox6->currentIndex() + 1);
+    const auto version =
+        stages_.readRevision(usbConnection_, ComboBox1->currentIndex() + 1, ComboBox6->currentIndex() + 1);
+    if (!version) return;
+    Label3->setText(kConnectedText + QString::fromStdString(*version));
+    Label3->show();
 }
 
 void TForm3::Button1Next10Click() {
     stages_.reset();
+    stageCompleted_ = nullptr;
     bind(&TForm3::Button1Click);
-    Label1->setText(kWelcomeText);
+    Label1->setPage(kWelcomeText);
     Label3->setVisible(savedLayout_.label3Visible);
     Shape1->move(savedLayout_.shape1Left, Shape1->y());
     Shape2->move(savedLayout_.shape2Left, Shape2->y());

@@ -16,6 +16,7 @@
 #include "CircleShape.h"
 #include "ConnectionTest.h"
 #include "EditableList.h"
+#include "PageText.h"
 #include "PanelRevision.h"
 #include "UpdateStages.h"
 #include "WizardHost.h"
@@ -39,7 +40,9 @@ public:
     void showAmpVersion(const QString& versionText);
 
     Step currentStep() const { return currentStep_; }
-    const std::string& revisionText() const { return panel_.revisionText(); }
+    // The amp's revision as the wizard learnt it on this path: reported over USB, or read off the
+    // front panel over a MIDI cable. Only "1.02" makes the intermediate stage run.
+    const std::string& revisionText() const { return usbConnection_ ? reportedRevision_ : panel_.revisionText(); }
     int intermediateNeeded() const { return stages_.intermediateNeeded(); }
     bool usbConnection() const { return usbConnection_; }
     const std::string& wizardFileName() const { return stages_.fileName(); }
@@ -78,7 +81,7 @@ public:
     void Shape2MouseUp(Qt::MouseButton button);
 
     QLabel* Image1;  // background
-    QLabel* Label1;  // page text
+    PageText* Label1;  // page text
     EditableList* ComboBox5;  // connection type
     QCheckBox* CheckBox1;
     EditableList* ComboBox1;  // MIDI out device
@@ -127,15 +130,21 @@ private:
     void panelChange(PanelRevision::Knob knob, EditableList* list, CircleShape* marker);
     bool firmwareFileChosen();
     bool stagePortsReady();
+    UploadOutcome runStage(Step completed);
+    void showFirstStageDone();
+    void showFinalStageDone();
     void readRevisionAfterStage();
+    void bringForward();
 
     WizardHost& host_;
     QWidget* mainWindow_;
     SavedLayout savedLayout_{};
     Step currentStep_ = &TForm3::Button1Click;
     bool usbConnection_ = false;
+    std::string reportedRevision_ = "x.xx";
+    Step stageCompleted_ = nullptr;  // while a stage uploads: shows its completion page
     ConnectionTest test_{host_};
-    UpdateStages stages_{host_, [this] { wizardToFront(); }};
+    UpdateStages stages_{host_, [this] { bringForward(); }};
     PanelRevision panel_;
 };
 

@@ -57,25 +57,29 @@ UploadOutcome UpdateStages::run() {
 // stage's ports, and the reply handling shows what it says; without an answer, or over a MIDI cable,
 // the row says that the revision is not known. An upload releases the ports when it ends (the amp may
 // restart): they are opened for the question only, and the next stage asks for them again as before.
-void UpdateStages::readRevision(bool usb, int outItem, int inItem) {
+std::optional<std::string> UpdateStages::readRevision(bool usb, int outItem, int inItem) {
     host_.setStatusPanel1("Version ?");
-    if (!usb) return;
-    // The page's own text stays alone: the reply shows in the status row only.
+    if (!usb) return std::nullopt;
+    // The reply handling shows the reply in the status row; the page shows what this returns.
     host_.flags().showVersionInWizard = false;
     const bool released = !host_.outPortReady() || !host_.inPortReady();
     if (released) {
         host_.clickOutItem(outItem);
         host_.clickInItem(inItem);
     }
+    std::optional<std::string> version;
     if (host_.outPortReady() && host_.inPortReady()) {
         host_.clearReplyCode();
         host_.SysEx(kIdentityRequest.data(), kIdentityRequest.size());
-        awaitIdentityReply(host_, kRevisionReadMs);
+        if (awaitIdentityReply(host_, kRevisionReadMs)) {
+            if (const auto reply = host_.ampVersion()) version = reply->text;
+        }
     }
     if (released) {
         host_.clickOutItem(0);
         host_.clickInItem(0);
     }
+    return version;
 }
 
 }  // namespace kaldo

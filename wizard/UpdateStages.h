@@ -4,6 +4,7 @@
 // load and upload, and asking the amp for its revision after a stage. The wizard's pages say what
 // came of it.
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "WizardHost.h"
@@ -37,8 +38,9 @@ public:
     void reset() { ++resets_; }
 
     // The amp runs other code now: asks it for its revision on the stage's ports (USB path,
-    // outItem and inItem as in the "Out" and "In" menus), so that "Current Firmware" shows it.
-    void readRevision(bool usb, int outItem, int inItem);
+    // outItem and inItem as in the "Out" and "In" menus), so that "Current Firmware" shows it. The
+    // revision it reported ("02.83"), or none.
+    std::optional<std::string> readRevision(bool usb, int outItem, int inItem);
 
 private:
     WizardHost& host_;
