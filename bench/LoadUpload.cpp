@@ -217,7 +217,7 @@ private:
     }
 
     Run throughWizard(TForm1& form, TForm3& w, TForm5& dialog, User& user, const QString& name) {
-        form.StartupHelp1->trigger();  // the wizard, as at a first start
+        form.UpdateWizard1->trigger();  // Run > Update Wizard
         if (!QTest::qWaitFor([&] { return w.isVisible(); }, kSlowMs)) return {false, "no wizard"};
         w.ComboBox5->setCurrentIndex(1);  // USB
         emit w.ComboBox5->activated(1);
