@@ -11,7 +11,7 @@
 
 namespace kaldo {
 
-AmpFinder::AmpFinder(QWidget* window, UpdaterUi& ui, Clock& clock, std::shared_ptr<midi::MidiBackend> midi,
+AmpFinder::AmpFinder(QWidget* window, UpdaterUi& ui, Clock& clock, std::shared_ptr<midi::BoundedMidi> midi,
                      midi::MidiSelection& selection, Updater& updater, QAction* command,
                      std::function<void(bool)> commandsEnabled)
     : window_(window),
@@ -38,6 +38,14 @@ std::optional<FoundAmp> AmpFinder::find(bool tellFound) {
 
     std::optional<FoundAmp> amp;
     if (found.amps.size() == 1) amp = found.amps.front();
+    if (const std::string silence = midi_->silence(); found.amps.empty() && !silence.empty()) {
+        ui_.setStatus2(3, "Status -> " + silence + ", so no amp could be asked.");
+        ui_.messageBox(silence + ", so no amp could be asked. If " + midi_->silentSystem() +
+                           " is stopped or stuck, start it again: its devices are listed as soon as it "
+                           "answers. Then try again.",
+                       "Find Amp", Buttons::Ok);
+        return std::nullopt;
+    }
     if (found.amps.empty()) {
         ui_.setStatus2(3, "Status -> No amp answered.");
         ui_.messageBox(

@@ -2,13 +2,13 @@
 // "&Midi" > "Find Amp" in the window, and the wizard's "Find my amp" through it: detection
 // (engine/AmpDetection) over the MIDI system with the window live, a busy cursor and the commands off
 // meanwhile; then the one amp's ports chosen as picking them by hand would, the user asked which when
-// several answered, and told plainly what to check when none did.
+// several answered, and told plainly what to check when none did, or which MIDI system did not answer.
 #include <functional>
 #include <memory>
 #include <optional>
 
 #include "AmpDetection.h"
-#include "MidiBackend.h"
+#include "BoundedMidi.h"
 
 class QAction;
 class QWidget;
@@ -27,7 +27,7 @@ class AmpFinder {
 public:
     // command is "Find Amp": while it is off (another look, an upload) nothing is looked for.
     // commandsEnabled turns the window's commands off and on again around the look.
-    AmpFinder(QWidget* window, UpdaterUi& ui, Clock& clock, std::shared_ptr<midi::MidiBackend> midi,
+    AmpFinder(QWidget* window, UpdaterUi& ui, Clock& clock, std::shared_ptr<midi::BoundedMidi> midi,
               midi::MidiSelection& selection, Updater& updater, QAction* command,
               std::function<void(bool)> commandsEnabled);
 
@@ -40,7 +40,7 @@ private:
     QWidget* window_;
     UpdaterUi& ui_;
     Clock& clock_;
-    std::shared_ptr<midi::MidiBackend> midi_;
+    std::shared_ptr<midi::BoundedMidi> midi_;
     midi::MidiSelection& selection_;
     Updater& updater_;
     QAction* command_;

@@ -27,7 +27,7 @@ std::string counted(int n, const char* what) {
 }  // namespace
 
 DeviceMenus::DeviceMenus(QMenu* out, QMenu* in, midi::MidiSelection& selection,
-                         std::shared_ptr<midi::MidiBackend> midi, Updater& updater, TStatusBar& status,
+                         std::shared_ptr<midi::BoundedMidi> midi, Updater& updater, TStatusBar& status,
                          DiagnosticsWindow* diagnostics)
     : out_(out),
       in_(in),
@@ -59,6 +59,10 @@ void DeviceMenus::render() {
     syncMenu(in_, inGroup_, noInDevices_, selection_.inItems());
     diagnostics_->Label4->setText(qs(selection_.Label4().empty() ? "?" : selection_.Label4()));
     diagnostics_->Label5->setText(qs(selection_.Label5().empty() ? "?" : selection_.Label5()));
+    if (!midi_->silentSystem().empty() && !toldSilent_) {
+        toldSilent_ = true;
+        showCounts();
+    }
     retireNote();
 }
 
@@ -125,6 +129,13 @@ void DeviceMenus::relistAfterUpload(bool portsClosed) {
     say(Note::PortsClosed, (end.isEmpty() ? QString("Status ->") : end) + " " + kPortsClosed);
 }
 
+void DeviceMenus::systemAnswers() {
+    toldSilent_ = false;
+    showChange(selection_.devicesChanged(updater_.devicesLocked()));
+    watch();
+    if (!updater_.uploadRunning()) showCounts();
+}
+
 void DeviceMenus::stopWatching() { watch_.reset(); }
 
 void DeviceMenus::watch() {
@@ -148,8 +159,14 @@ void DeviceMenus::showChange(const midi::MidiSelection::DeviceChange& change) {
     }
 }
 
-// What a look for devices found, in the status row: the counts, or what to connect or start.
+// What a look for devices found, in the status row: the counts, or what to connect or start, or
+// that the system did not answer and will be listed when it does.
 void DeviceMenus::showCounts() {
+    if (const std::string silence = midi_->silence(); !silence.empty()) {
+        say(Note::Silent, qs("Status -> " + silence +
+                             ", so its MIDI devices are not listed; they will be as soon as it answers."));
+        return;
+    }
     const int outputs = static_cast<int>(selection_.outItems().size()) - 1;
     const int inputs = static_cast<int>(selection_.inItems().size()) - 1;
     if (outputs == 0 && inputs == 0) {

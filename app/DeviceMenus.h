@@ -2,15 +2,15 @@
 // The "Out" and "In" radio submenus of "&Midi", kept true to the device selection and to the MIDI
 // system: listed from the selection, clicked (undone while an upload holds the ports), listed again
 // when the system says devices came or went, and what the status row says about the ports: what a
-// look for devices found, a port that went, ports an upload closed. Such a note goes as soon as it is
-// no longer so (devices came, a port was chosen again).
+// look for devices found (or which system did not answer), a port that went, ports an upload closed.
+// Such a note goes as soon as it is no longer so (devices came, a port was chosen again).
 #include <QObject>
 #include <QString>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "MidiBackend.h"
+#include "BoundedMidi.h"
 #include "MidiSelection.h"
 
 class QAction;
@@ -30,14 +30,14 @@ public:
     // out and in are the window's empty submenus; status is the lower status row, whose panel 3 the
     // notes go to; the diagnostics window shows the selected names.
     DeviceMenus(QMenu* out, QMenu* in, midi::MidiSelection& selection,
-                std::shared_ptr<midi::MidiBackend> midi, Updater& updater, TStatusBar& status,
+                std::shared_ptr<midi::BoundedMidi> midi, Updater& updater, TStatusBar& status,
                 DiagnosticsWindow* diagnostics);
     ~DeviceMenus() override;
 
     // The first listing, both on "None": with no device at all the status row says so at once, and
     // what to do. From then on the system's word about devices is heard.
     void listDevices();
-    // Both menus as the selection stands.
+    // Both menus as the selection stands. A system that has stopped answering is said once.
     void render();
     // "Re-Check for Midi devices": lists again, says the counts, and watches a MIDI system that
     // started after the program from now on.
@@ -46,6 +46,8 @@ public:
     // complete and closed the amp's ports (portsClosed), the status row says so after its end, and
     // how to open them again.
     void relistAfterUpload(bool portsClosed);
+    // The system that did not answer in time has answered after all: listed and watched again.
+    void systemAnswers();
     // The window closes: no more word from the system.
     void stopWatching();
 
@@ -59,14 +61,14 @@ private:
     void devicesChanged();
     void showChange(const midi::MidiSelection::DeviceChange& change);
     void showCounts();
-    enum class Note { None, Counts, NoDevices, OutputGone, InputGone, PortsClosed };
+    enum class Note { None, Counts, NoDevices, OutputGone, InputGone, PortsClosed, Silent };
     void say(Note note, const QString& text);
     void retireNote();
 
     QMenu* out_;
     QMenu* in_;
     midi::MidiSelection& selection_;
-    std::shared_ptr<midi::MidiBackend> midi_;
+    std::shared_ptr<midi::BoundedMidi> midi_;
     Updater& updater_;
     TStatusBar& status_;
     DiagnosticsWindow* diagnostics_;
@@ -77,6 +79,7 @@ private:
     std::unique_ptr<midi::DeviceWatch> watch_;
     Note note_ = Note::None;  // what the status row says of ours, while nobody wrote over it
     QString noteText_;
+    bool toldSilent_ = false;  // the status row has said that the system does not answer
 };
 
 }  // namespace kaldo

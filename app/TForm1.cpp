@@ -73,12 +73,12 @@ private:
 }  // namespace
 
 TForm1::TForm1(const Environment& env)
-    : MidiOut1(env.midi),
-      MidiIn1(env.midi),
+    : midi_(std::make_shared<midi::BoundedMidi>(env.midi, env.midiLimit)),
+      MidiOut1(midi_),
+      MidiIn1(midi_),
       shows(env.clock),
       clock_(env.clock),
       settings_(env.settings),
-      midi_(env.midi),
       runLog_(std::make_unique<RunLog>()),
       stopQuestion_(new StopQuestion(this)) {
     setWindowTitle("Kaldo Updater v2.83");
@@ -103,7 +103,7 @@ TForm1::TForm1(const Environment& env)
     MidiIn1.OnDropped = [this](midi::TMidiIn&, const std::string& line) {
         clock_.post([this, line] { updater->memo.addReceivedLine(line); });
     };
-    selection = std::make_unique<midi::MidiSelection>(*env.midi, MidiOut1, MidiIn1, *this, updater->memo);
+    selection = std::make_unique<midi::MidiSelection>(*midi_, MidiOut1, MidiIn1, *this, updater->memo);
     selectedLink_ = std::make_unique<midi::SelectedMidiLink>(MidiOut1, *selection);
     link_.setTarget(env.link ? env.link : selectedLink_.get());
     host_ = std::make_unique<MainWindowHost>(*this, clock_, *updater, *selection, MidiOut1, MidiIn1, settings_);
@@ -161,6 +161,7 @@ TForm1::TForm1(const Environment& env)
     shows.init_leds(children);
 
     // 3. the device menus, both on "None"
+    midi_->setOnAnswering([this] { QMetaObject::invokeMethod(this, &TForm1::midiAnswers, Qt::QueuedConnection); });
     deviceMenus_->listDevices();
 
     // 4 to 10. the settings and the remembered firmware file
@@ -168,6 +169,7 @@ TForm1::TForm1(const Environment& env)
 }
 
 TForm1::~TForm1() {
+    midi_->setOnAnswering({});
     deviceMenus_->stopWatching();
     // The input's handler reaches the engine: no reply may arrive once the engine is gone.
     MidiIn1.SetUsing(false);
@@ -186,7 +188,15 @@ void TForm1::readSettings() {
     look::moveOnScreen(this, QPoint(start.left, start.top));
     if (start.firmwareFile) updater->ReadFile(*start.firmwareFile);
     // The amp's ports of last time, when they are there.
+    rememberedOut_ = start.outName;
+    rememberedIn_ = start.inName;
     selection->selectByName(start.outName, start.inName);
+}
+
+void TForm1::midiAnswers() {
+    deviceMenus_->systemAnswers();
+    if (!updater->uploadRunning() && selection->selectedOutPort < 0 && selection->selectedInPort < 0)
+        selection->selectByName(rememberedOut_, rememberedIn_);
 }
 
 void TForm1::attachWindows(TForm3* wizard, TForm4* test, TForm5* dialog) {

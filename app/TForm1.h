@@ -6,11 +6,13 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QTimer>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "AmpDetection.h"
+#include "BoundedMidi.h"
 #include "Clock.h"
 #include "LinkSwitch.h"
 #include "MidiSelection.h"
@@ -46,6 +48,11 @@ class TStatusBar;
 class TForm1 : public QMainWindow, public UpdaterUi {
     Q_OBJECT
 
+    // The MIDI system with a time limit on every call that asks it: a system that hangs costs the
+    // window one time limit, and the window says which one did not answer. First, as the ports and
+    // everything else MIDI are made over it.
+    std::shared_ptr<midi::BoundedMidi> midi_;
+
 public:
     static constexpr int kClientWidth = 703;
     static constexpr int kClientHeight = 375;
@@ -62,6 +69,9 @@ public:
         BlockSenderFactory* senders = nullptr;
         // When set, uploads keep the computer awake through this guard instead of the system's.
         SleepGuard* sleep = nullptr;
+        // How long the window waits for the MIDI system to answer a call. Opening a JACK port takes up
+        // to 2 s by itself (until the connection carries data), more on a loaded server.
+        std::chrono::milliseconds midiLimit{3000};
     };
 
     // The creation sequence: controls, rings and init_leds, device menus, settings, remembered file.
@@ -181,6 +191,9 @@ private:
     void buildLamps();
     void buildMenus();
     void readSettings();
+    // A MIDI system that did not answer in time has answered after all: its devices are listed, and
+    // the amp's remembered ports opened when nothing else was chosen meanwhile.
+    void midiAnswers();
     void setCommandsEnabled(bool enabled);
     void stopUploadAndClose();
 
@@ -192,7 +205,6 @@ private:
     std::unique_ptr<midi::SelectedMidiLink> selectedLink_;
     std::unique_ptr<MainWindowHost> host_;
     QWidget* client_;
-    std::shared_ptr<midi::MidiBackend> midi_;
     std::unique_ptr<DeviceMenus> deviceMenus_;
     std::unique_ptr<AmpFinder> ampFinder_;
     std::unique_ptr<RunLog> runLog_;
@@ -204,6 +216,8 @@ private:
     bool shownOnce_ = false;
     bool closePending_ = false;
     bool closeHandled_ = false;
+    std::string rememberedOut_;  // the amp's ports of last time, by name
+    std::string rememberedIn_;
 };
 
 }  // namespace kaldo

@@ -48,10 +48,11 @@ void ReplyState::clearAmpVersion() {
     state_.ampVersion = kNoVersion;
 }
 
-std::optional<int> ReplyState::take(std::initializer_list<int> codes) {
+std::optional<int> ReplyState::take(std::initializer_list<int> codes, std::initializer_list<int> later) {
     std::lock_guard lock(mutex_);
     while (!waiting_.empty()) {
         const int code = waiting_.front();
+        if (std::find(later.begin(), later.end(), code) != later.end()) return code;
         waiting_.pop_front();
         if (std::find(codes.begin(), codes.end(), code) != codes.end()) return code;
     }

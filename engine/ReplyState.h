@@ -53,7 +53,12 @@ public:
     // Takes the waiting replies in arrival order up to the first whose code is one of codes, and
     // returns that code; the ones before it are dropped (the waits ignore codes they don't wait for).
     // None, with the queue emptied, when no waiting reply has such a code.
-    std::optional<int> take(std::initializer_list<int> codes);
+    //
+    // later: codes the amp sends only after the one awaited, so that one of them answers the wait
+    // too when the awaited reply was lost on the way (a busy MIDI system drops messages). The first
+    // of them ends the wait as well: its code is returned and it stays waiting, for the wait it
+    // belongs to.
+    std::optional<int> take(std::initializer_list<int> codes, std::initializer_list<int> later = {});
 
 private:
     mutable std::mutex mutex_;

@@ -48,6 +48,16 @@ constexpr int kHeaderLength = static_cast<int>(FirmwareLoader::kHeaderLength);
 // Revolutions of the verify show after a failed verify: about three seconds of 65 ms steps.
 constexpr int kVerifyFailedRevolutions = 4;
 
+// What the amp sends only once it has the last packet, and only once it has verified the code: a
+// busy MIDI system may drop a reply, and the amp's next one then answers for it.
+constexpr std::initializer_list<int> kAfterLastPacket = {kReplyVerified, kReplyVerifyFailed, kReplyProgrammed};
+constexpr std::initializer_list<int> kAfterVerified = {kReplyProgrammed};
+
+std::string hexCode(int code) {
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    return {kDigits[(code >> 4) & 0xF], kDigits[code & 0xF]};
+}
+
 std::string sendingPacket(int i, int count) {
     return "Status -> Sending packet number " + std::to_string(i + 1) + " of " + std::to_string(count);
 }
@@ -113,9 +123,10 @@ bool UploadSequence::askAmpVersion() {
     replies.clearReplyCode();
     if (!u_.link_.sysEx(kIdentityRequest.data(), kIdentityRequest.size())) return !stopping();
     const std::int64_t deadline = u_.clock_.nowMs() + kAskAmpMs;
-    while (!replies.take({kReplyIdentity})) {
+    for (;;) {
+        // The time first: an answer that came before the limit was seen counts.
         const std::int64_t left = deadline - u_.clock_.nowMs();
-        if (left <= 0) break;
+        if (replies.take({kReplyIdentity}) || left <= 0) break;
         if (!waitForNotify(static_cast<int>(left))) return false;
     }
     return pump();  // the revision reaches the screen
@@ -215,9 +226,10 @@ UploadResult UploadSequence::handshake() {
 
     u_.initTimeout(6000);
     ui.setStatus2(3, "Status -> Waiting for device ready to receive data.");
-    while (!replies.take({kReplyReady})) {
+    bool late = false;
+    while (!reply({kReplyReady}, {}, late)) {
+        if (late) return timedOut();
         if (!pump()) return stopped();
-        if (u_.timeout_.expired()) return timedOut();
         if (!waitForNotify(10)) return stopped();
     }
 
@@ -233,16 +245,24 @@ UploadResult UploadSequence::handshake() {
         if (!pause(600)) return stopped();
         u_.initTimeout(12000);
         // The replies wait in arrival order, so the packet's own answer is the first 7C or 74 even when
-        // the amp has verified (7D) and programmed (71) right behind it.
+        // the amp has verified (7D) and programmed (71) right behind it. When that answer to the last
+        // packet was lost, the amp's verdict behind it shows that the packet arrived.
+        const bool last = i == loader.packetCount - 1;
         for (;;) {
-            const auto code = replies.take({kReplyPacketAccepted, kReplyPacketError});
+            const auto code = reply({kReplyPacketAccepted, kReplyPacketError},
+                                    last ? kAfterLastPacket : std::initializer_list<int>{}, late);
             if (code == kReplyPacketAccepted) break;
             if (code == kReplyPacketError) {
                 ++u_.errorCount_;
                 ui.setStatus2(2, "Packet Error Count " + std::to_string(u_.errorCount_));
                 break;
             }
-            if (u_.timeout_.expired()) return timedOut();
+            if (code) {
+                u_.memo.addLine("The amp's answer to the last packet did not arrive; its next reply (" + hexCode(*code) +
+                                ") shows that it got the packet.");
+                break;
+            }
+            if (late) return timedOut();
             if (sender->done() && !sender->finish()) return sendFailed();
             if (!pump()) return stopped();
             shows.spinStep(frame);
@@ -259,20 +279,23 @@ UploadResult UploadSequence::handshake() {
     u_.initTimeout(20000);
     ui.setStatus2(3, "Status -> Waiting for code Verify.");
     std::optional<int> verdict;
-    while (!(verdict = replies.take({kReplyVerified, kReplyVerifyFailed}))) {
+    while (!(verdict = reply({kReplyVerified, kReplyVerifyFailed}, kAfterVerified, late))) {
+        if (late) return timedOut();
         if (!pump()) return stopped();
         shows.flashVfyShow(1);
-        if (u_.timeout_.expired()) return timedOut();
     }
     if (*verdict == kReplyVerifyFailed) return verifyFailed();
+    if (*verdict == kReplyProgrammed) {
+        u_.memo.addLine("The amp's verify answer did not arrive; its next reply (71) shows that the code was verified.");
+    }
 
     ui.setCancelLabelVisible(false);
     u_.initTimeout(20000);
     ui.setStatus2(3, "Status -> Waiting for code program complete.");
-    while (!replies.take({kReplyProgrammed})) {
+    while (!reply({kReplyProgrammed}, {}, late)) {
+        if (late) return timedOut();
         if (!pump()) return stopped();
         shows.flashPrgShow(1);
-        if (u_.timeout_.expired()) return timedOut();
     }
 
     u_.releasePorts();
@@ -453,6 +476,15 @@ UploadResult UploadSequence::stopped() {
     }
     showEnd(kStopped);
     return {UploadOutcome::Terminated, way_, UploadFailure::Stopped, 0};
+}
+
+// The time-out is read before the replies are looked at: whatever the amp said before the time-out
+// was noticed counts, however long the window's work between two looks took (a sweep on the lamps
+// lasts seconds; a dialog the user opened meanwhile, as long as it stays open).
+std::optional<int> UploadSequence::reply(std::initializer_list<int> codes, std::initializer_list<int> later,
+                                         bool& late) {
+    late = u_.timeout_.expired();
+    return u_.replies.take(codes, later);
 }
 
 bool UploadSequence::stopping() const { return u_.stopRequested_ || (u_.outputGone_ && !allSent_); }

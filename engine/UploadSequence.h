@@ -2,6 +2,8 @@
 // One run of "Upload Code" (Button2Click): the start checks and the three ways of sending, single
 // block, handshake and blind, each with its texts, pauses and time-outs, and every way out.
 #include <cstdint>
+#include <initializer_list>
+#include <optional>
 #include <string>
 
 #include "UploadOutcome.h"
@@ -42,6 +44,9 @@ private:
     bool pause(int ms);
     bool waitForNotify(int ms);
     bool stopping() const;
+    // The amp's reply a wait is for (see ReplyState::take), and in late whether the reply time-out
+    // had expired before the replies were looked at: only then has the wait timed out.
+    std::optional<int> reply(std::initializer_list<int> codes, std::initializer_list<int> later, bool& late);
 
     // Whether the image holds every block this run would send.
     bool imageHoldsPackets() const;

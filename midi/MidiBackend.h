@@ -76,6 +76,9 @@ public:
         (void)changed;
         return nullptr;
     }
+
+    // The system's name for people ("JACK", "ALSA", "WinMM"), known without asking the system.
+    virtual std::string systemName() const { return "MIDI"; }
 };
 
 }  // namespace kaldo::midi

@@ -281,6 +281,19 @@ Opened<MidiInConnection> RtMidiBackend::openInput(const std::string& device, Mid
     }
 }
 
+std::string RtMidiBackend::systemName() const { return apiName(api_); }
+
+std::string apiName(RtMidi::Api api) {
+    switch (api) {
+        case RtMidi::LINUX_ALSA: return "ALSA";
+        case RtMidi::UNIX_JACK: return "JACK";
+        case RtMidi::MACOSX_CORE: return "CoreMIDI";
+        case RtMidi::WINDOWS_MM: return "WinMM";
+        case RtMidi::RTMIDI_DUMMY: return "none";
+        default: return "the platform's own";
+    }
+}
+
 std::unique_ptr<DeviceWatch> RtMidiBackend::watchDevices(std::function<void()> changed) {
     switch (api_) {
         case RtMidi::UNIX_JACK: return JackDeviceWatch::open(clientName_, std::move(changed));

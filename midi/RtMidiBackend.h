@@ -19,10 +19,14 @@ public:
     Opened<MidiOutConnection> openOutput(const std::string& device) override;
     Opened<MidiInConnection> openInput(const std::string& device, MidiReceiver receiver) override;
     std::unique_ptr<DeviceWatch> watchDevices(std::function<void()> changed) override;
+    std::string systemName() const override;
 
 private:
     RtMidi::Api api_;
     std::string clientName_;
 };
+
+// An API's name for people: "ALSA", "JACK", "CoreMIDI", "WinMM"; "none" for RtMidi's dummy.
+std::string apiName(RtMidi::Api api);
 
 }  // namespace kaldo::midi

@@ -4,6 +4,7 @@
 #include <jack/jack.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 
@@ -38,15 +39,6 @@ RtMidi::Api chooseApi() {
 #endif
 }
 
-std::string apiName(RtMidi::Api api) {
-    switch (api) {
-        case RtMidi::LINUX_ALSA: return "ALSA";
-        case RtMidi::UNIX_JACK: return "JACK";
-        case RtMidi::RTMIDI_DUMMY: return "none";
-        default: return "the platform's own";
-    }
-}
-
 // The system found, looking again for one while none was.
 class SystemMidi : public MidiBackend {
 public:
@@ -57,26 +49,40 @@ public:
     Opened<MidiOutConnection> openOutput(const std::string& device) override;
     Opened<MidiInConnection> openInput(const std::string& device, MidiReceiver receiver) override;
     std::unique_ptr<DeviceWatch> watchDevices(std::function<void()> changed) override;
+    // The system found, or the one being looked for: a look for JACK asks its server, which may hang.
+    std::string systemName() const override;
 
 private:
     std::shared_ptr<MidiBackend> current();
 
     std::string clientName_;
-    std::mutex mutex_;
+    std::mutex mutex_;  // held while the system is looked for
     std::shared_ptr<MidiBackend> chosen_;  // null while no system was found
+    std::atomic<RtMidi::Api> chosenApi_{RtMidi::UNSPECIFIED};
 };
 
 }  // namespace
 
-SystemMidi::SystemMidi(std::string clientName) : clientName_(std::move(clientName)) { current(); }
+// The system is looked for on the first call, not here: whoever makes this decides on which thread
+// a hanging server is met.
+SystemMidi::SystemMidi(std::string clientName) : clientName_(std::move(clientName)) {}
 
 std::shared_ptr<MidiBackend> SystemMidi::current() {
     std::lock_guard lock(mutex_);
     if (!chosen_) {
         const RtMidi::Api api = chooseApi();
-        if (api != RtMidi::RTMIDI_DUMMY) chosen_ = std::make_shared<RtMidiBackend>(api, clientName_);
+        if (api != RtMidi::RTMIDI_DUMMY) {
+            chosen_ = std::make_shared<RtMidiBackend>(api, clientName_);
+            chosenApi_ = api;
+        }
     }
     return chosen_;
+}
+
+std::string SystemMidi::systemName() const {
+    const RtMidi::Api api = chosenApi_;
+    if (api != RtMidi::UNSPECIFIED) return apiName(api);
+    return alsaSequencerPresent() ? "ALSA" : "JACK";
 }
 
 std::vector<std::string> SystemMidi::outputNames() {

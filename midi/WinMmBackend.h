@@ -38,6 +38,7 @@ public:
     Opened<MidiInConnection> openInput(const std::string& device, MidiReceiver receiver) override;
     // winmm tells nobody when devices come or go: a poll of the names, once a second.
     std::unique_ptr<DeviceWatch> watchDevices(std::function<void()> changed) override;
+    std::string systemName() const override { return "WinMM"; }
 
 private:
     // Connections keep the table: it must outlive them.

@@ -144,8 +144,9 @@ void TForm5::confirmRevision() {
     host_.initTimeout(kConfirmTimeoutMs);
     for (int i = 0; i < 3; ++i) host_.SysEx(kIdentityRequest.data(), kIdentityRequest.size());
     std::int64_t nextRequest = host_.nowMs() + kRepeatMs;
+    // The replies are looked at right before the time limit: one that came during the last pump
+    // (however long the window's work in it took) came in time.
     while (!host_.takeReply(kReplyIdentity)) {
-        host_.pump();
         if (host_.timeoutCheck()) {
             host_.resetCodeUpload();
             host_.messageBox("An Error occurred. Try again.", "Status");
@@ -155,6 +156,7 @@ void TForm5::confirmRevision() {
             host_.SysEx(kIdentityRequest.data(), kIdentityRequest.size());
             nextRequest = host_.nowMs() + kRepeatMs;
         }
+        host_.pump();
     }
     const auto reply = host_.ampVersion();
     if (reply && reply->version == host_.fileVersionUnmasked()) {

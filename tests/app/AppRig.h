@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QDialog>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -74,6 +75,15 @@ private:
     QWidget* last_ = nullptr;
 };
 
+// The enabled items of a menu, as the user reads them.
+inline QStringList captions(QMenu* menu) {
+    QStringList texts;
+    for (QAction* item : menu->actions()) {
+        if (item->isEnabled()) texts << item->text();
+    }
+    return texts;
+}
+
 inline std::string readText(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;
@@ -91,6 +101,7 @@ struct AppRig {
     std::shared_ptr<midi::testing::FakeMidi> midi = std::make_shared<midi::testing::FakeMidi>();
     // When set, the MIDI system the windows use instead of the fake.
     std::shared_ptr<midi::MidiBackend> system;
+    std::chrono::milliseconds midiLimit{3000};  // how long the window waits for the MIDI system
     ModalAnswerer answers;
     std::unique_ptr<TForm1> form;
 
@@ -99,6 +110,7 @@ struct AppRig {
     // Builds the windows in the program's order; link and senders as in TForm1::Environment.
     TForm1& start(MidiLink* link = nullptr, BlockSenderFactory* senders = nullptr) {
         TForm1::Environment env{clock, system ? system : midi, Settings(settingsPath()), link, senders};
+        env.midiLimit = midiLimit;
         form = std::make_unique<TForm1>(env);
         form->attachWindows(new TForm3(form->host(), form.get()), new TForm4(form->host(), form.get()), new TForm5(form->host(), form.get()));
         form->show();

@@ -9,18 +9,7 @@
 #include "TStatusBar.h"
 
 using namespace kaldo;
-
-namespace {
-
-QStringList captions(QMenu* menu) {
-    QStringList texts;
-    for (QAction* item : menu->actions()) {
-        if (item->isEnabled()) texts << item->text();
-    }
-    return texts;
-}
-
-}  // namespace
+using test::captions;
 
 class DevicesTest : public QObject {
     Q_OBJECT

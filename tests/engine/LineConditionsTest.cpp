@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <memory>
 
 #include "UploadRig.h"
 
@@ -27,6 +29,23 @@ struct LineRig : UploadRig {
         }
         ADD_FAILURE() << "no reply " << code;
         return -1;
+    }
+
+    // The MIDI system drops these replies of the amp on their way: the n-th (from 0) with that code.
+    struct Lost {
+        int code;
+        int n;
+    };
+    void lose(std::vector<Lost> lost) {
+        amp.setReplySink([this, lost, seen = std::make_shared<std::map<int, int>>()](std::span<const std::uint8_t> m) {
+            const auto code = replyCodeOf(m);
+            if (code && !identityReplyOf(m)) {
+                const int n = (*seen)[*code]++;
+                for (const Lost& l : lost)
+                    if (l.code == *code && l.n == n) return;
+            }
+            updater.MidiIn1SysEx(m.data(), m.size());
+        });
     }
 
     // The packets the amp received, header and Identity Request left out.
@@ -142,6 +161,80 @@ TEST(RepliesInOrder, ASecondUploadCountsOnlyItsOwnPacketErrors) {
     EXPECT_EQ(second.errorCount, 0);
     EXPECT_EQ(rig.updater.errorCount(), 0);
     EXPECT_FALSE(rig.ui.saw("status2 2 Packet Error Count"));
+}
+
+// A loaded MIDI system drops a message now and then. A reply the amp sends only after the lost one
+// shows what the lost one said: the upload goes on by it, and the log says what did not arrive.
+TEST(RepliesInOrder, AReplyLostOnTheWayIsAnsweredByTheAmpsNextOne) {
+    constexpr int kPackets = 4;
+    struct Case {
+        const char* name;
+        bool verifyFails;
+        std::vector<LineRig::Lost> lost;
+        UploadFailure failure;  // None: completed
+        std::vector<std::string> logged;
+    };
+    const std::string lastPacket = "The amp's answer to the last packet did not arrive; its next reply (";
+    const std::string verify = "The amp's verify answer did not arrive; its next reply (71)";
+    const Case cases[] = {
+        {"last 7C lost, 7D follows", false, {{kReplyPacketAccepted, kPackets - 1}}, UploadFailure::None,
+         {lastPacket + "7D)"}},
+        {"last 7C lost, 7A follows", true, {{kReplyPacketAccepted, kPackets - 1}}, UploadFailure::VerifyFailed,
+         {lastPacket + "7A)"}},
+        {"7D lost, 71 follows", false, {{kReplyVerified, 0}}, UploadFailure::None, {verify}},
+        {"last 7C and 7D lost", false, {{kReplyPacketAccepted, kPackets - 1}, {kReplyVerified, 0}},
+         UploadFailure::None, {lastPacket + "71)", verify}},
+        // Nothing the amp sends afterwards speaks for a packet before the last.
+        {"a middle 7C lost", false, {{kReplyPacketAccepted, 1}}, UploadFailure::TimedOut, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::FaultPlan plan;
+        plan.verifyFails = c.verifyFails;
+        LineRig rig(plan, kPackets);
+        rig.lose(c.lost);
+        const UploadResult result = rig.updater.Button2Click();
+        EXPECT_EQ(result.failure, c.failure);
+        EXPECT_EQ(result.outcome, c.failure == UploadFailure::None ? UploadOutcome::Completed : UploadOutcome::Failed);
+        EXPECT_EQ(rig.ui.saw("box Status|Error. Device not responding"), c.failure == UploadFailure::TimedOut);
+        rig.clock.pump();
+        const auto& lines = rig.updater.memo.lines();
+        for (const std::string& line : c.logged) {
+            EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(line, 0) == 0; }))
+                << line;
+        }
+    }
+}
+
+// The window's lamps sweep between two looks for a reply: a whole revolution (0.8 s while the amp
+// verifies, 2.2 s while it programs; longer on a loaded machine). A reply that came during the sweep
+// in which the time limit passed came in time and counts.
+TEST(RepliesInOrder, AReplyThatCameBeforeTheTimeLimitCountsWhateverTheLampsWereDoing) {
+    struct Case {
+        const char* name;
+        int verifyDelayMs;
+        int programmingDelayMs;
+        const char* waitingFor;
+        int replyCode;
+    };
+    // Each reply comes 19.6 s into its 20 s wait, during the sweep that ends after the limit.
+    const Case cases[] = {
+        {"verdict", 20200, 0, "status2 3 Status -> Waiting for code Verify.", kReplyVerified},
+        {"programmed", 0, 20200, "status2 3 Status -> Waiting for code program complete.", kReplyProgrammed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::FaultPlan plan;
+        plan.verifyDelayMs = c.verifyDelayMs;
+        plan.programmingDelayMs = c.programmingDelayMs;
+        LineRig rig(plan, 2);
+        const UploadResult result = rig.updater.Button2Click();
+        const auto waits = rig.ui.find(c.waitingFor);
+        ASSERT_EQ(waits.size(), 1u);
+        const std::int64_t arrived = rig.deliveredAt(c.replyCode) - waits[0].atMs;
+        EXPECT_LT(arrived, 20000);
+        EXPECT_EQ(result.outcome, UploadOutcome::Completed) << "arrived " << arrived << " ms into the wait";
+    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@ class FakeOut : public MidiOutConnection {
 public:
     FakeOut(FakeMidi& midi, std::string device) : midi_(midi), device_(std::move(device)) {}
     ~FakeOut() override {
+        midi_.asked();
         std::lock_guard lock(midi_.mutex_);
         auto& open = midi_.openOutputs_;
         open.erase(std::find(open.begin(), open.end(), device_));
@@ -41,6 +42,7 @@ class FakeIn : public MidiInConnection {
 public:
     FakeIn(FakeMidi& midi, int id) : midi_(midi), id_(id) {}
     ~FakeIn() override {
+        midi_.asked();
         std::lock_guard lock(midi_.mutex_);
         std::erase_if(midi_.openInputs_, [this](const FakeMidi::Input& in) { return in.id == id_; });
     }
@@ -50,7 +52,41 @@ private:
     int id_;
 };
 
+void FakeMidi::asked() {
+    std::unique_lock lock(mutex_);
+    ++hungCalls_;
+    released_.wait(lock, [this] { return !hung_; });
+    --hungCalls_;
+}
+
+void FakeMidi::hang() {
+    std::lock_guard lock(mutex_);
+    hung_ = true;
+}
+
+void FakeMidi::answerAgain() {
+    std::lock_guard lock(mutex_);
+    hung_ = false;
+    released_.notify_all();
+}
+
+int FakeMidi::hungCalls() const {
+    std::lock_guard lock(mutex_);
+    return hungCalls_;
+}
+
+std::vector<std::string> FakeMidi::outputNames() {
+    asked();
+    return outputs;
+}
+
+std::vector<std::string> FakeMidi::inputNames() {
+    asked();
+    return inputs;
+}
+
 Opened<MidiOutConnection> FakeMidi::openOutput(const std::string& device) {
+    asked();
     std::lock_guard lock(mutex_);
     ++opens_;
     if (std::find(outputs.begin(), outputs.end(), device) == outputs.end()) return {nullptr, kResultBadDeviceId};
@@ -60,6 +96,7 @@ Opened<MidiOutConnection> FakeMidi::openOutput(const std::string& device) {
 }
 
 Opened<MidiInConnection> FakeMidi::openInput(const std::string& device, MidiReceiver receiver) {
+    asked();
     std::lock_guard lock(mutex_);
     ++opens_;
     if (std::find(inputs.begin(), inputs.end(), device) == inputs.end()) return {nullptr, kResultBadDeviceId};
@@ -73,6 +110,7 @@ class FakeWatch : public DeviceWatch {
 public:
     explicit FakeWatch(FakeMidi& midi) : midi_(midi) {}
     ~FakeWatch() override {
+        midi_.asked();
         std::lock_guard lock(midi_.mutex_);
         midi_.watcher_ = nullptr;
     }
@@ -82,6 +120,7 @@ private:
 };
 
 std::unique_ptr<DeviceWatch> FakeMidi::watchDevices(std::function<void()> changed) {
+    asked();
     std::lock_guard lock(mutex_);
     watcher_ = std::move(changed);
     return std::make_unique<FakeWatch>(*this);

@@ -28,14 +28,22 @@ public:
     void release();
     bool sysExWaiting() const;
 
+    // A system that hangs: from hang() until answerAgain(), every call that asks it (a listing, an
+    // open, a watch, a close) waits, as a client of a stopped JACK server does.
+    void hang();
+    void answerAgain();
+    int hungCalls() const;  // calls waiting now
+    std::string name = "MIDI";
+    std::string systemName() const override { return name; }
+
     struct Sent {
         std::string device;
         std::vector<std::uint8_t> bytes;
         bool sysEx;
     };
 
-    std::vector<std::string> outputNames() override { return outputs; }
-    std::vector<std::string> inputNames() override { return inputs; }
+    std::vector<std::string> outputNames() override;
+    std::vector<std::string> inputNames() override;
 
     Opened<MidiOutConnection> openOutput(const std::string& device) override;
     Opened<MidiInConnection> openInput(const std::string& device, MidiReceiver receiver) override;
@@ -57,8 +65,13 @@ private:
     friend class FakeOut;
     friend class FakeIn;
     friend class FakeWatch;
+    // Waits while the system hangs.
+    void asked();
+
     std::function<void()> watcher_;
     int opens_ = 0;
+    bool hung_ = false;
+    int hungCalls_ = 0;
     mutable std::mutex mutex_;
     std::condition_variable released_;
     bool held_ = false;

@@ -65,6 +65,7 @@ private slots:
     void confirmationSucceeds();
     void confirmationFindsTheWrongRevision();
     void confirmationTimesOutAndStaysReady();
+    void confirmationCountsTheReplyOfTheLastPump();
     void confirmationAsksAgainUntilTheAmpHears();
     void confirmationChecksTheOutputPortFirst();
     void confirmationIgnoresOkWhileWaiting();
@@ -331,6 +332,19 @@ void DialogsTest::confirmationTimesOutAndStaysReady() {
     click(c.form.Shape1);
     QCOMPARE(c.host.timeouts, (std::vector<int>{5000, 5000}));
     QCOMPARE(c.form.Label1->text(), QString("Success, new code rev is confirmed. Rock On!"));
+}
+
+// The amp's answer came while the window was busy in the pump during which the time limit passed.
+void DialogsTest::confirmationCountsTheReplyOfTheLastPump() {
+    Confirmation c;
+    c.host.timeoutAfterPumps = 50;
+    c.host.fileVersion = 0x00020803;
+    c.host.onPump = [&](int n) {
+        if (n == 50) c.host.answerIdentity(0x00020803, "02.83");
+    };
+    click(c.form.Shape1);
+    QCOMPARE(c.form.Label1->text(), QString("Success, new code rev is confirmed. Rock On!"));
+    QCOMPARE(c.host.count("box Status: Error. Device not responding. Power cycle amp and try again."), 0);
 }
 
 void DialogsTest::confirmationAsksAgainUntilTheAmpHears() {
