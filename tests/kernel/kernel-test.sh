@@ -136,13 +136,14 @@ send)
     ;;
 unplug)
     # The amp unplugged from USB in the middle of a handshake upload (on receiving packet 3 of 6):
-    # failed, exit 1, saying the amp went, and the amp got no more than it took.
+    # failed at once because the amp's port went away (not after the amp's reply time), exit 1,
+    # saying so, and the amp got no more than it took.
     "$bin/kaldo-make-firmware" -o "$work/fw.syx" --version 02.83 --packets 6 --data-length 256
     start_sim 0 --revision 02.80 --vanish-at-packet 2
     flash upload "$work/fw.syx" --out "KALDO Amp" --in "KALDO Amp"
     expect_status 1
-    expect "$result | .outcome == \"failed\" and .exit == 1"
-    expect 'any(.[]; .event == "message" and (.text | test("went away|unplugged|disconnected|gone")))'
+    expect "$result | .outcome == \"failed\" and .failure == \"port-gone\" and .exit == 1"
+    expect 'any(.[]; .event == "message" and (.text | startswith("The amp'"'"'s MIDI port went away")))'
     expect 'all(.[]; .event != "message" or (.text | test("Looks good|Complete") | not))'
     [ "$(grep -c -- "<- packet" "$work/sim-0.log")" -eq 3 ] || fail "the amp took other than 3 packets: $(transcript)"
     note "unplug at packet 3"
