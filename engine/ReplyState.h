@@ -54,6 +54,8 @@ public:
     // returns that code; the ones before it are dropped (the waits ignore codes they don't wait for).
     // None, with the queue emptied, when no waiting reply has such a code.
     std::optional<int> take(std::initializer_list<int> codes);
+    // Whether a reply with this code waits to be taken. Any thread.
+    bool waiting(int code) const;
 
 private:
     mutable std::mutex mutex_;
