@@ -113,6 +113,11 @@ int uploadToAllAmps(const UploadOptions& options, MidiSystem midi) {
             std::lock_guard lock(madeMutex);
             for (AmpUpload* amp : made) amp->cancel();
         });
+        // One watch for every amp: a process keeps to one (see DeviceWatch).
+        const auto devices = backend->watchDevices([&] {
+            std::lock_guard lock(madeMutex);
+            for (AmpUpload* amp : made) amp->devicesChanged();
+        });
         std::vector<std::thread> threads;
         for (std::size_t i = 0; i < found.amps.size(); ++i) {
             threads.emplace_back([&, i] {

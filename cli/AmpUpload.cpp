@@ -126,6 +126,19 @@ void AmpUpload::cancel() {
     clock_.post([this] { onCtrlC(); });
 }
 
+void AmpUpload::devicesChanged() {
+    clock_.post([this] { checkOutputStillThere(); });
+}
+
+// Only while the upload holds the ports: before it they are opened by name, and after it --confirm
+// waits for them to come back.
+void AmpUpload::checkOutputStillThere() {
+    if (!updater_.devicesLocked()) return;
+    const auto outputs = backend_->outputNames();
+    if (std::find(outputs.begin(), outputs.end(), selection_.selectedOutName()) == outputs.end())
+        updater_.outputPortGone();
+}
+
 AmpSummary AmpUpload::run() {
     Ending ending;
     try {

@@ -68,6 +68,10 @@ public:
     AmpSummary run();
     // Ctrl-C: the cancel button, from any thread; the run stops after the packet in flight.
     void cancel();
+    // The system's word that a device came or went, from any thread. Once the amp's output has
+    // gone, its upload ends as failed at its next pause, saying so, as in the desktop program:
+    // without this it sent on to nobody and waited out the amp's reply time.
+    void devicesChanged();
 
 private:
     // How a run ended, as the result line reports it.
@@ -91,6 +95,7 @@ private:
     UploadWay chosenWay() const;
     std::optional<bool> confirmRevision(Ending& ending);
     void onCtrlC();
+    void checkOutputStillThere();
     void describeStart(UploadWay way);
     AmpSummary report(const Ending& ending);
 

@@ -59,9 +59,11 @@ void addUploadCommand(CLI::App& app, int& exitStatus, MidiSystem midi) {
             exitStatus = uploadToAllAmps(*options, midi);
             return;
         }
-        AmpUpload run(*options, midi(),
+        const auto backend = midi();
+        AmpUpload run(*options, backend,
                       TerminalOptions{options->json, options->yes, inputIsTerminal(), canRedrawLines()});
         InterruptWatch watch([&run] { run.cancel(); });
+        const auto devices = backend->watchDevices([&run] { run.devicesChanged(); });
         exitStatus = run.run().exitStatus;
     });
 }

@@ -48,6 +48,11 @@ void ReplyState::clearAmpVersion() {
     state_.ampVersion = kNoVersion;
 }
 
+bool ReplyState::waiting(int code) const {
+    std::lock_guard lock(mutex_);
+    return std::find(waiting_.begin(), waiting_.end(), code) != waiting_.end();
+}
+
 std::optional<int> ReplyState::take(std::initializer_list<int> codes, std::initializer_list<int> later) {
     std::lock_guard lock(mutex_);
     while (!waiting_.empty()) {

@@ -59,6 +59,8 @@ public:
     // of them ends the wait as well: its code is returned and it stays waiting, for the wait it
     // belongs to.
     std::optional<int> take(std::initializer_list<int> codes, std::initializer_list<int> later = {});
+    // Whether a reply with this code waits to be taken. Any thread.
+    bool waiting(int code) const;
 
 private:
     mutable std::mutex mutex_;

@@ -242,6 +242,7 @@ UploadResult UploadSequence::handshake() {
         replies.clearReplyCode();
         auto sender = u_.senders_.make(u_.link_);
         sender->start(sendAddress(), loader.sendLength);
+        lastPacketOut_ = i == loader.packetCount - 1;
         if (!pause(600)) return stopped();
         u_.initTimeout(12000);
         // The replies wait in arrival order, so the packet's own answer is the first 7C or 74 even when
@@ -487,7 +488,13 @@ std::optional<int> UploadSequence::reply(std::initializer_list<int> codes, std::
     return u_.replies.take(codes, later);
 }
 
-bool UploadSequence::stopping() const { return u_.stopRequested_ || (u_.outputGone_ && !allSent_); }
+// A USB amp that accepted the last packet may restart before this thread has taken that reply: its
+// port's going is then no failure.
+bool UploadSequence::stopping() const {
+    if (u_.stopRequested_) return true;
+    if (!u_.outputGone_ || allSent_) return false;
+    return !(lastPacketOut_ && u_.replies.waiting(kReplyPacketAccepted));
+}
 
 bool UploadSequence::pump() {
     u_.clock_.pump();

@@ -58,6 +58,7 @@ private:
     bool ampSilent_ = false;
     bool firmwareSent_ = false;  // the header or the block went out
     bool allSent_ = false;  // the last packet or the block has left: a port going away no longer matters
+    bool lastPacketOut_ = false;  // the handshake's last packet is on its way
 };
 
 }  // namespace kaldo

@@ -71,7 +71,12 @@ private:
     bool waitFor(Wait wait, std::size_t bytes, std::size_t cells);
     std::optional<SendPacing::Room> room(std::size_t bytes, std::size_t cells);
     std::optional<RawMidiOutputStatus> rawMidiStatus();
-    std::optional<std::uint64_t> enteredTheCard();
+    // What entered the card (sum) and the driver's count it was read with.
+    struct Entered {
+        std::uint64_t sum;
+        std::uint64_t txBytes;
+    };
+    std::optional<Entered> enteredTheCard();
     bool beginBlock();
     bool onlyTheBlockEntered();
     bool destinationStillThere();

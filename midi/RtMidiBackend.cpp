@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "AlsaDeviceWatch.h"
+#include "AlsaPortList.h"
 #include "AlsaSequencerInput.h"
 #include "AlsaSequencerOutput.h"
 #include "JackCycles.h"
@@ -34,6 +35,10 @@ struct ErrorFlag {
 };
 
 bool isOwnPort(const std::string& name, const std::string& clientName) { return name.rfind(clientName, 0) == 0; }
+
+bool listed(const std::vector<std::string>& names, const std::string& device) {
+    return std::find(names.begin(), names.end(), device) != names.end();
+}
 
 template <class Port>
 std::vector<std::string> portNames(Port& port, const std::string& clientName) {
@@ -213,9 +218,14 @@ private:
 
 }  // namespace
 
-RtMidiBackend::RtMidiBackend(RtMidi::Api api, std::string clientName) : api_(api), clientName_(std::move(clientName)) {}
+RtMidiBackend::RtMidiBackend(RtMidi::Api api, std::string clientName) : api_(api), clientName_(std::move(clientName)) {
+    if (api_ == RtMidi::LINUX_ALSA) alsaPorts_ = std::make_unique<AlsaPortList>(clientName_);
+}
+
+RtMidiBackend::~RtMidiBackend() = default;
 
 std::vector<std::string> RtMidiBackend::outputNames() {
+    if (alsaPorts_) return alsaPorts_->outputs();
     try {
         ErrorFlag error;
         RtMidiOut port(api_, clientName_);
@@ -227,6 +237,7 @@ std::vector<std::string> RtMidiBackend::outputNames() {
 }
 
 std::vector<std::string> RtMidiBackend::inputNames() {
+    if (alsaPorts_) return alsaPorts_->inputs();
     try {
         ErrorFlag error;
         RtMidiIn port(api_, clientName_);
@@ -238,6 +249,11 @@ std::vector<std::string> RtMidiBackend::inputNames() {
 }
 
 Opened<MidiOutConnection> RtMidiBackend::openOutput(const std::string& device) {
+    // Everything we send on the ALSA sequencer goes through a client of our own.
+    if (alsaPorts_) {
+        if (!listed(alsaPorts_->outputs(), device)) return {nullptr, kResultBadDeviceId};
+        return AlsaSequencerOutput::open(systemAlsaCalls(), clientName_, device);
+    }
     try {
         auto error = std::make_unique<ErrorFlag>();
         auto port = std::make_unique<RtMidiOut>(api_, clientName_);
@@ -248,8 +264,6 @@ Opened<MidiOutConnection> RtMidiBackend::openOutput(const std::string& device) {
             if (!cycles) return {nullptr, kResultError};
         }
         if (!portNumber(*port, device)) return {nullptr, kResultBadDeviceId};
-        // Everything we send on the ALSA sequencer goes through a client of our own.
-        if (api_ == RtMidi::LINUX_ALSA) return AlsaSequencerOutput::open(systemAlsaCalls(), clientName_, device);
         const std::uint32_t result = openNamed(*port, device, "out");
         if (result != kResultOk) return {nullptr, result};
         if (error->take()) return {nullptr, kResultError};
@@ -263,15 +277,12 @@ Opened<MidiOutConnection> RtMidiBackend::openOutput(const std::string& device) {
 }
 
 Opened<MidiInConnection> RtMidiBackend::openInput(const std::string& device, MidiReceiver receiver) {
+    // Everything we receive on the ALSA sequencer comes through a client of our own.
+    if (alsaPorts_) {
+        if (!listed(alsaPorts_->inputs(), device)) return {nullptr, kResultBadDeviceId};
+        return AlsaSequencerInput::open(systemAlsaCalls(), clientName_, device, std::move(receiver));
+    }
     try {
-        // Everything we receive on the ALSA sequencer comes through a client of our own.
-        if (api_ == RtMidi::LINUX_ALSA) {
-            ErrorFlag error;
-            RtMidiIn port(api_, clientName_);
-            port.setErrorCallback(&ErrorFlag::callback, &error);
-            if (!portNumber(port, device)) return {nullptr, kResultBadDeviceId};
-            return AlsaSequencerInput::open(systemAlsaCalls(), clientName_, device, std::move(receiver));
-        }
         auto connection = std::make_unique<RtMidiInConnection>(std::move(receiver));
         const std::uint32_t result = connection->open(api_, clientName_, device);
         if (result != kResultOk) return {nullptr, result};

@@ -387,6 +387,22 @@ independent-amp)
     sim_pid=""
     expect_received "$work/fw.syx"
     ;;
+unplugged)
+    # The amp's ports gone in the middle of a handshake upload (on receiving packet 3 of 12): the
+    # upload ends as failed because its output went away, saying so, and sends nothing more; not as
+    # an amp that stopped answering, after its reply time. With --all too, where every amp's engine
+    # hears of it through the one device watch of the run.
+    "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 12 --data-length 100
+    for all in "" --all; do
+        start_sim --revision 02.80 --vanish-at-packet 2
+        if [ -n "$all" ]; then upload "$work/fw.syx" --all --yes; else upload "$work/fw.syx" --out "$out_port" --in "$in_port"; fi
+        expect_status 1
+        expect "$result | .outcome == \"failed\" and .failure == \"port-gone\" and .exit == 1"
+        expect 'any(.[]; .event == "message" and (.text | startswith("The amp'"'"'s MIDI port went away")))'
+        stop_sim
+        [ "$(packets_received)" -eq 3 ] || fail "${all:-one amp}: the amp took $(packets_received) packets, not 3"
+    done
+    ;;
 ctrl-c)
     # Ctrl-C (SIGINT) mid-upload: the packet in flight finishes, nothing more is sent, exit 3.
     "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 12 --data-length 100

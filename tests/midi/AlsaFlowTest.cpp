@@ -62,11 +62,13 @@ std::chrono::steady_clock::time_point deadlineFor(const std::shared_ptr<AlsaKern
 }
 
 TEST(AlsaFlow, CardPortsTakeBigBlocksWholeWhateverTheirSpeedAndBuffer) {
-    // The cable's rate, a USB link, a small buffer, and an interface a little slower than the cable,
-    // which needs longer than a 1 MiB block's time on the cable: a card that keeps taking bytes is
-    // given the time it takes.
+    // The cable's rate, a USB link (also one read so slowly that its driver takes bytes between
+    // showing its count and its buffer, read after read: the sum looks short), a small buffer, and an
+    // interface a little slower than the cable, which needs longer than a 1 MiB block's time on the
+    // cable: a card that keeps taking bytes is given the time it takes.
     const std::vector<AlsaKernelModel::CardPort> cards{{.bytesPerSecond = 3125},
                                                        {.bytesPerSecond = 1'000'000},
+                                                       {.bytesPerSecond = 1'000'000, .statusReadLasts = std::chrono::microseconds(100)},
                                                        {.bytesPerSecond = 3125, .bufferSize = 512},
                                                        {.bytesPerSecond = 3000}};
     for (const auto& card : cards) {

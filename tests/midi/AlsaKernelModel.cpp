@@ -543,6 +543,7 @@ std::optional<std::string> AlsaKernelModel::readFile(const std::string& path) {
         if (path != "/proc/asound/card" + std::to_string(port->cardNumber) + "/midi0") continue;
         std::string text =
             port->plainName + "\n\nOutput 0\n  Tx bytes     : " + std::to_string(port->tx) + "\n";
+        advance(port->cardOptions.statusReadLasts);
         // Only an open substream shows its buffer; the connection is what opens it.
         if (!port->subscribers.empty()) {
             text += "  Owner PID    : 4242\n  Mode         : native\n  Buffer size  : " +

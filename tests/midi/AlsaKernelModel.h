@@ -46,6 +46,9 @@ public:
         // What the driver holds in its transfers: seven USB MIDI transfers of 48 bytes.
         std::size_t driverHolds = 336;
         bool statusInProc = true;  // false: /proc shows nothing (no proc file system)
+        // How long a read of its status takes between showing the driver's count and showing the
+        // buffer: a slow reader (an emulated machine) sees the driver take bytes meanwhile.
+        std::chrono::nanoseconds statusReadLasts{0};
     };
     struct SoftwarePort {
         std::string name = "KALDO Amp Sim In";
