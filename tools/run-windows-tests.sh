@@ -110,13 +110,18 @@ echo "windows: main window and wizard laid out as on Linux, and no MIDI devices 
 program=$!
 for _ in $(seq 120); do
     windows="$(xwininfo -root -tree)"
-    grep -q '"Kaldo Updater v2.83"' <<<"$windows" && grep -q '"Welcome!"' <<<"$windows" && break
+    grep -q '"Kaldo Updater v' <<<"$windows" && grep -q '"Welcome!"' <<<"$windows" && break
     sleep 0.5
 done
 grep -q '"Welcome!"' <<<"$windows" || { echo "windows: kaldo-updater.exe did not open its windows" >&2; exit 1; }
 sleep 2
 import -window root "$shots/kaldo-updater-under-wine.png"
 "$wine" taskkill /IM kaldo-updater.exe >/dev/null
+for _ in $(seq 60); do kill -0 "$program" 2>/dev/null || break; sleep 0.5; done
+if kill -0 "$program" 2>/dev/null; then
+    echo "windows: kaldo-updater.exe did not close when asked to" >&2
+    exit 1
+fi
 wait "$program" || { echo "windows: kaldo-updater.exe did not end well when closed" >&2; exit 1; }
 settings="$(find "$WINEPREFIX/drive_c/users" -path '*/AppData/Roaming/KaldoUpdater/kaldo-updater.INI')"
 [ -n "$settings" ] || { echo "windows: no settings in %APPDATA%\\KaldoUpdater" >&2; exit 1; }
