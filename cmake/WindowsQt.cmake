@@ -19,6 +19,18 @@ if(NOT EXISTS "${KALDO_QT_MINGW}/lib/cmake/Qt6/Qt6Config.cmake")
   message(FATAL_ERROR "KALDO_QT_MINGW (${KALDO_QT_MINGW}) holds no Qt 6")
 endif()
 
+# Another Qt than the one the last configure found: forget where its packages were, or the build would
+# mix the two.
+string(FIND "${Qt6_DIR}" "${KALDO_QT_MINGW}/" _kaldo_qt_at)
+if(Qt6_DIR AND NOT _kaldo_qt_at EQUAL 0)
+  get_cmake_property(_kaldo_cached CACHE_VARIABLES)
+  foreach(variable IN LISTS _kaldo_cached)
+    if(variable MATCHES "^Qt6.*_DIR$")
+      unset(${variable} CACHE)
+    endif()
+  endforeach()
+endif()
+
 # The toolchain looks for the target's libraries only in its root folders: Qt's is one more. Qt's own
 # build tools (moc, rcc, uic) are the build machine's.
 list(APPEND CMAKE_FIND_ROOT_PATH ${KALDO_QT_MINGW})
