@@ -22,6 +22,7 @@
 #include "PictureLabel.h"
 #include "Pictures.h"
 #include "RunLog.h"
+#include "SystemMidi.h"
 #include "SystemSleepGuard.h"
 #include "TCGauge.h"
 #include "TForm3.h"
@@ -56,8 +57,6 @@ const char* const kStopQuestion =
     "An upload is running. Stopping now leaves the amp without working firmware until you update it again. "
     "Stop the upload?";
 const char* const kNoDevices = "No MIDI devices found";
-const char* const kNoDevicesHint =
-    "Status -> No MIDI devices found. Connect the amp (or start JACK), then Re-Check for Midi devices (F5).";
 
 // "1 MIDI output", "2 MIDI inputs".
 QString counted(int n, const char* what) { return QString("%1 MIDI %2%3").arg(n).arg(what).arg(n == 1 ? "" : "s"); }
@@ -526,9 +525,11 @@ void TForm1::showDeviceChange(const midi::MidiSelection::DeviceChange& change) {
 void TForm1::showDeviceCounts() {
     const int outputs = static_cast<int>(selection->outItems().size()) - 1;
     const int inputs = static_cast<int>(selection->inItems().size()) - 1;
-    StatusBar2->setText(3, outputs == 0 && inputs == 0 ? QString(kNoDevicesHint)
-                                                       : "Status -> Found " + counted(outputs, "output") + " and " +
-                                                             counted(inputs, "input") + ".");
+    StatusBar2->setText(
+        3, outputs == 0 && inputs == 0
+               ? "Status -> No MIDI devices found. " + qs(midi::noDevicesAdvice()) +
+                     ", then Re-Check for Midi devices (F5)."
+               : "Status -> Found " + counted(outputs, "output") + " and " + counted(inputs, "input") + ".");
 }
 
 void TForm1::FindAmp1Click() { findTheAmp(true); }
