@@ -9,9 +9,9 @@
 # desktop program and the widget tests too, and the desktop is tried as a user would, on Xvfb: the main
 # window and the wizard's first page are laid out as on Linux (kaldo_window_layout on both, within a
 # few pixels), they say that there are no MIDI devices, and kaldo-updater.exe from the zip opens both
-# windows, closes when told to, and keeps its settings in %APPDATA%\KaldoUpdater. Pictures of both
-# platforms' windows are left in build/mingw/screenshots/. Without Qt, one line says that this was
-# skipped and why.
+# windows, closes when told to, and keeps its settings and its log in %APPDATA%\KaldoUpdater. Pictures
+# of both platforms' windows are left in build/mingw/screenshots/. Without Qt, one line says that this
+# was skipped and why.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh windows
@@ -124,8 +124,10 @@ if kill -0 "$program" 2>/dev/null; then
     exit 1
 fi
 wait "$program" || { echo "windows: kaldo-updater.exe did not end well when closed" >&2; exit 1; }
-settings="$(find "$WINEPREFIX/drive_c/users" -path '*/AppData/Roaming/KaldoUpdater/kaldo-updater.INI')"
-[ -n "$settings" ] || { echo "windows: no settings in %APPDATA%\\KaldoUpdater" >&2; exit 1; }
+for kept in kaldo-updater.INI kaldo-updater.log; do
+    [ -n "$(find "$WINEPREFIX/drive_c/users" -path "*/AppData/Roaming/KaldoUpdater/$kept")" ] ||
+        { echo "windows: no $kept in %APPDATA%\\KaldoUpdater" >&2; exit 1; }
+done
 if [ -n "$(find "$unzipped" -iname '*.ini')" ]; then
     echo "windows: kaldo-updater.exe wrote its settings beside itself" >&2
     exit 1
