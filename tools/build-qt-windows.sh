@@ -9,7 +9,8 @@
 #
 # Installs into KALDO_QT_MINGW (default ~/.cache/kaldo/qt-mingw-6.4.2, outside the tree) and does
 # nothing when that folder already holds a finished build of this version. Source and build go into a
-# temporary folder, removed at the end. About 45 minutes on 2 cores.
+# temporary folder, removed at the end. About 3 hours on 2 cores shared with other builds, at the
+# lowest priority (1,034 build steps).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/qt-windows.sh
