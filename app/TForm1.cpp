@@ -1,10 +1,8 @@
 #include "TForm1.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
-#include <QInputDialog>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -13,7 +11,8 @@
 #include <QShortcut>
 
 #include "AboutBox.h"
-#include "BackendDetectionLine.h"
+#include "AmpFinder.h"
+#include "DeviceMenus.h"
 #include "DiagnosticsWindow.h"
 #include "DrawnButton.h"
 #include "LampLayout.h"
@@ -22,7 +21,7 @@
 #include "PictureLabel.h"
 #include "Pictures.h"
 #include "RunLog.h"
-#include "SystemMidi.h"
+#include "StopQuestion.h"
 #include "SystemSleepGuard.h"
 #include "TCGauge.h"
 #include "TForm3.h"
@@ -53,19 +52,6 @@ void setTextColour(QLabel* label, const QColor& colour) {
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
-const char* const kStopQuestion =
-    "An upload is running. Stopping now leaves the amp without working firmware until you update it again. "
-    "Stop the upload?";
-const char* const kNoDevices = "No MIDI devices found";
-
-// "1 MIDI output", "2 MIDI inputs".
-QString counted(int n, const char* what) { return QString("%1 MIDI %2%3").arg(n).arg(what).arg(n == 1 ? "" : "s"); }
-
-// The question before leaving mid-upload was answered with "Stop".
-bool answeredStop(QMessageBox* box) {
-    return box->clickedButton() && box->buttonRole(box->clickedButton()) == QMessageBox::DestructiveRole;
-}
-
 // Any other control of the window, as the ring collection sees it: its class name without our
 // namespace, and the Tag the design gave it.
 class ChildControl : public PanelControl {
@@ -93,7 +79,8 @@ TForm1::TForm1(const Environment& env)
       clock_(env.clock),
       settings_(env.settings),
       midi_(env.midi),
-      runLog_(std::make_unique<RunLog>()) {
+      runLog_(std::make_unique<RunLog>()),
+      stopQuestion_(new StopQuestion(this)) {
     setWindowTitle("Kaldo Updater v2.83");
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     BlockSenderFactory* senders = env.senders;
@@ -126,20 +113,23 @@ TForm1::TForm1(const Environment& env)
     buildLamps();
     buildMenus();
     diagnostics = new DiagnosticsWindow(this, runLog_->path());
+    deviceMenus_ = std::make_unique<DeviceMenus>(Out1, In1, *selection, midi_, *updater, *StatusBar2, diagnostics);
+    ampFinder_ = std::make_unique<AmpFinder>(this, *this, clock_, midi_, *selection, *updater, FindAmp1,
+                                             [this](bool enabled) { setCommandsEnabled(enabled); });
     connect(diagnostics->Button4, &QPushButton::clicked, this, [this] {
         selection->Button4Click();
-        renderDeviceMenus();
+        deviceMenus_->render();
     });
     connect(diagnostics->Button9, &QPushButton::clicked, this, [this] {
         selection->Button9Click();
-        renderDeviceMenus();
+        deviceMenus_->render();
     });
     Timer2.setInterval(250);
     Timer2.setSingleShot(true);
     Timer3.setInterval(500);
     connect(&Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
     connect(&Timer3, &QTimer::timeout, this, &TForm1::Timer3Timer);
-    // Escape works the cancel button while it is shown, as a click on it would.
+    // Escape works the cancel button while it is shown, as a click on it would: it asks first.
     connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, this, [this] {
         if (!Label1->isVisible()) return;
         CancelMouseDown();
@@ -171,20 +161,14 @@ TForm1::TForm1(const Environment& env)
     shows.init_leds(children);
 
     // 3. the device menus, both on "None"
-    selection->onChanged = [this] { renderDeviceMenus(); };
-    selection->populateMidiSelect();
-    renderDeviceMenus();
-    // With no device at all the status row says so at once, and what to do.
-    if (selection->outItems().size() == 1 && selection->inItems().size() == 1) showDeviceCounts();
-    // Devices coming and going: the system says so, nothing polls.
-    watchDevices();
+    deviceMenus_->listDevices();
 
     // 4 to 10. the settings and the remembered firmware file
     readSettings();
 }
 
 TForm1::~TForm1() {
-    deviceWatch_.reset();
+    deviceMenus_->stopWatching();
     // The input's handler reaches the engine: no reply may arrive once the engine is gone.
     MidiIn1.SetUsing(false);
     MidiOut1.SetUsing(false);
@@ -240,10 +224,12 @@ void TForm1::buildControls() {
     Label1 = new PictureLabel("Push to Cancel", client_);
     Label1->setObjectName("Label1");
     Label1->setGeometry(334, 108, 40, 39);
-    Label1->setFont(designFont(11, true, true));  // "Cancel" must fit the 40-pixel width
+    Label1->setFont(designFont(9, true, true));  // two lines inside the round plate
     Label1->setAlignment(Qt::AlignCenter);
     Label1->setWordWrap(true);
-    setTextColour(Label1, Qt::black);
+    // It lies on the middle knob's cap: white on a red round plate the size of the cap reads on any
+    // part of the knob, where black text on its grey did not.
+    Label1->setStyleSheet("color: white; background: rgb(170, 30, 25); border-radius: 19px;");
     Label1->setFocusPolicy(Qt::TabFocus);  // the cancel button, for the keyboard
     Label1->hide();
     new drawn::FocusRing(Label1, Image2->geometry());
@@ -314,11 +300,6 @@ void TForm1::buildMenus() {
     Midi1 = menuBar()->addMenu("&Midi");
     Out1 = Midi1->addMenu("Out");
     In1 = Midi1->addMenu("In");
-    outGroup_ = new QActionGroup(this);
-    inGroup_ = new QActionGroup(this);
-    noOutDevices_ = Out1->addAction(kNoDevices);
-    noInDevices_ = In1->addAction(kNoDevices);
-    for (QAction* line : {noOutDevices_, noInDevices_}) line->setEnabled(false);
     ReCheckforMididevices1 = Midi1->addAction("Re-Check for Midi devices");
     ReCheckforMididevices1->setShortcut(QKeySequence(Qt::Key_F5));
     TestMidiConnection1 = Midi1->addAction("Test Connection");
@@ -338,6 +319,8 @@ void TForm1::buildMenus() {
     UploadCode1 = Run1->addAction("Upload Code");
     UploadCode1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
     connect(UploadCode1, &QAction::triggered, this, &TForm1::Button2Click);
+    UpdateWizard1 = Run1->addAction("Update &Wizard");
+    connect(UpdateWizard1, &QAction::triggered, this, &TForm1::UpdateWizard1Click);
 
     Help1 = menuBar()->addMenu("&Help");
     About1 = Help1->addAction("About KALDO Updater");
@@ -345,64 +328,11 @@ void TForm1::buildMenus() {
             [this] { showAbout(this, QString::fromStdString(settings_.path().string()), logFilePath()); });
 }
 
-void TForm1::renderDeviceMenus() {
-    syncDeviceMenu(Out1, outGroup_, noOutDevices_, selection->outItems());
-    syncDeviceMenu(In1, inGroup_, noInDevices_, selection->inItems());
-    diagnostics->Label4->setText(qs(selection->Label4().empty() ? "?" : selection->Label4()));
-    diagnostics->Label5->setText(qs(selection->Label5().empty() ? "?" : selection->Label5()));
-}
-
-// Brings a submenu in line with the selection's items. Items are updated in place and surplus ones
-// deleted later, because this runs inside the click handler of one of them. The line saying that
-// there are no devices stays last and shows only while "None" is alone.
-void TForm1::syncDeviceMenu(QMenu* menu, QActionGroup* group, QAction* noDevices,
-                            const std::vector<midi::MidiMenuItem>& items) {
-    QList<QAction*> actions = menu->actions();
-    actions.removeOne(noDevices);
-    while (actions.size() > static_cast<qsizetype>(items.size())) {
-        QAction* surplus = actions.takeLast();
-        menu->removeAction(surplus);
-        group->removeAction(surplus);
-        surplus->deleteLater();
-    }
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        QAction* item;
-        if (i < static_cast<std::size_t>(actions.size())) {
-            item = actions[static_cast<qsizetype>(i)];
-        } else {
-            item = new QAction(menu);
-            menu->insertAction(noDevices, item);
-            item->setCheckable(true);
-            group->addAction(item);
-            connect(item, &QAction::triggered, this, [this, menu, item] { deviceItemClicked(menu, item); });
-            if (i == 0) {  // "None", the default item
-                QFont bold = item->font();
-                bold.setBold(true);
-                item->setFont(bold);
-            }
-        }
-        QString caption = qs(items[i].caption);
-        item->setText(caption.replace('&', "&&"));  // device names are not accelerators
-        item->setData(items[i].tag);
-        item->setChecked(items[i].checked);
-    }
-    noDevices->setVisible(items.size() == 1);
-}
-
-void TForm1::deviceItemClicked(QMenu* menu, QAction* item) {
-    const int index = static_cast<int>(menu->actions().indexOf(item));
-    // While an upload holds the ports they must not change under it: the click is undone.
-    if (index >= 0 && !updater->devicesLocked()) {
-        if (menu == Out1)
-            selection->Dev1Click(index);
-        else
-            selection->NoneInClick(index);
-    }
-    renderDeviceMenus();
-}
-
+// Also the ways into the wizard: opened during an upload, it would lie over the progress and the
+// cancel button and offer steps that cannot run.
 void TForm1::setCommandsEnabled(bool enabled) {
-    for (QAction* a : {Firmware1, ReCheckforMididevices1, TestMidiConnection1, FindAmp1, UploadCode1})
+    for (QAction* a : {Firmware1, ReCheckforMididevices1, TestMidiConnection1, FindAmp1, UploadCode1, StartupHelp1,
+                       UpdateWizard1})
         a->setEnabled(enabled);
     Out1->setEnabled(enabled);
     In1->setEnabled(enabled);
@@ -415,7 +345,7 @@ void TForm1::setStatus1(int panel, const std::string& text) { StatusBar1->setTex
 void TForm1::setStatus2(int panel, const std::string& text) { StatusBar2->setText(panel, qs(text)); }
 
 Answer TForm1::messageBox(const std::string& text, const std::string& caption, Buttons buttons) {
-    dismissStopQuestion();
+    stopQuestion_->dismiss();
     QMessageBox box(QMessageBox::NoIcon, qs(caption), qs(text),
                     buttons == Buttons::Ok ? QMessageBox::Ok : QMessageBox::Ok | QMessageBox::Cancel, this);
     return box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
@@ -445,17 +375,17 @@ void TForm1::setCancelLabelVisible(bool visible) {
 void TForm1::setCancelPictureVisible(bool visible) { Image2->setVisible(visible); }
 
 void TForm1::dialogMessage(const std::string& text) {
-    dismissStopQuestion();
+    stopQuestion_->dismiss();
     Form5_->dialogMessage(qs(text));
 }
 
 bool TForm1::dialogQuestion(const std::string& text) {
-    dismissStopQuestion();
+    stopQuestion_->dismiss();
     return Form5_->dialogQuestion(qs(text));
 }
 
 void TForm1::dialogPortSelection(const std::string& text, bool confirm) {
-    dismissStopQuestion();
+    stopQuestion_->dismiss();
     Form5_->dialogPortSelection(qs(text), confirm);
 }
 
@@ -491,91 +421,21 @@ void TForm1::StartupHelp1Click() {
     // The action has already toggled its check mark: that is the new first-time flag.
     const bool firstTime = StartupHelp1->isChecked();
     settings_.writeFirstTime(firstTime);
-    if (firstTime) Form3_->showWizard();
+    if (firstTime && !updater->uploadRunning()) Form3_->showWizard();
+}
+
+void TForm1::UpdateWizard1Click() {
+    if (!updater->uploadRunning()) Form3_->showWizard();
 }
 
 void TForm1::ReCheckforMididevices1Click() {
     if (updater->uploadRunning()) return;
-    selection->ReCheckforMididevices();
-    renderDeviceMenus();
-    showDeviceCounts();
-    watchDevices();  // a MIDI system that started after the program is watched from now on
-}
-
-void TForm1::watchDevices() {
-    if (deviceWatch_) return;
-    deviceWatch_ = midi_->watchDevices(
-        [this] { QMetaObject::invokeMethod(this, &TForm1::devicesChanged, Qt::QueuedConnection); });
-}
-
-void TForm1::devicesChanged() { showDeviceChange(selection->devicesChanged(updater->devicesLocked())); }
-
-void TForm1::showDeviceChange(const midi::MidiSelection::DeviceChange& change) {
-    // During an upload the engine ends it and says why; otherwise the status row says what went.
-    if (!change.outputGone.empty() && updater->uploadRunning()) {
-        updater->outputPortGone();
-    } else if (!change.outputGone.empty()) {
-        setStatus2(3, "Status -> The MIDI output \"" + change.outputGone + "\" went away: Midi > Out is back on None.");
-    } else if (!change.inputGone.empty() && !updater->uploadRunning()) {
-        setStatus2(3, "Status -> The MIDI input \"" + change.inputGone + "\" went away: Midi > In is back on None.");
-    }
-}
-
-// What a look for devices found, in the status row: the counts, or what to connect or start.
-void TForm1::showDeviceCounts() {
-    const int outputs = static_cast<int>(selection->outItems().size()) - 1;
-    const int inputs = static_cast<int>(selection->inItems().size()) - 1;
-    StatusBar2->setText(
-        3, outputs == 0 && inputs == 0
-               ? "Status -> No MIDI devices found. " + qs(midi::noDevicesAdvice()) +
-                     ", then Re-Check for Midi devices (F5)."
-               : "Status -> Found " + counted(outputs, "output") + " and " + counted(inputs, "input") + ".");
+    deviceMenus_->recheck();
 }
 
 void TForm1::FindAmp1Click() { findTheAmp(true); }
 
-std::optional<FoundAmp> TForm1::findTheAmp(bool tellFound) {
-    if (updater->uploadRunning() || !FindAmp1->isEnabled()) return std::nullopt;
-    setCommandsEnabled(false);
-    setStatus2(3, "Status -> Looking for the amp on every MIDI port...");
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    Detection found;
-    {
-        midi::BackendDetectionLine line(midi_);
-        found = detectAmps(line, clock_);
-    }
-    QApplication::restoreOverrideCursor();
-    setCommandsEnabled(true);
-
-    std::optional<FoundAmp> amp;
-    if (found.amps.size() == 1) amp = found.amps.front();
-    if (found.amps.empty()) {
-        setStatus2(3, "Status -> No amp answered.");
-        messageBox("No amp answered. Check that the amp is switched on, that its USB cable is plugged in (or "
-                   "both MIDI cables: the amp's MIDI out to the computer's MIDI in, and back), and that a USB amp "
-                   "is in its USB MIDI mode. Then try again.",
-                   "Find Amp", Buttons::Ok);
-        return std::nullopt;
-    }
-    if (found.amps.size() > 1) {
-        QStringList choices;
-        for (const FoundAmp& a : found.amps) {
-            choices << qs(a.out.name + " / " + a.in.name + ", version " + a.versionText);
-        }
-        bool picked = false;
-        const QString choice = QInputDialog::getItem(
-            this, "Find Amp", QString("%1 amps answered. Which one do you want to update?").arg(found.amps.size()),
-            choices, 0, false, &picked);
-        if (!picked) return std::nullopt;
-        amp = found.amps.at(static_cast<std::size_t>(choices.indexOf(choice)));
-    }
-    selection->selectByName(amp->out.name, amp->in.name);
-    if (!selection->outPortReady || !selection->inPortReady) return std::nullopt;  // it said why
-    const std::string text = "Found the amp on " + amp->out.name + " / " + amp->in.name + ", version " + amp->versionText;
-    setStatus2(3, "Status -> " + text);
-    if (tellFound) messageBox(text, "Find Amp", Buttons::Ok);
-    return amp;
-}
+std::optional<FoundAmp> TForm1::findTheAmp(bool tellFound) { return ampFinder_->find(tellFound); }
 
 void TForm1::TestMidiConnection1Click() {
     if (updater->uploadRunning()) return;
@@ -590,11 +450,13 @@ void TForm1::TestMidiConnection1Click() {
 void TForm1::Button2Click() {
     if (updater->uploadRunning()) return;
     setCommandsEnabled(false);
+    const bool portsOpen = link_.outPortReady();
     lastUpload_ = updater->Button2Click();
     // An upload that ended while the user was asked whether to stop it needs no answer any more.
-    dismissStopQuestion();
+    stopQuestion_->dismiss();
     setCommandsEnabled(true);
-    showDeviceChange(selection->relistIfPending());
+    deviceMenus_->relistAfterUpload(portsOpen && !link_.outPortReady() &&
+                                    lastUpload_.outcome != UploadOutcome::Completed);
     // The window was closed while the upload ran: its close handler waited for the upload to stop.
     if (closePending_) FormClose();
 }
@@ -608,12 +470,17 @@ void TForm1::Timer3Timer() { Label3->setVisible(!Label3->isVisible()); }
 
 void TForm1::CancelMouseDown() { updater->CancelMouseDown(); }
 
-void TForm1::CancelMouseUp() { updater->CancelMouseUp(); }
+// The cancel button asks before it stops the upload; the upload goes on meanwhile, and the button
+// stays for another try when the answer is to keep uploading.
+void TForm1::CancelMouseUp() {
+    if (!updater->uploadRunning()) return;
+    stopQuestion_->ask([this] { updater->CancelMouseUp(); }, [this] { setCancelPictureVisible(false); });
+}
 
 void TForm1::FormClose() {
     if (closeHandled_) return;
     closeHandled_ = true;
-    deviceWatch_.reset();
+    deviceMenus_->stopWatching();
     MidiOut1.SetUsing(false);
     MidiIn1.SetUsing(false);
     ClosingSettings values;
@@ -628,32 +495,6 @@ void TForm1::FormClose() {
     emit closed();
 }
 
-// Leaving mid-upload asks first; the question does not hold the upload up, which goes on while it
-// is open. Keep uploading is the default, and the answer to Escape.
-QMessageBox* TForm1::makeStopQuestion() {
-    auto* box = new QMessageBox(QMessageBox::Warning, "Status", kStopQuestion, QMessageBox::NoButton, this);
-    box->addButton("Stop", QMessageBox::DestructiveRole);
-    QPushButton* keep = box->addButton("Keep uploading", QMessageBox::RejectRole);
-    box->setDefaultButton(keep);
-    box->setEscapeButton(keep);
-    return box;
-}
-
-void TForm1::askToStopUpload() {
-    if (stopQuestion_) {
-        stopQuestion_->raise();
-        return;
-    }
-    stopQuestion_ = makeStopQuestion();
-    stopQuestion_->setAttribute(Qt::WA_DeleteOnClose);
-    QMessageBox* box = stopQuestion_;
-    connect(box, &QMessageBox::finished, this, [this, box] {
-        stopQuestion_.clear();
-        if (answeredStop(box)) stopUploadAndClose();
-    });
-    box->open();
-}
-
 void TForm1::stopUploadAndClose() {
     if (!updater->uploadRunning()) return;
     closePending_ = true;
@@ -661,18 +502,12 @@ void TForm1::stopUploadAndClose() {
     close();
 }
 
-void TForm1::dismissStopQuestion() {
-    if (stopQuestion_) stopQuestion_->done(QMessageBox::Rejected);
-}
+QMessageBox* TForm1::stopQuestion() const { return stopQuestion_->box(); }
 
 bool TForm1::sessionMayEnd(bool userCanAnswer) {
     if (!updater->uploadRunning()) return true;
     // Nobody to ask: the amp is better served by an upload that finishes.
-    if (!userCanAnswer) return false;
-    dismissStopQuestion();
-    std::unique_ptr<QMessageBox> box(makeStopQuestion());
-    box->exec();
-    if (!answeredStop(box.get())) return false;
+    if (!userCanAnswer || !stopQuestion_->askAndWait()) return false;
     stopUploadAndClose();
     return true;
 }
@@ -691,7 +526,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     // handler runs when it has stopped, so the ports are not closed under the sender thread.
     if (updater->uploadRunning() && !closePending_) {
         event->ignore();
-        askToStopUpload();
+        stopQuestion_->ask([this] { stopUploadAndClose(); });
         return;
     }
     event->accept();

@@ -2,11 +2,9 @@
 // The main window: the front panel with its 36 lamps, the two status rows, the gauge, the cancel
 // button, the blinking warning and the menus. It owns the MIDI ports, the device selection, the rings
 // and the engine, and is the desktop program's UpdaterUi: the engine shows everything through it.
-#include <QActionGroup>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMessageBox>
-#include <QPointer>
 #include <QTimer>
 #include <memory>
 #include <optional>
@@ -30,11 +28,14 @@ class QLabel;
 
 namespace kaldo {
 
+class AmpFinder;
+class DeviceMenus;
 class DiagnosticsWindow;
 class MainWindowHost;
 class WizardHost;
 class PictureLabel;
 class RunLog;
+class StopQuestion;
 class TCGauge;
 class TForm3;
 class TForm4;
@@ -101,6 +102,7 @@ public:
     QAction* Diagnostics1;  // our addition: opens the diagnostics window
     QMenu* Run1;
     QAction* UploadCode1;
+    QAction* UpdateWizard1;  // our addition: opens the wizard
     QMenu* Help1;         // our addition
     QAction* About1;      // "About KALDO Updater"
 
@@ -144,16 +146,16 @@ public:
     void Firmware1Click();
     void Exit1Click();
     void StartupHelp1Click();
+    void UpdateWizard1Click();
     void ReCheckforMididevices1Click();
     void TestMidiConnection1Click();
     void FindAmp1Click();
-    // Looks for the amp on every MIDI port, the window live, and selects the ports of the one that
-    // answers (the user picks when several do), as picking them by hand would. Says so when none or
-    // several answered; with tellFound also when one did. The chosen amp, when its ports opened.
+    // "Find Amp", for the wizard too (AmpFinder::find).
     std::optional<FoundAmp> findTheAmp(bool tellFound);
     void Button2Click();
     void Timer2Timer();
     void Timer3Timer();
+    // The cancel button (Image2, Label1): pressed, and released, which asks before the upload stops.
     void CancelMouseDown();
     void CancelMouseUp();
     // The close handler: closes both ports and saves the settings.
@@ -163,8 +165,8 @@ public:
     // whether to stop it (when the session lets us ask): true when the upload is asked to stop, false
     // when it must go on and the session should wait.
     bool sessionMayEnd(bool userCanAnswer);
-    // The question asked before leaving mid-upload, while it is open.
-    QMessageBox* stopQuestion() const { return stopQuestion_; }
+    // The question asked before an upload is stopped (leaving, or its cancel button), while it is open.
+    QMessageBox* stopQuestion() const;
 
 signals:
     // The window has closed and its close handler has run: the program may end.
@@ -179,21 +181,8 @@ private:
     void buildLamps();
     void buildMenus();
     void readSettings();
-    void renderDeviceMenus();
-    void syncDeviceMenu(QMenu* menu, QActionGroup* group, QAction* noDevices,
-                        const std::vector<midi::MidiMenuItem>& items);
-    void deviceItemClicked(QMenu* menu, QAction* item);
     void setCommandsEnabled(bool enabled);
-    // Device changes: the system's watch, started when there is a system to watch; its word, on the
-    // window thread; and what the user is told of it.
-    void watchDevices();
-    void devicesChanged();
-    void showDeviceChange(const midi::MidiSelection::DeviceChange& change);
-    void showDeviceCounts();
-    QMessageBox* makeStopQuestion();
-    void askToStopUpload();
     void stopUploadAndClose();
-    void dismissStopQuestion();
 
     Clock& clock_;
     Settings settings_;
@@ -203,18 +192,15 @@ private:
     std::unique_ptr<midi::SelectedMidiLink> selectedLink_;
     std::unique_ptr<MainWindowHost> host_;
     QWidget* client_;
-    QActionGroup* outGroup_;
-    QActionGroup* inGroup_;
     std::shared_ptr<midi::MidiBackend> midi_;
-    std::unique_ptr<midi::DeviceWatch> deviceWatch_;
-    QAction* noOutDevices_;  // the disabled "No MIDI devices found" line under "None"
-    QAction* noInDevices_;
+    std::unique_ptr<DeviceMenus> deviceMenus_;
+    std::unique_ptr<AmpFinder> ampFinder_;
     std::unique_ptr<RunLog> runLog_;
     TForm3* Form3_ = nullptr;
     TForm4* Form4_ = nullptr;
     TForm5* Form5_ = nullptr;
     UploadResult lastUpload_;
-    QPointer<QMessageBox> stopQuestion_;
+    StopQuestion* stopQuestion_;
     bool shownOnce_ = false;
     bool closePending_ = false;
     bool closeHandled_ = false;

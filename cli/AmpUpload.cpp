@@ -21,7 +21,8 @@ namespace {
 
 // How long the amp is given to answer an Identity Request: the confirmation dialog's time-out.
 constexpr int kIdentityWaitMs = 5000;
-// Within that time the request is repeated this often.
+// Within that time the request is repeated this often: a request sent while a fresh connection
+// settles, or before an amp's MIDI is up a moment after its USB, goes unheard.
 constexpr int kIdentityRepeatMs = 1000;
 // How long --confirm waits for the amp's ports to come back after the upload (a power cycle by hand).
 constexpr int kPortsBackWaitMs = 60000;
@@ -304,7 +305,6 @@ bool AmpUpload::learnAmpVersion() {
         const std::int64_t now = clock_.nowMs();
         if (now >= deadline) break;
         if (now >= nextRequest) {
-            // A request sent while a fresh connection settles can be lost on the way: ask again.
             link_.sysEx(kIdentityRequest.data(), kIdentityRequest.size());
             nextRequest = now + kIdentityRepeatMs;
         }
@@ -354,7 +354,9 @@ void AmpUpload::onCtrlC() {
 }
 
 // The confirmation dialog's check (port selection with confirmation), once the amp's ports are
-// back: three Identity Requests, one time-out, and the reported revision against the file's.
+// back: Identity Requests within one time-out, and the reported revision against the file's. An amp
+// whose MIDI comes up a moment after its USB does not hear the first requests, so they are repeated
+// every second until the time-out.
 std::optional<bool> AmpUpload::confirmRevision(Ending& ending) {
     ui_.event(JsonObject().addString("event", "note").addString("text", "waiting for the amp's ports"),
               "Waiting for the amp's MIDI ports to come back...");
@@ -377,13 +379,15 @@ std::optional<bool> AmpUpload::confirmRevision(Ending& ending) {
 
     ReplyState& replies = updater_.replies;
     replies.clearReplyCode();
-    updater_.initTimeout(5000);
+    updater_.initTimeout(kIdentityWaitMs);
     for (int i = 0; i < 3; ++i) link_.sysEx(kIdentityRequest.data(), kIdentityRequest.size());
+    std::int64_t nextRequest = clock_.nowMs() + kIdentityRepeatMs;
     while (!replies.take({kReplyIdentity})) {
         clock_.pump();
         if (updater_.timeoutCheck()) {
             updater_.resetCodeUpload();
             ui_.messageBox("An Error occurred. Try again.", "Status", Buttons::Ok);
+            ending.error = "The amp did not answer after the upload, so its new revision was not confirmed.";
             return false;
         }
         if (InterruptWatch::interrupted()) {
@@ -391,9 +395,15 @@ std::optional<bool> AmpUpload::confirmRevision(Ending& ending) {
             ending.error = "Stopped by Ctrl-C before the revision was confirmed.";
             return std::nullopt;
         }
+        if (clock_.nowMs() >= nextRequest) {
+            link_.sysEx(kIdentityRequest.data(), kIdentityRequest.size());
+            nextRequest = clock_.nowMs() + kIdentityRepeatMs;
+        }
         clock_.waitForNotify(kInterruptPollMs);
     }
     clock_.pump();
+    // The version that came with the 7E just taken: the amp's answer, not what it said before.
+    ending.answered = versionText(replies.ampVersion());
     const bool confirmed = replies.ampVersion() == updater_.loader.fileVersionUnmasked;
     if (confirmed) {
         ui_.dialogMessage("Success, new code rev is confirmed. Rock On!");
@@ -428,9 +438,8 @@ AmpSummary AmpUpload::report(const Ending& ending) {
     }
     summary.elapsedMs = ui_.uploadStartMs() > 0 ? clock_.nowMs() - ui_.uploadStartMs() : 0;
     const FirmwareLoader& loader = updater_.loader;
-    const PackedVersion amp = updater_.replies.ampVersion();
     if (ending.confirmed) {
-        summary.newRevision = amp == kNoVersion ? std::string() : versionText(amp);
+        summary.newRevision = ending.answered;
     } else if (loader.loadResult == kPacketFormat) {
         summary.newRevision = loader.versionText;
     }
@@ -446,7 +455,7 @@ AmpSummary AmpUpload::report(const Ending& ending) {
     json.addInt("elapsedMs", elapsed);
     if (ending.confirmed) {
         json.addBool("confirmed", *ending.confirmed);
-        if (amp != kNoVersion) json.addString("ampVersion", versionText(amp));
+        if (!ending.answered.empty()) json.addString("ampVersion", ending.answered);
     }
     if (!ending.error.empty()) json.addString("error", ending.error);
     json.addInt("exit", summary.exitStatus);
@@ -464,10 +473,11 @@ AmpSummary AmpUpload::report(const Ending& ending) {
     if (r.way != UploadWay::None) text += ", " + secondsText(elapsed) + ")";
     ui_.event(json, text);
     ui_.showOutcome(text);
-    if (ending.confirmed) {
+    // An amp that gave no answer has had its say in the error line: no revision it did not send.
+    if (ending.confirmed && !ending.answered.empty()) {
         ui_.say(std::string(*ending.confirmed ? "Confirmed: the amp now runs "
                                               : "Not confirmed: the amp reports ") +
-                (amp == kNoVersion ? std::string("no version") : versionText(amp)));
+                ending.answered);
     }
     return summary;
 }

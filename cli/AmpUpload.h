@@ -74,6 +74,7 @@ private:
     struct Ending {
         UploadResult upload;
         std::optional<bool> confirmed;  // set when --confirm asked the amp
+        std::string answered;           // the revision the amp gave in answer; empty when it gave none
         std::string error;              // kaldo-flash's own reason, when it stopped before the engine
         bool usage = false;
     };

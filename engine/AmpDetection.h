@@ -2,7 +2,9 @@
 // Finding the amps on the machine's MIDI: the Identity Request goes to one output at a time while
 // every input listens, and an output is paired with the input where the amp's Identity Reply (maker
 // 00 00 5A) arrives. Every device on the line answers the request (it is addressed to all), so other
-// makers' answers are listed apart and never taken for an amp. Nothing but Identity Requests is sent.
+// makers' answers are listed apart and never taken for an amp. Our own request coming back (a port
+// that echoes what it is sent, as the kernel's MIDI through port does) is no answer at all. Nothing
+// but Identity Requests is sent.
 #include <cstdint>
 #include <functional>
 #include <span>

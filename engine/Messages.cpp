@@ -28,8 +28,11 @@ bool madeByTheAmpMaker(std::span<const std::uint8_t> message, std::size_t offset
 
 }  // namespace
 
+// Only the reply (06 02): our own request (06 01) comes back from a port that echoes what it is sent
+// (the kernel's MIDI through port), and that is no device answering.
 bool isIdentityReply(std::span<const std::uint8_t> message) {
-    return message.size() > 1 && message[1] == 0x7E;
+    return message.size() > 4 && message[0] == 0xF0 && message[1] == 0x7E && message[3] == 0x06 &&
+           message[4] == 0x02;
 }
 
 std::optional<int> replyCodeOf(std::span<const std::uint8_t> message) {

@@ -47,7 +47,8 @@ struct IdentityReply {
     std::string text;  // "01.02"
 };
 
-// Any device's answer to the Identity Request: 7E at offset 1.
+// Any device's answer to the Identity Request: F0 7E, any device ID, 06 02. The request itself
+// (06 01) is never an answer.
 bool isIdentityReply(std::span<const std::uint8_t> message);
 // The status code at offset 6 of the amp's status reply (F0 00 00 5A ...); none for any other
 // maker's message, an Identity Reply, or a message too short to carry it.

@@ -37,6 +37,9 @@ constexpr const char* kAmpSilentNote = "the amp did not answer, so the firmware 
 // The ends as the status row shows them, before any message box.
 constexpr const char* kComplete = "Status -> Complete.";
 constexpr const char* kStopped = "Status -> Stopped.";
+constexpr const char* kNothingSent = "Status -> Upload cancelled: nothing was sent.";
+// Once firmware has gone out, the revision the amp reported before is no longer what it runs.
+constexpr const char* kVersionUnknown = "Version ?";
 
 // How long the amp has to answer the Identity Request that starts an upload with an input port.
 constexpr int kAskAmpMs = 2000;
@@ -44,6 +47,10 @@ constexpr int kAskAmpMs = 2000;
 constexpr int kHeaderLength = static_cast<int>(FirmwareLoader::kHeaderLength);
 // Revolutions of the verify show after a failed verify: about three seconds of 65 ms steps.
 constexpr int kVerifyFailedRevolutions = 4;
+
+std::string sendingPacket(int i, int count) {
+    return "Status -> Sending packet number " + std::to_string(i + 1) + " of " + std::to_string(count);
+}
 
 }  // namespace
 
@@ -126,6 +133,7 @@ bool UploadSequence::imageHoldsPackets() const {
 const std::uint8_t* UploadSequence::sendAddress() const { return u_.loader.image() + u_.loader.sendPointer; }
 
 void UploadSequence::sendStarting(int gaugeMax) {
+    firmwareSent_ = true;
     u_.ui_.setWarningBlink(true);
     u_.ui_.setGaugeVisible(true);
     u_.ui_.setGaugeProgress(0);
@@ -138,6 +146,7 @@ UploadResult UploadSequence::singleBlock() {
     PanelShows& shows = u_.shows_;
     Clock& clock = u_.clock_;
 
+    firmwareSent_ = true;
     ui.setWarningBlink(true);
     for (int ring = 0; ring < 3; ++ring) shows.lightOnly(ring, 0);
     ui.setGaugeProgress(0);
@@ -217,8 +226,7 @@ UploadResult UploadSequence::handshake() {
     const int frame = loader.packetDataLength + kHeaderLength;
     loader.sendLength = static_cast<std::size_t>(frame);
     for (int i = 0; i < loader.packetCount; ++i) {
-        ui.setStatus2(3, "Status -> Sending packet number " + std::to_string(i + 1) + " of " +
-                             std::to_string(loader.packetCount));
+        ui.setStatus2(3, sendingPacket(i, loader.packetCount));
         replies.clearReplyCode();
         auto sender = u_.senders_.make(u_.link_);
         sender->start(sendAddress(), loader.sendLength);
@@ -299,6 +307,7 @@ UploadResult UploadSequence::blind() {
     const int frame = loader.packetDataLength + kHeaderLength;
     loader.sendLength = static_cast<std::size_t>(frame);
     for (int i = 0; i < loader.packetCount; ++i) {
+        ui.setStatus2(3, sendingPacket(i, loader.packetCount));
         auto sender = u_.senders_.make(u_.link_);
         sender->start(sendAddress(), loader.sendLength);
         while (!sender->done()) {
@@ -363,7 +372,14 @@ bool UploadSequence::usbOffer() {
 // off, the gauge hidden, the rings dark, and the end in the status row.
 void UploadSequence::showEnd(const std::string& status) {
     u_.resetCodeUpload();
+    forgetAmpVersion();
     u_.ui_.setStatus2(3, status);
+}
+
+// "Current Firmware" shows what the amp said last, or nothing: after firmware went out (all of it, or
+// part), the revision it reported before the upload may no longer be what it runs.
+void UploadSequence::forgetAmpVersion() {
+    if (firmwareSent_) u_.ui_.setStatus2(1, kVersionUnknown);
 }
 
 UploadResult UploadSequence::completed() {
@@ -373,6 +389,7 @@ UploadResult UploadSequence::completed() {
 
 UploadResult UploadSequence::declined() {
     u_.resetCodeUpload();
+    u_.ui_.setStatus2(3, kNothingSent);
     return {UploadOutcome::Declined, way_, UploadFailure::None, 0};
 }
 
@@ -396,6 +413,7 @@ UploadResult UploadSequence::sendFailed() {
 // the window live, then say so plainly.
 UploadResult UploadSequence::verifyFailed() {
     u_.ui_.setStatus2(3, "Status -> Code Verify failed.");
+    forgetAmpVersion();
     u_.shows_.flashVfyShow(kVerifyFailedRevolutions);
     u_.resetCodeUpload();
     u_.ui_.messageBox(kVerifyFailed, "Status", Buttons::Ok);
@@ -409,6 +427,7 @@ UploadResult UploadSequence::terminate(const char* text, bool handshake, BlockSe
     ui.setWarningBlink(false);
     ui.setWarningVisible(false);
     ui.setStatus2(3, "Status -> Upload Terminated.");
+    forgetAmpVersion();
     for (int ring = 0; ring < 3; ++ring) u_.shows_.allOff(ring);
     ui.setGaugeVisible(false);
     u_.clock_.pump();

@@ -28,6 +28,7 @@ private:
 
     // The ends of a run.
     void showEnd(const std::string& status);
+    void forgetAmpVersion();
     UploadResult completed();
     UploadResult declined();
     UploadResult timedOut();
@@ -50,6 +51,7 @@ private:
     Updater& u_;
     UploadWay way_ = UploadWay::None;
     bool ampSilent_ = false;
+    bool firmwareSent_ = false;  // the header or the block went out
     bool allSent_ = false;  // the last packet or the block has left: a port going away no longer matters
 };
 

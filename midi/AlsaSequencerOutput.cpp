@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
-#include <string_view>
 
+#include "AlsaAddress.h"
 #include "SysExPieces.h"
 #include "SysExWaitLimit.h"
 
@@ -16,32 +15,12 @@ namespace {
 // piece), large enough that a 1 MiB image is only a thousand events.
 constexpr std::size_t kAlsaPiece = 1024;
 constexpr std::size_t kCellSize = sizeof(snd_seq_event_t);
-constexpr std::uint8_t kSysExEnd = 0xF7;
+// How often a card's sum that looks short is read before it counts (see onlyTheBlockEntered).
+constexpr int kReadsOfAShortSum = 3;
 
 // The cells an event takes in a receiver's queue: its head, and its data in cells of an event's size.
 std::size_t cellsOf(const snd_seq_event_t& event, std::size_t bytes) {
     return snd_seq_ev_is_variable(&event) ? 1 + (bytes + kCellSize - 1) / kCellSize : 1;
-}
-
-// "client:port", the last word of RtMidi's name of an ALSA port.
-std::optional<snd_seq_addr_t> addressOf(std::string_view name) {
-    const std::size_t space = name.rfind(' ');
-    if (space != std::string_view::npos) name.remove_prefix(space + 1);
-    const std::size_t colon = name.find(':');
-    if (colon == std::string_view::npos) return std::nullopt;
-    unsigned client = 0;
-    unsigned port = 0;
-    const char* end = name.data() + name.size();
-    const auto parsedClient = std::from_chars(name.data(), name.data() + colon, client);
-    const auto parsedPort = std::from_chars(name.data() + colon + 1, end, port);
-    if (parsedClient.ec != std::errc() || parsedClient.ptr != name.data() + colon ||
-        parsedPort.ec != std::errc() || parsedPort.ptr != end || client > 255 || port > 255) {
-        return std::nullopt;
-    }
-    snd_seq_addr_t address;
-    address.client = static_cast<unsigned char>(client);
-    address.port = static_cast<unsigned char>(port);
-    return address;
 }
 
 }  // namespace
@@ -49,9 +28,9 @@ std::optional<snd_seq_addr_t> addressOf(std::string_view name) {
 Opened<MidiOutConnection> AlsaSequencerOutput::open(std::unique_ptr<AlsaCalls> calls,
                                                     const std::string& clientName,
                                                     const std::string& destination) {
-    const auto address = addressOf(destination);
+    const auto address = alsaAddressOf(destination);
     if (!address) return {nullptr, kResultBadDeviceId};
-    if (calls->open(clientName) < 0) return {nullptr, kResultError};
+    if (calls->open(clientName, SND_SEQ_OPEN_OUTPUT) < 0) return {nullptr, kResultError};
     // Readable, so it can send, but nobody else may connect to it and hear what we send.
     const int port = calls->createPort("out", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_NO_EXPORT,
                                        SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
@@ -65,14 +44,18 @@ Opened<MidiOutConnection> AlsaSequencerOutput::open(std::unique_ptr<AlsaCalls> c
     Kind kind = Kind::Silent;
     std::optional<RawMidiOutput> rawMidi;
     std::size_t pieceSize = kAlsaPiece;
-    // A piece must fit into the destination's whole buffer or queue, or it could never be taken.
+    // A piece must fit into the destination's whole buffer or queue, or it could never be taken. A
+    // card whose buffer shows nothing (no /proc) is sent to at the wire's rate, as any silent port.
     if (info.kernel && info.card >= 0) {
-        kind = Kind::Card;
         rawMidi = RawMidiOutput::ofPort(info.card, address->port);
         const auto text = calls->readFile(rawMidi->statusPath);
         const auto status = text ? parseRawMidiOutput(*text, rawMidi->substream) : std::nullopt;
-        if (status && status->bufferSize && *status->bufferSize > 0)
+        if (status && status->avail && status->bufferSize && *status->bufferSize > 0) {
+            kind = Kind::Card;
             pieceSize = std::min(pieceSize, *status->bufferSize);
+        } else {
+            rawMidi.reset();
+        }
     } else if (!info.kernel) {
         kind = Kind::Software;
         AlsaClientPool pool;
@@ -123,7 +106,8 @@ std::optional<RawMidiOutputStatus> AlsaSequencerOutput::rawMidiStatus() {
     return parseRawMidiOutput(*text, rawMidi_->substream);
 }
 
-// The destination's report, with what a message of `bytes` bytes costs in it; nothing when it gives none.
+// The destination's report, with what a message of `bytes` bytes costs in it; nothing when it gives
+// none (a silent port), or has gone.
 std::optional<SendPacing::Room> AlsaSequencerOutput::room(std::size_t bytes, std::size_t cells) {
     if (kind_ == Kind::Card) {
         const auto status = rawMidiStatus();
@@ -139,65 +123,78 @@ std::optional<SendPacing::Room> AlsaSequencerOutput::room(std::size_t bytes, std
     return std::nullopt;
 }
 
-// Waits as the pacing says, then hands the event to the kernel. False when the deadline passed
-// first or the kernel refused it.
-bool AlsaSequencerOutput::write(snd_seq_event_t& event, std::size_t bytes,
-                                std::chrono::steady_clock::time_point deadline) {
-    const std::size_t cells = cellsOf(event, bytes);
+// Waits as the pacing says. A destination that shows its figures fails the wait when they vanish
+// (an unplugged card's /proc files go with it) or when it has taken nothing for kNoProgressLimit; a
+// silent one is waited for by the wire-rate estimate alone, which runs dry by itself.
+bool AlsaSequencerOutput::waitFor(Wait wait, std::size_t bytes, std::size_t cells) {
+    std::optional<std::size_t> mostRoom;
+    auto lastProgress = calls_->now();
     while (true) {
-        const auto delay = pacing_.delayBefore(bytes, room(bytes, cells), pacingNow());
-        if (delay == SendPacing::Time(0)) break;
-        if (!pauseBefore(delay, deadline)) return false;
+        const auto report = room(bytes, cells);
+        if (kind_ != Kind::Silent && !report) return false;
+        const auto delay = wait == Wait::Room ? pacing_.delayBefore(bytes, report, pacingNow())
+                                              : pacing_.delayUntilDrained(report, pacingNow());
+        if (delay == SendPacing::Time(0)) return true;
+        if (report) {
+            const auto now = calls_->now();
+            if (!mostRoom || report->free > *mostRoom) {
+                mostRoom = report->free;
+                lastProgress = now;
+            } else if (now - lastProgress >= kNoProgressLimit) {
+                return false;
+            }
+        }
+        calls_->pause(delay);
     }
+}
+
+// Waits for room, then hands the event to the kernel; a piece of a block only while the card shows
+// nothing but the block entering it. False when the destination stopped or went, or refused it.
+bool AlsaSequencerOutput::write(snd_seq_event_t& event, std::size_t bytes, bool partOfBlock) {
+    if (!waitFor(Wait::Room, bytes, cellsOf(event, bytes))) return false;
+    if (partOfBlock && !onlyTheBlockEntered()) return false;
     if (calls_->outputDirect(event) < 0) return false;
     pacing_.wrote(bytes, pacingNow());
     written_ += bytes;
     return true;
 }
 
-bool AlsaSequencerOutput::pauseBefore(SendPacing::Time delay,
-                                      std::chrono::steady_clock::time_point deadline) {
-    const auto now = calls_->now();
-    if (now >= deadline) return false;
-    calls_->pause(std::min<std::chrono::nanoseconds>(delay, deadline - now));
+// Every byte that has entered the card's buffer: those its driver took (handed on, on their way in
+// its transfers, or discarded at an unplug) and those still waiting.
+std::optional<std::uint64_t> AlsaSequencerOutput::enteredTheCard() {
+    const auto status = rawMidiStatus();
+    if (!status || !status->avail || !status->bufferSize || *status->avail > *status->bufferSize) {
+        return std::nullopt;
+    }
+    return status->txBytes + (*status->bufferSize - *status->avail);
+}
+
+bool AlsaSequencerOutput::beginBlock() {
+    written_ = 0;
+    if (kind_ != Kind::Card) return true;
+    const auto entered = enteredTheCard();
+    if (!entered) return false;
+    enteredBefore_ = *entered;
     return true;
 }
 
-bool AlsaSequencerOutput::waitUntilDrained(std::chrono::steady_clock::time_point deadline) {
-    while (true) {
-        const auto delay = pacing_.delayUntilDrained(room(0, 0), pacingNow());
-        if (delay == SendPacing::Time(0)) return true;
-        if (!pauseBefore(delay, deadline)) return false;
+// What entered the card since the block began must be the block so far: more is another program's
+// bytes among ours, less is ours dropped on an overrun, and either spoils the block. The kernel
+// shows the count before it looks at the buffer, so a byte taken between the two makes the sum look
+// short, never long: a short sum is read again before it counts.
+bool AlsaSequencerOutput::onlyTheBlockEntered() {
+    if (kind_ != Kind::Card) return true;
+    const std::uint64_t block = enteredBefore_ + written_;
+    for (int read = 0; read < kReadsOfAShortSum; ++read) {
+        const auto entered = enteredTheCard();
+        if (!entered || *entered > block) return false;
+        if (*entered == block) return true;
     }
+    return false;
 }
 
-// What was waiting in the card's buffer when the block began, and the block, must both have been
-// handed to the hardware: anything else was dropped on an overrun, or another program's bytes went
-// out in the middle of the block.
-void AlsaSequencerOutput::beginAccounting() {
-    written_ = 0;
-    txBase_.reset();
-    const auto status = rawMidiStatus();
-    if (status && status->avail && status->bufferSize && *status->bufferSize >= *status->avail) {
-        txBase_ = status->txBytes + (*status->bufferSize - *status->avail);
-    }
-}
-
-bool AlsaSequencerOutput::everyByteLeft() {
-    if (!txBase_) return true;
-    const auto status = rawMidiStatus();
-    return !status || status->txBytes - *txBase_ == written_;
-}
-
-// The receiver is in the middle of our block: an F7 ends it there, so the fragment is dropped as a
-// whole instead of running into whatever comes next. It waits for room as any message does (a
-// receiver that overflowed has room again once it has emptied its queue), with a short message's
-// time limit of its own, since the block's may have run out.
-void AlsaSequencerOutput::endFragment() {
-    std::uint8_t end = kSysExEnd;
-    snd_seq_event_t event = eventToDestination();
-    snd_seq_ev_set_sysex(&event, 1, &end);
-    write(event, 1, calls_->now() + sysExWaitLimit(1));
+bool AlsaSequencerOutput::destinationStillThere() {
+    return calls_->portInfo(destination_) >= 0;
 }
 
 bool AlsaSequencerOutput::sendShort(std::span<const std::uint8_t> message) {
@@ -212,21 +209,18 @@ bool AlsaSequencerOutput::sendShort(std::span<const std::uint8_t> message) {
     snd_seq_ev_set_source(&event, port_);
     snd_seq_ev_set_dest(&event, destination_.client, destination_.port);
     snd_seq_ev_set_direct(&event);
-    return write(event, message.size(), calls_->now() + sysExWaitLimit(message.size()));
+    return write(event, message.size(), false);
 }
 
 bool AlsaSequencerOutput::sendSysEx(std::span<const std::uint8_t> block,
-                                    std::chrono::steady_clock::time_point deadline) {
-    beginAccounting();
+                                    std::chrono::steady_clock::time_point) {
+    if (!beginBlock()) return false;
     for (const auto piece : sysExPieces(block, pieceSize_)) {
         snd_seq_event_t event = eventToDestination();
         snd_seq_ev_set_sysex(&event, piece.size(), const_cast<std::uint8_t*>(piece.data()));
-        if (!write(event, piece.size(), deadline)) {
-            endFragment();
-            return false;
-        }
+        if (!write(event, piece.size(), true)) return false;
     }
-    return waitUntilDrained(deadline) && everyByteLeft();
+    return waitFor(Wait::Drained, 0, 0) && destinationStillThere() && onlyTheBlockEntered();
 }
 
 }  // namespace kaldo::midi

@@ -35,6 +35,8 @@ void BackendDetectionLine::listen(
             Input& input = *open_[i];
             auto opened =
                 backend_->openInput(inputs_[i], [&input, heard, i](std::span<const std::uint8_t> bytes) {
+                    if (bytes.empty())
+                        return input.gathered.lost([](std::span<const std::uint8_t>, std::size_t) {});
                     input.gathered.receive(
                         bytes,
                         [&](std::span<const std::uint8_t> message) { heard(static_cast<int>(i), message); },

@@ -32,8 +32,11 @@ public:
 };
 
 // Receives the bytes of one incoming message as the platform delivers it: a short message, a whole
-// System Exclusive message, or a piece of one. Called on the platform's MIDI thread.
+// System Exclusive message, or a piece of one. Called on the platform's MIDI thread. An empty portion
+// (kInputLost) says that input was lost at this point, as when the system's input queue overflowed:
+// a message in progress will not arrive whole, whatever follows.
 using MidiReceiver = std::function<void(std::span<const std::uint8_t> bytes)>;
+inline constexpr std::span<const std::uint8_t> kInputLost{};
 
 class MidiInConnection {
 public:

@@ -16,6 +16,11 @@ void ReceiveBuffer::clear() {
     length_ = 0;
 }
 
+void ReceiveBuffer::lost(const LostSink& dropped) {
+    dropped(buffer_, length_);
+    clear();
+}
+
 void ReceiveBuffer::flush(const SysExSink& sysEx) {
     if (!buffer_.empty()) sysEx(buffer_);
     buffer_.clear();

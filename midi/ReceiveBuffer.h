@@ -8,7 +8,9 @@
 //
 // A message that another status byte cuts short (a new F0 after an overrun lost its F7, or any
 // status byte from 80 to F6) ends there, and what is gathered of it is dropped, not passed on as if
-// it were whole: a reply with its end missing is no reply. The status byte starts what follows.
+// it were whole: a reply with its end missing is no reply. The status byte starts what follows. A
+// message in progress when the system says input was lost is dropped too, and the rest of it, which
+// comes without its F0, with it: joined, the two would make a message nobody sent.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -29,9 +31,15 @@ public:
 
     ReceiveBuffer();
 
+    // What was dropped when input was lost (perhaps nothing), and its whole length so far.
+    using LostSink = std::function<void(std::span<const std::uint8_t> dropped, std::size_t length)>;
+
     // One portion as the system delivered it.
     void receive(std::span<const std::uint8_t> bytes, const SysExSink& sysEx, const ShortSink& shortMessage,
                  const DropSink& dropped);
+
+    // The system lost input at this point (MidiBackend's kInputLost): a message in progress is dropped.
+    void lost(const LostSink& dropped);
 
     // Forgets a message in progress (the port closed in the middle of it).
     void clear();

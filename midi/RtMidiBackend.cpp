@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "AlsaDeviceWatch.h"
+#include "AlsaSequencerInput.h"
 #include "AlsaSequencerOutput.h"
 #include "JackCycles.h"
 #include "JackDeviceWatch.h"
@@ -263,6 +264,14 @@ Opened<MidiOutConnection> RtMidiBackend::openOutput(const std::string& device) {
 
 Opened<MidiInConnection> RtMidiBackend::openInput(const std::string& device, MidiReceiver receiver) {
     try {
+        // Everything we receive on the ALSA sequencer comes through a client of our own.
+        if (api_ == RtMidi::LINUX_ALSA) {
+            ErrorFlag error;
+            RtMidiIn port(api_, clientName_);
+            port.setErrorCallback(&ErrorFlag::callback, &error);
+            if (!portNumber(port, device)) return {nullptr, kResultBadDeviceId};
+            return AlsaSequencerInput::open(systemAlsaCalls(), clientName_, device, std::move(receiver));
+        }
         auto connection = std::make_unique<RtMidiInConnection>(std::move(receiver));
         const std::uint32_t result = connection->open(api_, clientName_, device);
         if (result != kResultOk) return {nullptr, result};

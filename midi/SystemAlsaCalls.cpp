@@ -1,10 +1,13 @@
 #include "SystemAlsaCalls.h"
 
 #include <poll.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 #include "AnyClientPool.h"
 
@@ -16,14 +19,19 @@ class SystemAlsaCalls : public AlsaCalls {
 public:
     ~SystemAlsaCalls() override {
         if (seq_) snd_seq_close(seq_);
+        for (const int fd : stop_) {
+            if (fd >= 0) close(fd);
+        }
     }
 
-    int open(const std::string& clientName) override {
-        const int result = snd_seq_open(&seq_, "default", SND_SEQ_OPEN_OUTPUT, SND_SEQ_NONBLOCK);
+    int open(const std::string& clientName, int streams) override {
+        const int result = snd_seq_open(&seq_, "default", streams, SND_SEQ_NONBLOCK);
         if (result < 0) {
             seq_ = nullptr;
             return result;
         }
+        // An input's thread sleeps in poll on the sequencer and on this pipe, which wakes it to stop.
+        if ((streams & SND_SEQ_OPEN_INPUT) && pipe(stop_) != 0) return -errno;
         return snd_seq_set_client_name(seq_, clientName.c_str());
     }
 
@@ -33,6 +41,10 @@ public:
 
     int connectTo(int port, const snd_seq_addr_t& destination) override {
         return snd_seq_connect_to(seq_, port, destination.client, destination.port);
+    }
+
+    int connectFrom(int port, const snd_seq_addr_t& source) override {
+        return snd_seq_connect_from(seq_, port, source.client, source.port);
     }
 
     int clientInfo(int client, AlsaClientInfo& info) override {
@@ -45,6 +57,12 @@ public:
         return 0;
     }
 
+    int portInfo(const snd_seq_addr_t& port) override {
+        snd_seq_port_info_t* found;
+        snd_seq_port_info_alloca(&found);
+        return snd_seq_get_any_port_info(seq_, port.client, port.port, found);
+    }
+
     int clientPool(int client, AlsaClientPool& pool) override {
         pollfd descriptor{};
         if (snd_seq_poll_descriptors(seq_, &descriptor, 1, POLLOUT) != 1) return -EBADF;
@@ -52,6 +70,23 @@ public:
     }
 
     int outputDirect(snd_seq_event_t& event) override { return snd_seq_event_output_direct(seq_, &event); }
+
+    int eventInput(snd_seq_event_t*& event) override { return snd_seq_event_input(seq_, &event); }
+
+    void waitForInput() override {
+        const int count = snd_seq_poll_descriptors_count(seq_, POLLIN);
+        std::vector<pollfd> fds(static_cast<std::size_t>(count) + 1);
+        snd_seq_poll_descriptors(seq_, fds.data(), static_cast<unsigned>(count), POLLIN);
+        fds.back() = pollfd{stop_[0], POLLIN, 0};
+        while (poll(fds.data(), fds.size(), -1) < 0 && errno == EINTR) {
+        }
+    }
+
+    // The pipe is never read: once written, every poll finds it readable.
+    void stopWaiting() override {
+        const char stop = 1;
+        (void)!write(stop_[1], &stop, 1);
+    }
 
     std::optional<std::string> readFile(const std::string& path) override {
         std::ifstream file(path);
@@ -66,6 +101,7 @@ public:
 
 private:
     snd_seq_t* seq_ = nullptr;
+    int stop_[2] = {-1, -1};
 };
 
 }  // namespace

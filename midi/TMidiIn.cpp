@@ -7,18 +7,34 @@ namespace kaldo::midi {
 
 namespace {
 
-// "SysEx cut short by F0 after 12 bytes, dropped: F0 00 00 5A 12 01 7C 00 ..."
-std::string dropLine(std::span<const std::uint8_t> dropped, std::size_t length, std::uint8_t cutBy) {
+// " F0 00 00 5A 12 01 7C 00 ...": the first bytes of what was dropped.
+std::string firstBytes(std::span<const std::uint8_t> dropped) {
     constexpr std::size_t kShownBytes = 8;
-    char text[64];
-    std::snprintf(text, sizeof text, "SysEx cut short by %02X after %zu bytes, dropped:", cutBy, length);
-    std::string line = text;
+    std::string bytes;
+    char text[8];
     for (std::size_t i = 0; i < dropped.size() && i < kShownBytes; ++i) {
         std::snprintf(text, sizeof text, " %02X", dropped[i]);
-        line += text;
+        bytes += text;
     }
-    if (dropped.size() > kShownBytes) line += " ...";
-    return line;
+    if (dropped.size() > kShownBytes) bytes += " ...";
+    return bytes;
+}
+
+// "SysEx cut short by F0 after 12 bytes, dropped: F0 00 00 5A 12 01 7C 00 ..."
+std::string dropLine(std::span<const std::uint8_t> dropped, std::size_t length, std::uint8_t cutBy) {
+    char text[64];
+    std::snprintf(text, sizeof text, "SysEx cut short by %02X after %zu bytes, dropped:", cutBy, length);
+    return text + firstBytes(dropped);
+}
+
+// "MIDI input overrun: SysEx cut short after 12 bytes, dropped: F0 00 ...", or, with no message in
+// progress, only that input was lost.
+std::string lostLine(std::span<const std::uint8_t> dropped, std::size_t length) {
+    std::string line = "MIDI input overrun: input was lost";
+    if (length == 0) return line;
+    char text[64];
+    std::snprintf(text, sizeof text, "; SysEx cut short after %zu bytes, dropped:", length);
+    return line + text + firstBytes(dropped);
 }
 
 }  // namespace
@@ -137,6 +153,12 @@ void TMidiIn::UnPrepare() {
 void TMidiIn::received(std::span<const std::uint8_t> bytes) {
     std::lock_guard delivery(deliveryMutex_);
     if (closing_) return;
+    if (bytes.empty()) {
+        buffer_.lost([this](std::span<const std::uint8_t> dropped, std::size_t length) {
+            if (OnDropped) OnDropped(*this, lostLine(dropped, length));
+        });
+        return;
+    }
     buffer_.receive(
         bytes,
         [this](std::span<const std::uint8_t> sysEx) {

@@ -33,7 +33,7 @@ public:
     // SysExAdd is valid only during the call.
     using SysExHandler = std::function<void(TMidiIn& sender, const std::uint8_t* SysExAdd, int MsgSize)>;
     // Input that was not delivered, as a line for the receive log: a System Exclusive message that
-    // another status byte cut short (see ReceiveBuffer).
+    // another status byte cut short, or input the system lost on an overrun (see ReceiveBuffer).
     using DropHandler = std::function<void(TMidiIn& sender, const std::string& line)>;
 
     explicit TMidiIn(std::shared_ptr<MidiBackend> backend);

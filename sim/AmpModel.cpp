@@ -105,6 +105,16 @@ std::vector<TimedReply> AmpModel::receive(std::span<const std::uint8_t> message)
     return {};
 }
 
+void AmpModel::arrived(std::size_t bytes) {
+    if (vanished_) return;
+    bytesArrived_ += static_cast<long>(bytes);
+    if (plan_.vanishAfterBytes < 0 || bytesArrived_ < plan_.vanishAfterBytes) return;
+    vanished_ = true;
+    if (uploading_) ++uploadsEnded_;
+    uploading_ = false;
+    note("-- " + std::to_string(bytesArrived_) + " bytes arrived; the amp vanishes");
+}
+
 std::vector<TimedReply> AmpModel::identity() {
     std::vector<TimedReply> out;
     if (silentFrom(Stage::Identity)) return out;
@@ -210,8 +220,17 @@ std::vector<TimedReply> AmpModel::endOfUpload(int afterMs) {
     status(out, verifiedAt, kReplyVerified);
     if (silentFrom(Stage::Program)) return out;
     if (!plan_.keepsRevision) revision_ = upload_.version;
-    status(out, verifiedAt + plan_.programmingDelayMs, kReplyProgrammed,
+    const int programmedAt = verifiedAt + plan_.programmingDelayMs;
+    status(out, programmedAt, kReplyProgrammed,
            ", now " + versionText(revision_) + (plan_.keepsRevision ? " (kept, fault plan)" : ""));
+    if (plan_.restartOffMs >= 0) {
+        out.push_back({programmedAt + kRestartAfterReplyMs, {}, true});
+        note("-- restarts " + std::to_string(programmedAt + kRestartAfterReplyMs) + " ms from here: gone for " +
+             (plan_.restartNeverBack ? "good" : std::to_string(plan_.restartOffMs) + " ms") +
+             (plan_.midiReadyDelayMs > 0 ? ", its MIDI ready " + std::to_string(plan_.midiReadyDelayMs) +
+                                               " ms after it is back"
+                                         : ""));
+    }
     return out;
 }
 

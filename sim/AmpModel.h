@@ -49,11 +49,20 @@ struct FaultPlan {
     // beginning with 00). It answers the Identity Request as itself and takes no firmware.
     std::vector<std::uint8_t> otherMaker;
     int vanishAtPacket = -1;        // the amp disappears (closes its ports) on receiving this packet
+    // The amp disappears once this many bytes have reached it, whole messages or not: a cable pulled
+    // while a block is still on its way.
+    long vanishAfterBytes = -1;
+    // After 71 the amp restarts into its new code, as an amp on USB does: gone from the computer for
+    // restartOffMs, then back with the new revision. -1: it does not restart.
+    int restartOffMs = -1;
+    bool restartNeverBack = false;  // it goes and does not come back
+    int midiReadyDelayMs = 0;       // back on USB, its MIDI hears nothing for this long
 };
 
 struct TimedReply {
     int delayMs;  // after the message that caused it
     std::vector<std::uint8_t> bytes;
+    bool restart = false;  // no bytes: the amp restarts at this moment (see FaultPlan::restartOffMs)
 };
 
 class AmpModel {
@@ -61,11 +70,16 @@ public:
     // A single-block image carries no version; after one the amp reports the revision of the
     // intermediate image the updater carries in that format ("Version 1.39").
     static constexpr PackedVersion kSingleBlockRevision = 0x00010309u;
+    // An amp restarts a moment after its last word, 71, so that the word has left before it goes.
+    static constexpr int kRestartAfterReplyMs = 200;
 
     explicit AmpModel(PackedVersion revision, FaultPlan plan = {});
 
     // One received message; returns what to send back, in order. Nothing once vanished.
     std::vector<TimedReply> receive(std::span<const std::uint8_t> message);
+    // Bytes as they reach the amp, before whole messages are made of them: the amp may vanish partway
+    // through a message (FaultPlan::vanishAfterBytes).
+    void arrived(std::size_t bytes);
 
     bool vanished() const { return vanished_; }
     PackedVersion revision() const { return revision_; }
@@ -112,6 +126,7 @@ private:
     Upload upload_;
     int uploadsEnded_ = 0;
     int foreignSent_ = 0;
+    long bytesArrived_ = 0;
     std::vector<std::uint8_t> image_;
     std::vector<std::vector<std::uint8_t>> received_;
     std::vector<std::string> transcript_;

@@ -14,6 +14,13 @@ void AmpSimulator::receive(std::span<const std::uint8_t> piece) {
     if (piece.empty()) return;
     {
         std::lock_guard lock(mutex_);
+        const auto now = steady_clock::now();
+        if (now < deafUntil_) return;
+        model_.arrived(piece.size());
+        if (model_.vanished()) {
+            wake_.notify_one();
+            return;
+        }
         std::vector<std::vector<std::uint8_t>> messages;
         // A channel message between System Exclusive messages reaches the model as it is.
         if (!assembler_.inMessage() && piece[0] >= 0x80 && piece[0] < 0xF0) {
@@ -21,9 +28,12 @@ void AmpSimulator::receive(std::span<const std::uint8_t> piece) {
         } else {
             messages = assembler_.feed(piece);
         }
-        const auto now = steady_clock::now();
         for (const auto& message : messages) {
             for (auto& reply : model_.receive(message)) {
+                if (reply.restart) {
+                    restartAt_ = now + std::chrono::milliseconds(reply.delayMs);
+                    continue;
+                }
                 pending_.emplace(Due{now + std::chrono::milliseconds(reply.delayMs), sequence_++},
                                  std::move(reply.bytes));
             }
@@ -43,19 +53,24 @@ void AmpSimulator::stop() {
 bool AmpSimulator::workWaiting(steady_clock::time_point now) const {
     return stopping_ || model_.transcriptLines().size() > linesShown_ ||
            model_.uploadsEnded() > uploadsWritten_ || (model_.vanished() && !portsClosed_) ||
-           (!pending_.empty() && pending_.begin()->first.first <= now);
+           (!pending_.empty() && pending_.begin()->first.first <= now) || (restartAt_ && *restartAt_ <= now);
 }
 
-void AmpSimulator::run(const Send& send, const std::function<void()>& closePorts) {
+void AmpSimulator::run(const Line& line) {
     std::unique_lock lock(mutex_);
     while (true) {
-        if (pending_.empty()) {
-            wake_.wait(lock, [&] { return workWaiting(steady_clock::now()) || !pending_.empty(); });
+        std::optional<steady_clock::time_point> next = restartAt_;
+        if (!pending_.empty() && (!next || pending_.begin()->first.first < *next)) {
+            next = pending_.begin()->first.first;
+        }
+        if (!next) {
+            wake_.wait(lock, [&] { return workWaiting(steady_clock::now()) || !pending_.empty() || restartAt_; });
         } else {
             // A reply queued meanwhile may be due before the one waited for.
-            const auto next = pending_.begin()->first.first;
-            wake_.wait_until(lock, next, [&] {
-                return workWaiting(steady_clock::now()) || pending_.begin()->first.first < next;
+            const auto until = *next;
+            wake_.wait_until(lock, until, [&] {
+                return workWaiting(steady_clock::now()) ||
+                       (!pending_.empty() && pending_.begin()->first.first < until);
             });
         }
         // What came in before the stop is still shown, written and answered if due.
@@ -81,25 +96,48 @@ void AmpSimulator::run(const Send& send, const std::function<void()>& closePorts
             portsClosed_ = true;
             pending_.clear();
             due.clear();
+            restartAt_.reset();
         }
+        // Replies due at the same moment go first: the amp's last word leaves before it restarts.
+        const bool restarting = !stopping && restartAt_ && *restartAt_ <= now && pending_.empty();
+        if (restarting) restartAt_.reset();
 
         // Sends, prints and files happen without the lock, so the input thread never waits on them.
         lock.unlock();
         for (const auto& reply : due) {
-            if (!send(reply)) log_ << "kaldo-amp-sim: a reply could not be sent\n";
+            if (!line.send(reply)) log_ << "kaldo-amp-sim: a reply could not be sent\n";
         }
         if (transcript_) {
-            for (const auto& line : shown) log_ << line << '\n';
+            for (const auto& text : shown) log_ << text << '\n';
         }
         if (imageDue && !imagePath_.empty()) writeImage(image);
         if (vanishing) {
-            closePorts();
+            line.leave();
             log_ << "kaldo-amp-sim vanished: ports closed\n";
         }
         log_.flush();
         if (stopping) return;
         lock.lock();
+        if (restarting) restart(line, lock);
     }
+}
+
+void AmpSimulator::restart(const Line& line, std::unique_lock<std::mutex>& lock) {
+    const auto& plan = model_.plan();
+    lock.unlock();
+    line.leave();
+    log_ << "kaldo-amp-sim restarting: gone" << std::endl;
+    lock.lock();
+    if (plan.restartNeverBack) return;
+    if (wake_.wait_for(lock, std::chrono::milliseconds(plan.restartOffMs), [&] { return stopping_; })) return;
+    deafUntil_ = steady_clock::time_point::max();  // the new ports may deliver before they are counted back
+    lock.unlock();
+    const bool back = line.comeBack();
+    lock.lock();
+    deafUntil_ = steady_clock::now() + std::chrono::milliseconds(plan.midiReadyDelayMs);
+    log_ << (back ? "kaldo-amp-sim back, revision " + versionText(model_.revision())
+                  : std::string("kaldo-amp-sim could not come back"))
+         << std::endl;
 }
 
 void AmpSimulator::writeImage(const std::vector<std::uint8_t>& image) {

@@ -30,6 +30,7 @@ bool InProcessAmp::sysEx(const std::uint8_t* data, std::size_t length) {
         replies = model_.receive(std::span(data, length));
     }
     for (auto& reply : replies) {
+        if (reply.restart) continue;  // nothing to restart in the process: the link stays
         clock_.schedule(reply.delayMs, [this, bytes = std::move(reply.bytes)] { deliver(bytes); });
     }
     return true;

@@ -37,7 +37,7 @@ std::vector<std::uint8_t> parseMaker(std::string_view text) {
 
 void describeOptions(CLI::App& app, SimOptions& options) {
     app.description(
-        "A simulated KALDO amplifier on virtual MIDI ports: answers the Identity Request and an upload as "
+        "A simulated KALDO amplifier on virtual MIDI ports or a raw MIDI device: answers the Identity Request and an upload as "
         "the amp does, misbehaving as its fault plan says.");
     auto revision = std::make_shared<std::string>(versionText(options.revision));
     app.add_option("--revision", *revision, "Firmware revision the amp reports, such as 02.83")
@@ -98,6 +98,26 @@ void describeOptions(CLI::App& app, SimOptions& options) {
     app.add_option("--vanish-at-packet", plan.vanishAtPacket,
                    "Close the ports on receiving this packet (0-based)")
         ->check(CLI::NonNegativeNumber);
+    app.add_option("--vanish-after-bytes", plan.vanishAfterBytes,
+                   "Close the ports once this many bytes have arrived, whole messages or not")
+        ->check(CLI::NonNegativeNumber);
+    auto* restart = app.add_option("--restart-after-programming", plan.restartOffMs,
+                                   "After 71, restart into the new code: gone for this many milliseconds, then "
+                                   "back with the new revision")
+                        ->check(CLI::NonNegativeNumber);
+    app.add_flag("--never-back", plan.restartNeverBack, "With --restart-after-programming: gone for good")
+        ->needs(restart);
+    app.add_option("--midi-ready-after", plan.midiReadyDelayMs,
+                   "With --restart-after-programming: back, hear nothing for this many milliseconds")
+        ->check(CLI::NonNegativeNumber)
+        ->needs(restart);
+    auto* rawMidi = app.add_option("--rawmidi", options.rawMidi,
+                                   "Speak on this raw MIDI device (such as hw:fmidi, a USB gadget's own end) "
+                                   "instead of opening virtual ports, as the amp's firmware does");
+    app.add_option("--usb-gadget", options.usbGadget,
+                   "With --rawmidi: the USB gadget's configfs folder, unplugged when the amp vanishes or "
+                   "restarts and plugged in again when it is back")
+        ->needs(rawMidi);
     app.add_option("--write-image", options.writeImage, "Write the received image here when an upload ends");
     app.add_flag("--transcript", options.transcript, "Print every message received and every answer");
 

@@ -1,6 +1,6 @@
 #pragma once
-// The command line of kaldo-amp-sim: the amp's revision, its fault plan, its port name, and what it
-// records.
+// The command line of kaldo-amp-sim: the amp's revision, its fault plan, its ports (virtual ones by name,
+// or a raw MIDI device), and what it records.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +19,10 @@ struct SimOptions {
     PackedVersion revision = 0x00020803;  // 02.83
     FaultPlan plan;
     std::string name = "KALDO Amp Sim";
+    // On a raw MIDI device instead of virtual ports, as the amp's firmware is (kaldo-amp-sim --rawmidi),
+    // optionally the end of a USB gadget that it unplugs when it vanishes or restarts.
+    std::string rawMidi;
+    std::string usbGadget;
     std::string writeImage;
     bool transcript = false;
 };

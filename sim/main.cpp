@@ -1,4 +1,4 @@
-// kaldo-amp-sim: a simulated KALDO amplifier on virtual MIDI ports.
+// kaldo-amp-sim: a simulated KALDO amplifier on virtual MIDI ports or a raw MIDI device.
 #include <pthread.h>
 #include <signal.h>
 
@@ -6,12 +6,16 @@
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <stdexcept>
 #include <span>
 #include <string>
 #include <thread>
 
 #include "AmpPorts.h"
 #include "AmpSimulator.h"
+#ifdef KALDO_RAW_MIDI
+#include "RawMidiPort.h"
+#endif
 #include "ProgramVersion.h"
 #include "SimOptions.h"
 
@@ -40,13 +44,43 @@ int main(int argc, char** argv) {
 
     AmpSimulator simulator(AmpModel(options.revision, options.plan), std::cout, options.transcript,
                            options.writeImage);
+    const auto receive = [&simulator](std::span<const std::uint8_t> piece) { simulator.receive(piece); };
+    AmpSimulator::Line line;
+    std::string where;
     std::unique_ptr<AmpPorts> ports;
+#ifdef KALDO_RAW_MIDI
+    std::unique_ptr<RawMidiPort> raw;
+#endif
     try {
-        ports = std::make_unique<AmpPorts>(
-            options.name, [&simulator](std::span<const std::uint8_t> piece) { simulator.receive(piece); });
+        if (!options.rawMidi.empty()) {
+#ifdef KALDO_RAW_MIDI
+            raw = std::make_unique<RawMidiPort>(options.rawMidi, options.usbGadget, receive);
+            where = raw->description();
+            line = {[&raw](std::span<const std::uint8_t> reply) { return raw->send(reply); },
+                    [&raw] { raw->leave(); }, [&raw] { return raw->comeBack(); }};
+#else
+            throw std::runtime_error("raw MIDI devices are ALSA's, on Linux only");
+#endif
+        } else {
+            ports = std::make_unique<AmpPorts>(options.name, receive);
+            where = "ports '" + options.name + "' on " + ports->apiName();
+            // A restart closes the ports and opens them again under the same names.
+            line = {[&ports](std::span<const std::uint8_t> reply) { return ports && ports->send(reply); },
+                    [&ports] { ports.reset(); },
+                    [&ports, &options, receive] {
+                        try {
+                            ports = std::make_unique<AmpPorts>(options.name, receive);
+                            return true;
+                        } catch (const std::exception&) {
+                            return false;
+                        }
+                    }};
+        }
     } catch (const std::exception& e) {
-        std::cerr << "kaldo-amp-sim: cannot open MIDI ports '" << options.name << "': " << e.what() << '\n'
-                  << "  (needs the ALSA sequencer, /dev/snd/seq, or a running JACK server)\n";
+        std::cerr << "kaldo-amp-sim: cannot open MIDI ports '"
+                  << (options.rawMidi.empty() ? options.name : options.rawMidi) << "': " << e.what() << '\n'
+                  << (options.rawMidi.empty() ? "  (needs the ALSA sequencer, /dev/snd/seq, or a running JACK server)\n"
+                                              : "");
         return 1;
     }
 
@@ -55,13 +89,15 @@ int main(int argc, char** argv) {
         sigwait(&stopSignals, &signal);
         simulator.stop();
     });
-    std::cout << "kaldo-amp-sim ready: ports '" << options.name << "' on " << ports->apiName()
-              << ", revision " << kaldo::versionText(options.revision) << std::endl;
+    std::cout << "kaldo-amp-sim ready: " << where << ", revision " << kaldo::versionText(options.revision)
+              << std::endl;
 
-    simulator.run([&ports](std::span<const std::uint8_t> reply) { return ports->send(reply); },
-                  [&ports] { ports->close(); });
+    simulator.run(line);
     signalWaiter.join();
     ports.reset();
+#ifdef KALDO_RAW_MIDI
+    raw.reset();
+#endif
     std::cout << "kaldo-amp-sim stopped" << std::endl;
     return 0;
 }

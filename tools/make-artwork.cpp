@@ -371,6 +371,10 @@ QImage cancelButton(const QImage& panel) {
     return img;
 }
 
+// The borderless windows' background. The gold frame runs along the very edge, with corners tight
+// enough that the close glyph in the top right corner (designed 3 to 5 pixels from the edges) lies
+// inside it. The wizard's "KALDO" sits in the band above the page text, clear of NEXT and TEST (from
+// y 242) and of the page text, which keeps above them.
 QImage darkBackground(int w, int h, bool withLogo) {
     QImage img = canvas(w, h);
     QPainter p(&img);
@@ -379,11 +383,11 @@ QImage darkBackground(int w, int h, bool withLogo) {
     drawBrushedPanel(p, QRectF(0, 0, w, h));
     p.setPen(QPen(QColor(190, 160, 90), 2));
     p.setBrush(Qt::NoBrush);
-    p.drawRoundedRect(QRectF(3, 3, w - 6, h - 6), 8, 8);
+    p.drawRoundedRect(QRectF(1, 1, w - 2, h - 2), 4, 4);
     if (withLogo) {
         p.setFont(font(30, true));
         p.setPen(QColor(220, 190, 110, 90));
-        p.drawText(QRectF(0, h - 120, w, 40), Qt::AlignCenter, "KALDO");
+        p.drawText(QRectF(0, 40, w, 40), Qt::AlignCenter, "KALDO");
     }
     return img;
 }

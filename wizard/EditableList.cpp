@@ -6,6 +6,10 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QFontMetrics>
+#include <QFontInfo>
 
 namespace kaldo {
 
@@ -13,7 +17,10 @@ EditableList::EditableList(QWidget* parent) : QComboBox(parent) {
     setEditable(true);
     view()->installEventFilter(this);
     setInsertPolicy(QComboBox::NoInsert);
-    connect(this, &QComboBox::activated, this, [this] { emit changed(); });
+    connect(this, &QComboBox::activated, this, [this] {
+        fitShown();
+        emit changed();
+    });
     connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
         {
             const QSignalBlocker quiet(this);
@@ -28,6 +35,7 @@ void EditableList::setPrompt(const QString& prompt) {
     const QSignalBlocker quiet(this);
     setCurrentIndex(-1);
     setEditText(prompt);
+    fitShown();
 }
 
 void EditableList::addEntries(const std::vector<std::string>& names) {
@@ -36,6 +44,28 @@ void EditableList::addEntries(const std::vector<std::string>& names) {
         addItem(text);
         setItemData(count() - 1, text, Qt::ToolTipRole);
     }
+}
+
+// The text shown (a chosen name, a prompt) in the list's box: a name too long for it takes a narrower
+// font, down to a legible floor, rather than show only its end.
+void EditableList::fitShown() {
+    constexpr int kSmallestPixels = 9;
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    // the edit field less the line edit's own margins
+    const int room = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this).width() - 4;
+    QFont font = this->font();  // the list's own; only what it shows may take a narrower one
+    const QString shown = currentText();
+    if (QFontMetrics(font).horizontalAdvance(shown) > room) {
+        font.setFamily("DejaVu Sans Condensed");
+        const int start = QFontInfo(this->font()).pixelSize();
+        for (int size = start; size >= kSmallestPixels; --size) {
+            font.setPixelSize(size);
+            if (QFontMetrics(font).horizontalAdvance(shown) <= room) break;
+        }
+    }
+    lineEdit()->setFont(font);
+    lineEdit()->setCursorPosition(0);  // whatever does not fit, the start of the name shows
 }
 
 // Escape in the open drop-down closes it, and is nobody's shortcut: the wizard's Escape would also
@@ -49,6 +79,11 @@ bool EditableList::eventFilter(QObject* watched, QEvent* event) {
 void EditableList::focusInEvent(QFocusEvent* event) {
     emit entered();
     QComboBox::focusInEvent(event);
+}
+
+void EditableList::resizeEvent(QResizeEvent* event) {
+    QComboBox::resizeEvent(event);
+    fitShown();
 }
 
 void EditableList::showPopup() {

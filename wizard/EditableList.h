@@ -20,6 +20,9 @@ public:
     void setPrompt(const QString& prompt);
     // Appends entries, each with its text as tooltip.
     void addEntries(const std::vector<std::string>& names);
+    // A chosen name too long for the box (the dialog's lists are narrow, port names long) shows whole
+    // in a narrower font, down to a legible floor, never only its end.
+    void fitShown();
 
     void showPopup() override;
 
@@ -30,6 +33,7 @@ signals:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 };
 
 }  // namespace kaldo

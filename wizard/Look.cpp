@@ -2,14 +2,40 @@
 
 #include <algorithm>
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QRegion>
 #include <QScreen>
 
 #include "Pictures.h"
 
 namespace kaldo::look {
+
+namespace {
+
+// Enter or Space on a link label follows its link. (A label that lets the keyboard reach its links
+// takes two Tab stops, itself unmarked and then the link.)
+class LinkKeys : public QObject {
+public:
+    LinkKeys(QLabel* label, const QString& href) : QObject(label), label_(label), href_(href) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_Space) return false;
+        emit label_->linkActivated(href_);
+        return true;
+    }
+
+private:
+    QLabel* label_;
+    QString href_;
+};
+
+}  // namespace
 
 QLabel* picture(QWidget* parent, const QString& name, const QRect& geometry) {
     auto* label = new QLabel(parent);
@@ -28,6 +54,11 @@ QLabel* roundPicture(QWidget* parent, const QString& name, const QRect& geometry
 QLabel* caption(QWidget* parent, const QString& text, const QRect& geometry, int pixelSize, bool bold) {
     auto* label = new QLabel(text, parent);
     label->setGeometry(geometry);
+    styleCaption(label, pixelSize, bold);
+    return label;
+}
+
+void styleCaption(QLabel* label, int pixelSize, bool bold) {
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     label->setWordWrap(true);
     QFont font = label->font();
@@ -35,6 +66,20 @@ QLabel* caption(QWidget* parent, const QString& text, const QRect& geometry, int
     font.setPixelSize(pixelSize);
     label->setFont(font);
     label->setStyleSheet("color: white; background: transparent;");
+}
+
+QLabel* link(QWidget* parent, const QString& text, const QString& href, const QRect& geometry,
+             int pixelSize) {
+    QLabel* label = caption(parent, QString("<a href=\"%1\" style=\"color: #f0d080\">%2</a>").arg(href, text),
+                            geometry, pixelSize, false);
+    label->setAlignment(Qt::AlignLeft);
+    label->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+    label->setFocusPolicy(Qt::TabFocus);
+    // The frame is there, unseen, without the focus too, so that the text does not move under it.
+    label->setStyleSheet("QLabel { border: 2px solid transparent; padding: 0 2px; }"
+                         "QLabel:focus { border-color: rgb(255, 200, 40); }");
+    label->resize(std::min(geometry.width(), label->sizeHint().width()), geometry.height());
+    label->installEventFilter(new LinkKeys(label, href));
     return label;
 }
 

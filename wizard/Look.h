@@ -1,6 +1,6 @@
 #pragma once
 // The common look of the wizard and the dialogs: the program's pictures at their designed places,
-// transparent white captions over the background, the borderless windows' close glyph, the centring
+// transparent white captions and links over the background, the borderless windows' close glyph, the centring
 // over the main window, and every window kept wholly on a screen.
 #include <QLabel>
 #include <QList>
@@ -17,6 +17,12 @@ QLabel* picture(QWidget* parent, const QString& name, const QRect& geometry);
 QLabel* roundPicture(QWidget* parent, const QString& name, const QRect& geometry);
 // Centred, word-wrapped caption in white; bold unless said otherwise.
 QLabel* caption(QWidget* parent, const QString& text, const QRect& geometry, int pixelSize, bool bold = true);
+// Gives label the captions' look.
+void styleCaption(QLabel* label, int pixelSize, bool bold);
+// A caption of one link in the drawn buttons' gold, worked from the keyboard as one Tab stop with a
+// solid frame in the focus rings' gold while it has the focus: Enter or Space follows the link as a
+// click does.
+QLabel* link(QWidget* parent, const QString& text, const QString& href, const QRect& geometry, int pixelSize);
 // The close glyph, with its pressed look while held.
 QToolButton* closeButton(QWidget* parent, const QRect& geometry);
 // Centres window over mainWindow, on the screen.

@@ -5,7 +5,6 @@
 #include <array>
 #include <optional>
 #include <string>
-#include <utility>
 
 namespace kaldo {
 
@@ -31,10 +30,9 @@ public:
     // that knob's marker goes, or none when nothing was picked.
     std::optional<Place> choose(Knob knob, int index);
 
-    // One digit, a point and two digits; "x" for the digits not chosen yet. The USB path writes
-    // the reported revision here too; later panel choices change single digits of whatever is here.
+    // One digit, a point and two digits, built from the knobs alone; "x" for the digits not chosen
+    // yet.
     const std::string& revisionText() const { return revisionText_; }
-    void setRevisionText(std::string text) { revisionText_ = std::move(text); }
     // Bits 1, 2, 4: the stompbox, amp and effect lists have been chosen at least once.
     unsigned panelSelectionMask() const { return panelSelectionMask_; }
     bool complete() const { return panelSelectionMask_ == 7; }

@@ -1,7 +1,6 @@
 #include "TForm3.h"
 
 #include <QEvent>
-#include <QKeyEvent>
 
 #include <QMetaObject>
 #include <QShortcut>
@@ -9,64 +8,19 @@
 
 #include <functional>
 
-#include "IdentityWait.h"
 #include "Look.h"
+#include "PageText.h"
+#include "WizardTexts.h"
 
 namespace kaldo {
 
 namespace {
 
-const char* const kWelcomeText =
-    "Welcome to the KALDO Updater. Are you ready to get started? What type of connection are you using?";
-const char* const kConnectMidiText =
-    "Connect the MIDI out from your computer to the KALDO's Remote Switch jack. Turn down the master volume "
-    "completely, plugin your guitar, then turn on amp.";
-const char* const kConnectUsbText =
-    "Connect the USB from your computer to the KALDO's USB jack. Turn down the master volume completely, plugin "
-    "your guitar, then turn on amp.";
-const char* const kDevicesMidiText = "Select your MIDI device from the drop down menu.";
-const char* const kDevicesUsbText =
-    R"(Select the KALDO USB midi devices from the drop down menus. The should both be named USB "Audio Device".)";
-const char* const kTestMidiText =
-    "Click test button to check MIDI connection. The KALDO presets should change if the MIDI connection is "
-    "working.";
-const char* const kTestUsbText =
-    "Click test button to check USB MIDI connection. The KALDO presets should change if the USB MIDI connection "
-    "is working.";
-const char* const kNotTestedText = "USB Midi in not tested. Please press the midi test button";
-const char* const kNoReplyText = "USB Midi in not working. Please try again.";
-const char* const kPanelModeText =
-    "Turn off the amp. Hold down preset buttons 1 and 4 on the amp and turn the power back on.";
-const char* const kReadRevisionText =
-    "The LEDs around the StompBoxes, Amps, and Effects knobs will indicate the current Firmware revision. Select "
-    "the matching devices to build the current firmware revision number.";
-const char* const kPowerCycleText = "Now turn the amp OFF, wait 5 seconds and turn the amp back ON.";
-const char* const kChooseFileText = "Select the latest firmware file you downloaded from Dorsen.";
-const char* const kStartMidiText =
-    "Let's start. The program will update intermediate code if needed, then load the latest code.";
-const char* const kStartUsbText = "Let's start. The program will send the latest code to the amp.";
-const char* const kFirstStageText =
-    "First stage complete! The amp should have rebooted and there should be a bouncing ball light show on the "
-    "three encoder rings. If not, wait a few minutes then restart the amp and check the firmware revision. If no "
-    "update happened, close this program and restart to try again. Otherwise, let's start the next phase.";
-const char* const kFinalMidiText =
-    "Final stage complete! The amp may have rebooted. If not, power cycle the amp. You should now have the latest "
-    "code.";
-const char* const kFinalUsbText = "Final stage complete! You should now have the latest code. Power cycle the amp.";
-// A stage that did not complete is never reported as complete: the user may try it again or close.
-const char* const kFirstStageFailedText =
-    "The first stage did not complete. Check the cable and that the amp is on, then press Next to try the first "
-    "stage again, or close this window.";
-const char* const kFinalStageFailedText =
-    "The final stage did not complete. Check the cable and that the amp is on, then press Next to try the final "
-    "stage again, or close this window.";
-const char* const kNoFileText = "No firmware file was chosen. Press Next to choose the firmware file you downloaded.";
-const char* const kSyxFilter = "Syx files (*.syx)|*.syx";
-const char* const kConnectedText = "Connected, current code version is ";
+using namespace wizard_text;
 
 constexpr int kNextGroupMove = 60;
-// How long the amp may take to answer after a stage: it may be restarting on its new code.
-constexpr int kRevisionReadMs = 5000;
+// The page text ends above this, where NEXT and TEST begin (less a few pixels of air).
+constexpr int kButtonsTop = 238;
 
 // Shows and hides a widget with another one, whatever shows or hides that one.
 class ShownWith : public QObject {
@@ -82,25 +36,6 @@ protected:
 
 private:
     QWidget* follower_;
-};
-
-// A link label worked from the keyboard as one stop: Enter or Space follows its link. (A label that
-// lets the keyboard reach its links takes two Tab stops, itself unmarked and then the link.)
-class LinkKeys : public QObject {
-public:
-    explicit LinkKeys(QLabel* label) : QObject(label), label_(label) {}
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress) return false;
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_Space) return false;
-        emit label_->linkActivated("#find");
-        return true;
-    }
-
-private:
-    QLabel* label_;
 };
 
 EditableList* list(QWidget* parent, const QString& prompt, int left, int top, int width,
@@ -128,7 +63,7 @@ TForm3::TForm3(WizardHost& host, QWidget* mainWindow)
     Image1 = look::picture(this, "wizard-background.jpg", {0, 0, 467, 350});
     Image5 = look::picture(this, "wizard-front-panel.jpg", {103, 20, 263, 107});
     Image5->hide();
-    Label1 = look::caption(this, kWelcomeText, {45, 132, 377, 123}, 13);
+    Label1 = new PageText(this, kWelcomeText, {45, 132, 377, 123}, kButtonsTop);
     Label3 = look::caption(this, "FW Rev", {105, 193, 259, 45}, 13);
     Label3->hide();
 
@@ -142,19 +77,15 @@ TForm3::TForm3(WizardHost& host, QWidget* mainWindow)
     boldSmall.setBold(true);
     boldSmall.setPixelSize(11);  // the caption fits the box's designed 199 pixels
     CheckBox1->setFont(boldSmall);
+    // With the keyboard on it, its caption turns the drawn buttons' gold: Space then ticks it.
+    CheckBox1->setStyleSheet("QCheckBox:focus { color: rgb(255, 200, 40); }");
     ComboBox1 = list(this, "Midi Out Devices", 46, 208, 178);
     ComboBox1->hide();
     ComboBox6 = list(this, "Midi In Devices", 250, 208, 178);
     ComboBox6->hide();
     // Under the output list, left of the logo, where the page has room: on the USB path only, which
     // is the one with both lists (an amp on a plain MIDI cable cannot answer).
-    FindAmpLink = look::caption(this, "<a href=\"#find\" style=\"color: #f0d080\">Find my amp</a>", {46, 236, 110, 18},
-                                11, false);
-    FindAmpLink->setAlignment(Qt::AlignLeft);
-    FindAmpLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
-    FindAmpLink->setFocusPolicy(Qt::TabFocus);
-    FindAmpLink->setStyleSheet("QLabel:focus { border: 1px dotted #f0d080; }");
-    FindAmpLink->installEventFilter(new LinkKeys(FindAmpLink));
+    FindAmpLink = look::link(this, "Find my amp", "#find", {46, 236, 110, 18}, 11);
     FindAmpLink->setToolTip("Ask every MIDI port for the amp and choose its two ports");
     FindAmpLink->hide();
     ComboBox6->installEventFilter(new ShownWith(FindAmpLink, this));
@@ -215,9 +146,12 @@ TForm3::TForm3(WizardHost& host, QWidget* mainWindow)
     connect(Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
     connect(ResetStartup, &QPushButton::clicked, this, &TForm3::ResetStartupClick);
     connect(SpeedButton1, &QToolButton::clicked, this, &TForm3::Button1Next10Click);
-    // Button1 is the window's cancel button: Escape runs the current step even while the drawn
-    // Next button is disabled.
-    connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, Button1, &QPushButton::click);
+    // Escape works as NEXT would, and never past NEXT's own checks: while NEXT is off (nothing chosen
+    // yet, a stage uploading) it does nothing, so that a user pressing it to get out is never taken
+    // further in.
+    connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, this, [this] {
+        if (Shape1->isEnabled() && Shape1->isVisible()) Button1->click();
+    });
     connect(Shape1, &CircleShape::mouseDown, this, &TForm3::Shape1MouseDown);
     connect(Shape1, &CircleShape::mouseUp, this, &TForm3::Shape1MouseUp);
     connect(Shape2, &CircleShape::mouseDown, this, &TForm3::Shape2MouseDown);
@@ -262,6 +196,12 @@ void TForm3::showWizard() {
 }
 
 void TForm3::wizardToFront() {
+    bringForward();
+    // The stage's upload has completed: the page says so before any question the upload asks next.
+    if (stageCompleted_) std::invoke(stageCompleted_, *this);
+}
+
+void TForm3::bringForward() {
     show();
     raise();
     activateWindow();
@@ -328,13 +268,13 @@ void TForm3::Button1Click() {
     CheckBox1->hide();
     CheckBox1->setEnabled(false);
     ComboBox5->hide();
-    Label1->setText(usbConnection_ ? kConnectUsbText : kConnectMidiText);
+    Label1->setPage(usbConnection_ ? kConnectUsbText : kConnectMidiText);
     bind(&TForm3::Button1Next8Click);
 }
 
 void TForm3::Button1Next8Click() {
     Shape1->setEnabled(false);
-    Label1->setText(usbConnection_ ? kDevicesUsbText : kDevicesMidiText);
+    Label1->setPage(usbConnection_ ? kDevicesUsbText : kDevicesMidiText);
     fillDeviceLists();
     bind(&TForm3::Button1Next5Click);
 }
@@ -376,37 +316,36 @@ void TForm3::Button1Next5Click() {
     Shape2->setEnabled(true);
     Image4->show();
     if (!usbConnection_) {
-        Label1->setText(kTestMidiText);
+        Label1->setPage(kTestMidiText);
         bind(&TForm3::Button1Next1Click);
         return;
     }
-    Label1->setText(kTestUsbText);
+    Label1->setPage(kTestUsbText);
     bind(&TForm3::Button1Next20Click);
-    host_.clearAmpVersion();
-    midiTestSent_ = false;
+    test_.start();
 }
 
+// What went out shows at once: on a cable that only listens, the amp's presets are the only answer.
+// An Identity Reply (USB) replaces it.
 void TForm3::Button2Click() {
-    testPresetCounter_ = (testPresetCounter_ + 1) % 4;
-    host_.Put2(kProgramChangeChannel1, static_cast<std::uint8_t>(testPresetCounter_));
-    host_.flags().showVersionInWizard = true;
-    host_.clearAmpVersion();
-    host_.SysEx(kIdentityRequest.data(), kIdentityRequest.size());
-    midiTestSent_ = true;
+    test_.send();
+    Label3->setText(QString(kTestSentText).arg(test_.presetSent() + 1));
+    Label3->show();
 }
 
 void TForm3::Button1Next1Click() {
+    Label3->hide();
     moveNextGroup(-kNextGroupMove);
     Shape2->setEnabled(false);
     Image4->hide();
     Image5->show();
-    Label1->setText(kPanelModeText);
+    Label1->setPage(kPanelModeText);
     bind(&TForm3::Button1Next2Click);
 }
 
 void TForm3::Button1Next2Click() {
     Shape1->setEnabled(false);
-    Label1->setText(kReadRevisionText);
+    Label1->setPage(kReadRevisionText);
     for (QWidget* w : std::initializer_list<QWidget*>{ComboBox2, ComboBox3, ComboBox4, Label2}) w->show();
     bind(&TForm3::Button1Next7Click);
 }
@@ -414,24 +353,25 @@ void TForm3::Button1Next2Click() {
 void TForm3::Button1Next7Click() {
     for (QWidget* w : std::initializer_list<QWidget*>{Image5, ComboBox2, ComboBox3, ComboBox4, Shape3, Shape4, Shape5})
         w->hide();
-    Label1->setText(kPowerCycleText);
+    Label1->setPage(kPowerCycleText);
     Label2->hide();
     bind(&TForm3::Button1Next6Click);
 }
 
 void TForm3::Button1Next20Click() {
-    if (const auto reply = host_.ampVersion()) {
-        // "01.02" is reported; the revision is "1.02".
-        panel_.setRevisionText(reply->text.size() > 1 ? reply->text.substr(1, 4) : std::string());
-        intermediateNeeded_ = 0;
+    const auto verdict = test_.verdict();
+    if (verdict.result == ConnectionTest::Result::Answered) {
+        reportedRevision_ = verdict.revision;
+        stages_.skipIntermediate();
         bind(&TForm3::Button1Next6Click);
         Button1->click();
         Shape2->setEnabled(false);
         Image4->hide();
         return;
     }
-    if (midiTestSent_) {
-        Label1->setText(kNoReplyText);
+    Label3->hide();
+    if (verdict.result == ConnectionTest::Result::Silent) {
+        Label1->setPage(kNoReplyText);
         bind(&TForm3::Button1Click);
         Shape2->setEnabled(false);
         Image4->hide();
@@ -439,7 +379,7 @@ void TForm3::Button1Next20Click() {
         moveNextGroup(-kNextGroupMove);
         return;
     }
-    Label1->setText(kNotTestedText);
+    Label1->setPage(kNotTestedText);
     bind(&TForm3::Button1Next5Click);
     moveNextGroup(-kNextGroupMove);
     Shape2->setEnabled(false);
@@ -447,34 +387,34 @@ void TForm3::Button1Next20Click() {
 }
 
 void TForm3::Button1Next6Click() {
+    // The test's reply is old news from here on: the upload's own question to the amp must not
+    // bring it back, and after a stage the page shows the revision read then.
     Label3->hide();
-    intermediateNeeded_ = panel_.revisionText() == "1.02" ? 1 : 0;
-    Label1->setText(kChooseFileText);
-    if (const auto chosen = host_.runOpenDialog(kSyxFilter)) wizardFileName_ = *chosen;
+    host_.flags().showVersionInWizard = false;
+    stages_.planFor(revisionText());
+    Label1->setPage(kChooseFileText);
+    stages_.chooseFile();
     bind(&TForm3::Button1Next3Click);
     Button1->click();
 }
 
 void TForm3::Button1Next3Click() {
     if (usbConnection_) {
-        Label1->setText(kStartUsbText);
+        Label1->setPage(kStartUsbText);
         moveNextGroup(-kNextGroupMove);
     } else {
-        Label1->setText(kStartMidiText);
+        Label1->setPage(kStartMidiText);
     }
-    bind(intermediateNeeded_ == 1 ? &TForm3::Button1Next4Click : &TForm3::Button1Next9Click);
+    bind(stages_.intermediateNeeded() == 1 ? &TForm3::Button1Next4Click : &TForm3::Button1Next9Click);
 }
 
 // Before any stage sends anything, a firmware file must be at hand: asking now beats an upload that
 // can only fail. With none chosen the page says so and Next asks again.
 bool TForm3::firmwareFileChosen() {
-    if (!wizardFileName_.empty()) return true;
-    Label1->setText(kChooseFileText);
-    if (const auto chosen = host_.runOpenDialog(kSyxFilter)) {
-        wizardFileName_ = *chosen;
-        return true;
-    }
-    Label1->setText(kNoFileText);
+    if (!stages_.fileName().empty()) return true;
+    Label1->setPage(kChooseFileText);
+    if (stages_.chooseFile()) return true;
+    Label1->setPage(kNoFileText);
     return false;
 }
 
@@ -489,99 +429,74 @@ bool TForm3::stagePortsReady() {
     }
     Shape1->setEnabled(false);
     clearDeviceLists();
-    Label1->setText(usbConnection_ ? kDevicesUsbText : kDevicesMidiText);
+    Label1->setPage(usbConnection_ ? kDevicesUsbText : kDevicesMidiText);
     fillDeviceLists();
     return false;
 }
 
-UploadOutcome TForm3::runStage() {
-    auto& flags = host_.flags();
-    flags.uploadAborted = false;
-    const int resetsBefore = resets_;
-    const auto outcome = host_.clickUploadCode();
-    // A reset during the upload (terminated, or the wizard closed meanwhile) ends the step here.
-    if (flags.uploadAborted || resets_ != resetsBefore) return UploadOutcome::Terminated;
-    // The upload's last dialogs (the USB offer, a failure) belong to the main window, which the window
-    // system then activates: the next page is the wizard's, and the keyboard with it.
-    wizardToFront();
-    return outcome;
-}
-
 void TForm3::Button1Next4Click() {
     if (!firmwareFileChosen() || !stagePortsReady()) return;
-    host_.pump();
-    host_.mainToFront();
-    auto& flags = host_.flags();
-    flags.intermediateStage = true;
-    const int loadResult = host_.ReadFile(wizardFileName_);
-    // The flag only selects what this load reads; left set, a later "Open Firmware" would load the
-    // carried image in place of the user's file.
-    flags.intermediateStage = false;
-    const auto outcome = loadResult == 0 ? UploadOutcome::Failed : runStage();
+    const auto outcome = stages_.loadIntermediate() ? runStage(&TForm3::showFirstStageDone) : UploadOutcome::Failed;
     if (outcome == UploadOutcome::Terminated) return;
     if (outcome != UploadOutcome::Completed) {
-        Label1->setText(kFirstStageFailedText);
+        Label1->setPage(outcome == UploadOutcome::Declined ? kDeclinedText : kFirstStageFailedText);
         return;
     }
     host_.pause(1000);
-    Label1->setText(kFirstStageText);
+    showFirstStageDone();
     bind(&TForm3::Button1Next9Click);
     readRevisionAfterStage();
 }
 
 void TForm3::Button1Next9Click() {
     if (!firmwareFileChosen() || !stagePortsReady()) return;
-    host_.mainToFront();
-    host_.pump();
-    intermediateNeeded_ = 0;
-    host_.flags().intermediateStage = false;
-    if (host_.ReadFile(wizardFileName_) == 0) {
+    if (!stages_.loadFinal()) {
         // The loader has said what is wrong with the file; Next asks for another one.
-        wizardFileName_.clear();
-        Label1->setText(kNoFileText);
+        Label1->setPage(kNoFileText);
         return;
     }
-    const auto outcome = runStage();
+    const auto outcome = runStage(&TForm3::showFinalStageDone);
     if (outcome == UploadOutcome::Terminated) return;
     if (outcome != UploadOutcome::Completed) {
-        Label1->setText(kFinalStageFailedText);
+        Label1->setPage(outcome == UploadOutcome::Declined ? kDeclinedText : kFinalStageFailedText);
         return;
     }
-    Label1->setText(usbConnection_ ? kFinalUsbText : kFinalMidiText);
+    showFinalStageDone();
     bind(&TForm3::Button1Next10Click);
     readRevisionAfterStage();
 }
 
-// The amp runs other code now: the version "Current Firmware" showed is out of date. Over USB the
-// amp is asked again on the stage's ports, and the reply handling shows what it says; without an
-// answer, or over a MIDI cable, the row says that the revision is not known. An upload releases the
-// ports when it ends (the amp may restart): they are opened for the question only, and the next
-// stage asks for them again as before.
+// While a stage uploads NEXT is off: pressed again, it would start the stage anew under the running
+// upload. `completed` shows the page of a completed stage, also as soon as the upload has sent it.
+UploadOutcome TForm3::runStage(Step completed) {
+    Label3->hide();  // the revision read after the stage before is no longer so
+    Shape1->setEnabled(false);
+    stageCompleted_ = completed;
+    const auto outcome = stages_.run();
+    stageCompleted_ = nullptr;
+    if (outcome != UploadOutcome::Terminated) Shape1->setEnabled(true);
+    return outcome;
+}
+
+void TForm3::showFirstStageDone() { Label1->setPage(kFirstStageText); }
+
+void TForm3::showFinalStageDone() { Label1->setPage(usbConnection_ ? kFinalUsbText : kFinalMidiText); }
+
+// The amp runs other code now; on the USB path it is asked on the ports the lists show, and the page
+// shows what it said.
 void TForm3::readRevisionAfterStage() {
-    host_.setStatusPanel1("Version ?");
-    if (!usbConnection_) return;
-    // The page's own text stays alone: the reply shows in the status row only.
-    host_.flags().showVersionInWizard = false;
-    const bool released = !host_.outPortReady() || !host_.inPortReady();
-    if (released) {
-        host_.clickOutItem(ComboBox1->currentIndex() + 1);
-        host_.clickInItem(ComboBox6->currentIndex() + 1);
-    }
-    if (host_.outPortReady() && host_.inPortReady()) {
-        host_.clearReplyCode();
-        host_.SysEx(kIdentityRequest.data(), kIdentityRequest.size());
-        awaitIdentityReply(host_, kRevisionReadMs);
-    }
-    if (released) {
-        host_.clickOutItem(0);
-        host_.clickInItem(0);
-    }
+    const auto version =
+        stages_.readRevision(usbConnection_, ComboBox1->currentIndex() + 1, ComboBox6->currentIndex() + 1);
+    if (!version) return;
+    Label3->setText(kConnectedText + QString::fromStdString(*version));
+    Label3->show();
 }
 
 void TForm3::Button1Next10Click() {
-    ++resets_;
+    stages_.reset();
+    stageCompleted_ = nullptr;
     bind(&TForm3::Button1Click);
-    Label1->setText(kWelcomeText);
+    Label1->setPage(kWelcomeText);
     Label3->setVisible(savedLayout_.label3Visible);
     Shape1->move(savedLayout_.shape1Left, Shape1->y());
     Shape2->move(savedLayout_.shape2Left, Shape2->y());

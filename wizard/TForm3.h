@@ -14,8 +14,11 @@
 #include <string>
 
 #include "CircleShape.h"
+#include "ConnectionTest.h"
 #include "EditableList.h"
+#include "PageText.h"
 #include "PanelRevision.h"
+#include "UpdateStages.h"
 #include "WizardHost.h"
 
 namespace kaldo {
@@ -37,10 +40,12 @@ public:
     void showAmpVersion(const QString& versionText);
 
     Step currentStep() const { return currentStep_; }
-    const std::string& revisionText() const { return panel_.revisionText(); }
-    int intermediateNeeded() const { return intermediateNeeded_; }
+    // The amp's revision as the wizard learnt it on this path: reported over USB, or read off the
+    // front panel over a MIDI cable. Only "1.02" makes the intermediate stage run.
+    const std::string& revisionText() const { return usbConnection_ ? reportedRevision_ : panel_.revisionText(); }
+    int intermediateNeeded() const { return stages_.intermediateNeeded(); }
     bool usbConnection() const { return usbConnection_; }
-    const std::string& wizardFileName() const { return wizardFileName_; }
+    const std::string& wizardFileName() const { return stages_.fileName(); }
     const PanelRevision& panelRevision() const { return panel_; }
 
     // The steps bound to Button1, one at a time.
@@ -56,7 +61,7 @@ public:
     void Button1Next9Click();
     void Button1Next10Click();
     void Button1Next20Click();
-    // The connection test behind the drawn Test button.
+    // The connection test behind the drawn Test button (ConnectionTest::send).
     void Button2Click();
     // Reset and close, on request of the upload sequence when the user terminated an upload.
     void ResetStartupClick();
@@ -76,7 +81,7 @@ public:
     void Shape2MouseUp(Qt::MouseButton button);
 
     QLabel* Image1;  // background
-    QLabel* Label1;  // page text
+    PageText* Label1;  // page text
     EditableList* ComboBox5;  // connection type
     QCheckBox* CheckBox1;
     EditableList* ComboBox1;  // MIDI out device
@@ -119,27 +124,28 @@ private:
     void bind(Step step) { currentStep_ = step; }
     void runCurrentStep();
     void placeFocus();
-    void readRevisionAfterStage();
     void moveNextGroup(int dx);
     void fillDeviceLists();
     void clearDeviceLists();
     void panelChange(PanelRevision::Knob knob, EditableList* list, CircleShape* marker);
     bool firmwareFileChosen();
     bool stagePortsReady();
-    UploadOutcome runStage();
+    UploadOutcome runStage(Step completed);
+    void showFirstStageDone();
+    void showFinalStageDone();
+    void readRevisionAfterStage();
+    void bringForward();
 
     WizardHost& host_;
     QWidget* mainWindow_;
     SavedLayout savedLayout_{};
     Step currentStep_ = &TForm3::Button1Click;
     bool usbConnection_ = false;
-    bool midiTestSent_ = false;
-    int testPresetCounter_ = 0;
-    int intermediateNeeded_ = 0;
-    std::string wizardFileName_;
+    std::string reportedRevision_ = "x.xx";
+    Step stageCompleted_ = nullptr;  // while a stage uploads: shows its completion page
+    ConnectionTest test_{host_};
+    UpdateStages stages_{host_, [this] { bringForward(); }};
     PanelRevision panel_;
-    // Counts resets, so that a step whose upload ran while the user closed the wizard stops.
-    int resets_ = 0;
 };
 
 }  // namespace kaldo

@@ -6,6 +6,9 @@ namespace kaldo {
 
 namespace {
 constexpr int kConfirmTimeoutMs = 5000;
+// An amp whose MIDI is ready a moment after its USB does not hear the first requests: within the
+// time-out the request is repeated this often.
+constexpr int kRepeatMs = 1000;
 }
 
 TForm5::TForm5(WizardHost& host, QWidget* mainWindow)
@@ -140,12 +143,17 @@ void TForm5::confirmRevision() {
     host_.clearReplyCode();
     host_.initTimeout(kConfirmTimeoutMs);
     for (int i = 0; i < 3; ++i) host_.SysEx(kIdentityRequest.data(), kIdentityRequest.size());
+    std::int64_t nextRequest = host_.nowMs() + kRepeatMs;
     while (!host_.takeReply(kReplyIdentity)) {
         host_.pump();
         if (host_.timeoutCheck()) {
             host_.resetCodeUpload();
             host_.messageBox("An Error occurred. Try again.", "Status");
             return;
+        }
+        if (host_.nowMs() >= nextRequest) {
+            host_.SysEx(kIdentityRequest.data(), kIdentityRequest.size());
+            nextRequest = host_.nowMs() + kRepeatMs;
         }
     }
     const auto reply = host_.ampVersion();

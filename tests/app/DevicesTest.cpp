@@ -71,6 +71,34 @@ private slots:
         QVERIFY(rig->answers.seen.isEmpty());
     }
 
+    // What the status row says about the ports goes once it is no longer so: "no devices" when the
+    // amp turns up (the system says so, no Re-Check needed), a port that went once a port is chosen
+    // again; what another part of the program wrote since stays.
+    void portNotesGoWhenNoLongerSo() {
+        rig->midi->outputs.clear();
+        rig->midi->inputs.clear();
+        TForm1& form = rig->start();
+        QVERIFY(form.StatusBar2->text(3).startsWith("Status -> No MIDI devices found."));
+        rig->midi->outputs = {"KALDO Amp In"};
+        rig->midi->inputs = {"KALDO Amp Out"};
+        announce();
+        QCOMPARE(form.StatusBar2->text(3), QString("Status -> Found 1 MIDI output and 1 MIDI input."));
+
+        for (const bool overwritten : {false, true}) {
+            form.Out1->actions()[1]->trigger();
+            rig->midi->outputs.clear();
+            announce();
+            const QString gone = "Status -> The MIDI output \"KALDO Amp In\" went away: Midi > Out is back on None.";
+            QCOMPARE(form.StatusBar2->text(3), gone);
+            rig->midi->outputs = {"KALDO Amp In"};
+            announce();
+            QCOMPARE(form.StatusBar2->text(3), gone);  // back, yet Out is still on None
+            if (overwritten) form.setStatus2(3, "Status -> Complete.");
+            form.Out1->actions()[1]->trigger();
+            QCOMPARE(form.StatusBar2->text(3), overwritten ? QString("Status -> Complete.") : QString(" "));
+        }
+    }
+
     void findAmpSelectsTheOnlyAmpsPorts() {
         rig->midi->outputs = {"Synth Out", "KALDO Amp In"};
         rig->midi->inputs = {"KALDO Amp Out", "Synth In"};
@@ -87,6 +115,7 @@ private slots:
         QVERIFY(form.selection->outPortReady && form.selection->inPortReady);
         QCOMPARE(rig->answers.seen,
                  QStringList{"Find Amp | Found the amp on KALDO Amp In / KALDO Amp Out, version 02.80"});
+        QCOMPARE(form.StatusBar2->text(1), QString("Version 02.80"));  // Current Firmware agrees
         QVERIFY(form.FindAmp1->isEnabled() && form.UploadCode1->isEnabled());
     }
 

@@ -99,6 +99,27 @@ private slots:
                 form->client()->children().indexOf(form->lamps.back()));
     }
 
+    // "Push to Cancel" lies on the middle knob: its text is light on a dark plate, and all of it
+    // stays within the round box it is given.
+    void cancelTextReadsOnTheKnob() {
+        form->setCancelLabelVisible(true);
+        const QImage shot = form->client()->grab(form->Label1->geometry()).toImage().scaled(form->Label1->size());
+        const double rx = shot.width() / 2.0, ry = shot.height() / 2.0;
+        int light = 0, lightOutside = 0;
+        for (int y = 0; y < shot.height(); ++y) {
+            for (int x = 0; x < shot.width(); ++x) {
+                if (qGray(shot.pixel(x, y)) < 230) continue;  // the knob's cap is never this light
+                ++light;
+                const double dx = (x + 0.5 - rx) / rx, dy = (y + 0.5 - ry) / ry;
+                lightOutside += dx * dx + dy * dy > 1.0 ? 1 : 0;
+            }
+        }
+        QVERIFY2(light > 30, qPrintable(QString::number(light)));
+        QCOMPARE(lightOutside, 0);
+        QVERIFY(qGray(shot.pixel(4, shot.height() / 2)) < 100);  // the plate beside the text
+        form->setCancelLabelVisible(false);
+    }
+
     void statusRows() {
         QCOMPARE(form->StatusBar1->geometry(), QRect(0, 284, 702, 32));
         QCOMPARE(form->StatusBar2->geometry(), QRect(0, 343, 703, 32));
@@ -183,7 +204,7 @@ private slots:
         QVERIFY(form->StartupHelp1->isCheckable());
         QCOMPARE(itemTexts(form->Midi1),
                  (QStringList{"Out", "In", "Re-Check for Midi devices", "Test Connection", "Find Amp", "-", "Diagnostics"}));
-        QCOMPARE(itemTexts(form->Run1), QStringList{"Upload Code"});
+        QCOMPARE(itemTexts(form->Run1), (QStringList{"Upload Code", "Update &Wizard"}));
         QCOMPARE(itemTexts(form->Help1), QStringList{"About KALDO Updater"});
     }
 

@@ -165,6 +165,17 @@ private slots:
         QVERIFY(form.findChild<TForm3*>()->isVisible());
     }
 
+    // The wizard has a command of its own, whatever the first-time flag says.
+    void updateWizardOpensTheWizard() {
+        TForm1& form = rig->start();
+        form.StartupHelp1->trigger();  // off: the wizard no longer comes by itself
+        TForm3* wizard = form.findChild<TForm3*>();
+        wizard->close();
+        form.UpdateWizard1->trigger();
+        QVERIFY(wizard->isVisible());
+        QVERIFY(!form.StartupHelp1->isChecked());
+    }
+
     void closeShutsThePortsAndSavesTheChoice() {
         TForm1& form = rig->start();
         form.Out1->actions()[2]->trigger();

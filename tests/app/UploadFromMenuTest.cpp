@@ -13,6 +13,7 @@
 #include "PictureLabel.h"
 #include "TCGauge.h"
 #include "TLEDImage.h"
+#include "TForm3.h"
 #include "TForm5.h"
 #include "TStatusBar.h"
 #if defined(KALDO_LOGIND_MOCK)
@@ -46,9 +47,9 @@ class UploadFromMenuTest : public QObject {
     std::unique_ptr<test::InlineSenderFactory> senders;
     std::vector<std::uint8_t> image;
 
-    TForm1& startWithAmp(tools::FirmwareOptions firmware) {
+    TForm1& startWithAmp(tools::FirmwareOptions firmware, sim::FaultPlan plan = {}) {
         rig->midi->outputs = {"Port A"};
-        amp = std::make_unique<sim::InProcessAmp>(rig->clock, 0x00020500);
+        amp = std::make_unique<sim::InProcessAmp>(rig->clock, 0x00020500, plan);
         TForm1& form = rig->start(amp.get(), senders.get());
         amp->setReplySink([&form](std::span<const std::uint8_t> bytes) {
             form.updater->MidiIn1SysEx(bytes.data(), bytes.size());
@@ -119,6 +120,8 @@ private slots:
         identify();
         QCOMPARE(form.StatusBar2->text(1), QString("Version 02.50"));
         Snapshot during;
+        bool wizardCommandsEnabled = true;
+        bool wizardOpened = true;
         rig->clock.schedule(200 + 600 * 3 + 300, [&] {
             during = snapshot();
             // Meanwhile nothing may change the image, the send position or the ports.
@@ -127,6 +130,12 @@ private slots:
             form.Firmware1Click();
             form.Out1->actions()[1]->trigger();
             form.ReCheckforMididevices1Click();
+            // nor open the wizard over the progress and the cancel button
+            wizardCommandsEnabled = form.UpdateWizard1->isEnabled() || form.StartupHelp1->isEnabled();
+            form.UpdateWizard1Click();
+            form.StartupHelp1->setChecked(true);
+            form.StartupHelp1Click();
+            wizardOpened = form.findChild<TForm3*>()->isVisible();
             QCOMPARE(form.updater->loader.sendPointer, pointer);
             QCOMPARE(form.selection->selectedOutPort, -1);
             QVERIFY(form.Out1->actions()[0]->isChecked());
@@ -146,6 +155,8 @@ private slots:
                  qPrintable(during.status2));
         QCOMPARE(during.litLamps, 3);  // one lamp of each ring
         QVERIFY(!during.uploadEnabled);
+        QVERIFY(!wizardCommandsEnabled);
+        QVERIFY(!wizardOpened);
         QCOMPARE(amp->deSelectCalls(), 1);  // only the upload's own release of the ports
         QCOMPARE(amp->reCheckCalls(), 0);
 
@@ -165,6 +176,24 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll().contains("02.50"));
         QVERIFY(rig->answers.seen.join('\n').contains("Looks good!"));
+    }
+
+    // An upload that fails closes the amp's ports: the status row says so after the failure, whole
+    // within its panel, and how to open them again; choosing a port again ends the note.
+    void aFailedUploadSaysItClosedThePorts() {
+        sim::FaultPlan silent;
+        silent.silentAt = sim::Stage::Packet;
+        silent.silentPacket = 2;
+        TForm1& form = startWithAmp(packets(), silent);
+        identify();
+        form.UploadCode1->trigger();
+        QCOMPARE(form.lastUpload().failure, UploadFailure::TimedOut);
+        QLabel* panel = form.StatusBar2->panel(3);
+        QCOMPARE(panel->text(), QString("Status -> Failed: the amp did not answer in time. The amp's ports were closed: "
+                                        "Midi > Find Amp opens them again."));
+        QVERIFY(panel->heightForWidth(panel->width()) <= panel->height());
+        form.Out1->actions()[1]->trigger();
+        QCOMPARE(panel->text(), QString(" "));
     }
 
     // The upload's closing dialog asks for the amp's ports again while the upload still runs: it
@@ -322,26 +351,47 @@ private slots:
         QCOMPARE(closed.count(), 1);
     }
 
-    // The cancel button takes the keyboard focus when it shows; Space works it, and so does Escape.
-    void cancelButtonWorksFromTheKeyboard_data() {
-        QTest::addColumn<int>("key");
-        QTest::newRow("Space on the button") << int{Qt::Key_Space};
-        QTest::newRow("Escape in the window") << int{Qt::Key_Escape};
+    // The cancel button takes the keyboard focus when it shows. Space, Enter, Escape and the mouse
+    // work it, and each asks first: Keep uploading (the default) goes on, Stop ends the upload.
+    void cancelButtonAsksFirst_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Space on the button") << "space";
+        QTest::newRow("Enter on the button") << "enter";
+        QTest::newRow("Escape in the window") << "escape";
+        QTest::newRow("mouse on Push to Cancel") << "mouse";
     }
-    void cancelButtonWorksFromTheKeyboard() {
-        QFETCH(int, key);
+    void cancelButtonAsksFirst() {
+        QFETCH(QString, how);
         TForm1& form = startWithAmp(packets());
         identify();
         form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&form));
+        const auto press = [&] {
+            if (how == "mouse")
+                QTest::mouseClick(form.Label1, Qt::LeftButton);
+            else if (how == "escape")
+                QTest::keyClick(&form, Qt::Key_Escape);
+            else
+                QTest::keyClick(form.Label1, how == "space" ? Qt::Key_Space : Qt::Key_Return);
+        };
         bool focused = false;
+        bool askedFirst = false;
+        bool keptOn = false;
         rig->clock.schedule(kMidUploadMs, [&] {
             focused = form.Label1->isVisible() && form.focusWidget() == form.Label1;
-            QWidget* target = key == Qt::Key_Space ? static_cast<QWidget*>(form.Label1) : &form;
-            QTest::keyClick(target, static_cast<Qt::Key>(key));
+            press();
+            askedFirst = form.stopQuestion() && form.stopQuestion()->defaultButton()->text() == "Keep uploading";
+            answerStopQuestion(form, "Keep uploading");
+        });
+        rig->clock.schedule(kMidUploadMs + 600, [&] {
+            keptOn = form.updater->uploadRunning() && form.Label1->isVisible() && !form.Image2->isVisible();
+            press();
+            answerStopQuestion(form, "Stop");
         });
         form.UploadCode1->trigger();
         QVERIFY(focused);
+        QVERIFY(askedFirst);
+        QVERIFY(keptOn);
         QCOMPARE(form.lastUpload().failure, UploadFailure::UserCancel);
         QVERIFY(amp->received().size() < std::size_t{kPackets + 1});
         QVERIFY(rig->answers.seen.join('\n').contains("User terminated code upload."));

@@ -74,14 +74,20 @@ TEST(Replies, MadeIdentityReplyReadsBackAsItsVersion) {
     EXPECT_EQ(reply->text, "01.59");
 }
 
-TEST(Replies, OffsetOneSevenEIsAlwaysAnIdentityReplyWithoutACode) {
+TEST(Replies, OnlyAnIdentityReplyIsOneAndNoUniversalMessageCarriesACode) {
     auto reply = identityReply(0x30, 0x32, 0x38, 0x33);
     EXPECT_TRUE(isIdentityReply(reply));
     EXPECT_FALSE(replyCodeOf(reply));
-    // Even one that looks like a status reply at offset 6.
+    // Neither a universal message that looks like a status reply at offset 6, nor our own request
+    // echoed back by a port (to all devices, or to one), answers anything.
     const std::vector<std::uint8_t> odd{0xF0, 0x7E, 0x00, 0x5A, 0x12, 0x01, 0x7C, 0xF7};
-    EXPECT_TRUE(isIdentityReply(odd));
-    EXPECT_FALSE(replyCodeOf(odd));
+    const std::vector<std::uint8_t> toOne{0xF0, 0x7E, 0x10, 0x06, 0x01, 0xF7};
+    for (const auto& message :
+         {odd, std::vector<std::uint8_t>(kIdentityRequest.begin(), kIdentityRequest.end()), toOne}) {
+        EXPECT_FALSE(isIdentityReply(message));
+        EXPECT_FALSE(replyCodeOf(message));
+        EXPECT_FALSE(identityReplyOf(message));
+    }
 }
 
 TEST(Replies, OnlyTheAmpsMessagesCarryACodeOrARevision) {

@@ -230,6 +230,48 @@ TEST(BlindUpload, OverAClassicCableANewerFileIsSentBlindAndOffersUsb) {
     EXPECT_TRUE(rig.link.identityRequestTimes.empty());
     EXPECT_TRUE(rig.ui.saw(kUsbQuestion));
     EXPECT_FALSE(rig.ui.saw("dialog Plug in usb cable"));
+    // Nothing comes back on the cable, so the status row is the only sign of progress.
+    for (int k = 1; k <= 3; ++k) {
+        EXPECT_EQ(rig.ui.find("status2 3 Status -> Sending packet number " + std::to_string(k) + " of 3").size(), 1u);
+    }
+}
+
+// After every end the status rows say what is so: a declined question sent nothing, and once any
+// firmware went out the revision the amp reported before is no longer shown as current.
+TEST(UploadEnds, StatusRowsSayWhatIsSo) {
+    struct Case {
+        const char* name;
+        PackedVersion file;
+        sim::Stage silentAt;
+        bool sent;
+        const char* lastStatus;
+    };
+    const Case cases[] = {
+        {"declined", test::kRev0160, sim::Stage::None, false, "Status -> Upload cancelled: nothing was sent."},
+        {"completed", test::kRev0200, sim::Stage::None, true, "Status -> Waiting for USB enumeration."},
+        {"timed out", test::kRev0200, sim::Stage::Packet, true, "Status -> Failed: the amp did not answer in time."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::FaultPlan plan;
+        plan.silentAt = c.silentAt;
+        UploadRig rig(test::kRev0160, plan);
+        rig.identify();
+        rig.loadPackets(c.file, 3);
+        rig.ui.boxAnswers = {Answer::Cancel};
+        rig.updater.Button2Click();
+        EXPECT_EQ(rig.ui.status2[3], c.lastStatus);
+        const auto forgotten = rig.ui.find("status2 1 Version ?");
+        EXPECT_EQ(forgotten.size(), c.sent ? 1u : 0u);
+        // forgotten before the closing dialogs, whose confirmation shows the new one
+        const auto& events = rig.ui.events;
+        const auto at = [&](const std::string& prefix) {
+            return std::find_if(events.begin(), events.end(), [&](const auto& e) { return e.what.rfind(prefix, 0) == 0; });
+        };
+        if (c.sent) {
+            EXPECT_LT(at("status2 1 Version ?"), at("dialog "));
+        }
+    }
 }
 
 // With an input the amp is asked first; when it does not answer within 2 s the file goes blind, and

@@ -5,6 +5,7 @@
 #include <deque>
 #include <set>
 
+#include "AlsaSequencerInput.h"
 #include "AlsaSequencerOutput.h"
 
 namespace kaldo::midi::testing {
@@ -14,6 +15,10 @@ namespace {
 constexpr std::size_t kCellSize = sizeof(snd_seq_event_t);
 // The rawmidi layer hands a card's port the data of an event in pieces of this size.
 constexpr std::size_t kDumpPiece = 32;
+// The kernel cuts a card's System Exclusive input into events of this many bytes at most.
+constexpr std::size_t kInputEventBytes = 256;
+// A client's input queue, in cells.
+constexpr std::size_t kInputPool = 200;
 // What other programs send: timing clock, a byte easy to tell from ours.
 constexpr std::uint8_t kForeignByte = 0xF8;
 
@@ -35,17 +40,20 @@ struct AlsaKernelModel::Port {
     bool card = false;
     bool gone = false;
     std::optional<std::size_t> vanishAfter;
+    std::optional<std::size_t> stopTakingAfter;
     std::size_t taken = 0;                      // bytes of ours that reached it
     std::optional<std::size_t> interfereAfter;  // another program writes once we wrote this much
     std::size_t interfere = 0;                  // its bytes
     std::set<std::pair<int, int>> subscribers;
     std::vector<std::uint8_t> arrived;
+    snd_midi_event_t* encoder = nullptr;  // what the port sends, into events
 
     // a card's port
     int cardNumber = -1;
     CardPort cardOptions;
     std::deque<std::uint8_t> buffer;
-    double credit = 0;  // bytes the wire may carry before the next whole byte
+    std::deque<std::uint8_t> transfers;  // taken by the driver, not yet on the wire
+    double credit = 0;                   // bytes the wire may carry before the next whole byte
     std::uint64_t tx = 0;
     std::size_t overruns = 0;
 
@@ -56,11 +64,23 @@ struct AlsaKernelModel::Port {
     std::size_t usedCells = 0;
     bool overflow = false;
     std::size_t overflows = 0;
+
+    ~Port() {
+        if (encoder) snd_midi_event_free(encoder);
+    }
+    bool stoppedTaking() const { return stopTakingAfter && arrived.size() >= *stopTakingAfter; }
 };
 
 struct AlsaKernelModel::Client {
     std::string name;
     std::vector<unsigned> portCapabilities;
+    bool closed = false;
+    // Input: the ports connected to ours, and our queue.
+    std::set<std::pair<std::pair<int, int>, int>> sources;  // (source client, source port), our port
+    std::deque<QueuedEvent> input;
+    std::size_t inputCells = 0;
+    bool overflow = false;
+    bool stopWaiting = false;
 };
 
 namespace {
@@ -72,7 +92,7 @@ public:
         if (client_ >= 0) model_->closeClient(client_);
     }
 
-    int open(const std::string& clientName) override {
+    int open(const std::string& clientName, int) override {
         client_ = model_->openClient(clientName);
         return 0;
     }
@@ -82,9 +102,23 @@ public:
     int connectTo(int port, const snd_seq_addr_t& destination) override {
         return model_->connect(client_, port, destination);
     }
+    int connectFrom(int port, const snd_seq_addr_t& source) override {
+        return model_->connectFrom(client_, port, source);
+    }
     int clientInfo(int client, AlsaClientInfo& info) override { return model_->clientInfo(client, info); }
+    int portInfo(const snd_seq_addr_t& port) override { return model_->portInfo(port); }
     int clientPool(int client, AlsaClientPool& pool) override { return model_->clientPool(client, pool); }
     int outputDirect(snd_seq_event_t& event) override { return model_->output(client_, event); }
+    int eventInput(snd_seq_event_t*& event) override {
+        event = nullptr;
+        const int result = model_->input(client_, current_);
+        if (result < 0) return result;
+        if (snd_seq_ev_is_variable(&current_.event)) current_.event.data.ext.ptr = current_.data.data();
+        event = &current_.event;
+        return 0;
+    }
+    void waitForInput() override { model_->waitForInput(client_); }
+    void stopWaiting() override { model_->stopWaiting(client_); }
     std::optional<std::string> readFile(const std::string& path) override { return model_->readFile(path); }
     std::chrono::steady_clock::time_point now() override { return model_->now(); }
     void pause(std::chrono::nanoseconds duration) override { model_->pause(duration); }
@@ -92,6 +126,7 @@ public:
 private:
     std::shared_ptr<AlsaKernelModel> model_;
     int client_ = -1;
+    AlsaKernelModel::QueuedEvent current_{};  // the event eventInput handed out last
 };
 
 class ModelBackend : public MidiBackend {
@@ -99,15 +134,18 @@ public:
     explicit ModelBackend(std::shared_ptr<AlsaKernelModel> model) : model_(std::move(model)) {}
 
     std::vector<std::string> outputNames() override { return model_->portNames(); }
-    std::vector<std::string> inputNames() override { return {}; }
+    std::vector<std::string> inputNames() override { return model_->portNames(); }
     Opened<MidiOutConnection> openOutput(const std::string& device) override {
         const auto names = outputNames();
         if (std::find(names.begin(), names.end(), device) == names.end())
             return {nullptr, kResultBadDeviceId};
         return AlsaSequencerOutput::open(model_->calls(), "kaldo-test", device);
     }
-    Opened<MidiInConnection> openInput(const std::string&, MidiReceiver) override {
-        return {nullptr, kResultBadDeviceId};
+    Opened<MidiInConnection> openInput(const std::string& device, MidiReceiver receiver) override {
+        const auto names = inputNames();
+        if (std::find(names.begin(), names.end(), device) == names.end())
+            return {nullptr, kResultBadDeviceId};
+        return AlsaSequencerInput::open(model_->calls(), "kaldo-test", device, std::move(receiver));
     }
 
 private:
@@ -177,6 +215,11 @@ void AlsaKernelModel::vanishAfter(const std::string& port, std::size_t bytes) {
     portNamed(port)->vanishAfter = bytes;
 }
 
+void AlsaKernelModel::stopTakingAfter(const std::string& port, std::size_t bytes) {
+    std::lock_guard lock(mutex_);
+    portNamed(port)->stopTakingAfter = bytes;
+}
+
 void AlsaKernelModel::interfereAfter(const std::string& port, std::size_t ours, std::size_t theirs) {
     std::lock_guard lock(mutex_);
     portNamed(port)->interfereAfter = ours;
@@ -217,6 +260,56 @@ bool AlsaKernelModel::othersCouldListenToOurPorts() {
     return false;
 }
 
+// A card's input goes through the kernel's encoder, which cuts System Exclusive into events of 256
+// bytes; a program sends each message as one event.
+void AlsaKernelModel::send(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    std::lock_guard lock(mutex_);
+    Port& port = *portNamed(name);
+    if (!port.encoder) snd_midi_event_new(port.card ? kInputEventBytes : 65536, &port.encoder);
+    for (const std::uint8_t b : bytes) {
+        snd_seq_event_t event;
+        snd_seq_ev_clear(&event);
+        if (snd_midi_event_encode_byte(port.encoder, b, &event) != 1) continue;
+        event.source = {static_cast<unsigned char>(port.client), static_cast<unsigned char>(port.port)};
+        for (auto& [number, client] : clients_) {
+            if (client->closed) continue;
+            for (const auto& [source, ourPort] : client->sources) {
+                if (source != std::pair(port.client, port.port)) continue;
+                event.dest = {static_cast<unsigned char>(number), static_cast<unsigned char>(ourPort)};
+                enqueue(*client, event);
+            }
+        }
+    }
+    inputChanged_.notify_all();
+}
+
+// An event that does not fit into the client's queue is lost and sets the overflow flag.
+void AlsaKernelModel::enqueue(Client& client, const snd_seq_event_t& event) {
+    QueuedEvent queued{event, {}};
+    std::size_t cells = 1;
+    if (snd_seq_ev_is_variable(&event)) {
+        const auto* data = static_cast<const std::uint8_t*>(event.data.ext.ptr);
+        queued.data.assign(data, data + event.data.ext.len);
+        cells = cellsFor(queued.data.size(), true);
+    }
+    if (client.inputCells + cells > kInputPool) {
+        client.overflow = true;
+        return;
+    }
+    client.inputCells += cells;
+    client.input.push_back(std::move(queued));
+}
+
+bool AlsaKernelModel::waitUntilInputRead(std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    return inputChanged_.wait_for(lock, limit, [this] {
+        return std::all_of(clients_.begin(), clients_.end(), [](const auto& entry) {
+            const Client& client = *entry.second;
+            return client.closed || (client.input.empty() && !client.overflow);
+        });
+    });
+}
+
 std::unique_ptr<AlsaCalls> AlsaKernelModel::calls() {
     return std::make_unique<ModelCalls>(shared_from_this());
 }
@@ -228,7 +321,8 @@ std::shared_ptr<MidiBackend> AlsaKernelModel::backend() {
 int AlsaKernelModel::openClient(const std::string& name) {
     std::lock_guard lock(mutex_);
     const int number = nextClient_++;
-    clients_[number] = std::make_unique<Client>(Client{name, {}});
+    clients_[number] = std::make_unique<Client>();
+    clients_[number]->name = name;
     return number;
 }
 
@@ -239,6 +333,9 @@ void AlsaKernelModel::closeClient(int client) {
         std::erase_if(port->subscribers,
                       [client](const auto& subscriber) { return subscriber.first == client; });
     }
+    clients_.at(client)->closed = true;
+    clients_.at(client)->sources.clear();
+    inputChanged_.notify_all();
 }
 
 int AlsaKernelModel::createPort(int client, unsigned capability) {
@@ -256,6 +353,13 @@ int AlsaKernelModel::connect(int client, int port, const snd_seq_addr_t& destina
     return 0;
 }
 
+int AlsaKernelModel::connectFrom(int client, int port, const snd_seq_addr_t& source) {
+    std::lock_guard lock(mutex_);
+    if (!portAt(source.client, source.port)) return -ENOENT;
+    clients_.at(client)->sources.insert({{source.client, source.port}, port});
+    return 0;
+}
+
 int AlsaKernelModel::clientInfo(int client, AlsaClientInfo& info) {
     std::lock_guard lock(mutex_);
     if (clients_.count(client)) {
@@ -268,6 +372,16 @@ int AlsaKernelModel::clientInfo(int client, AlsaClientInfo& info) {
             return 0;
         }
     }
+    return -ENOENT;
+}
+
+int AlsaKernelModel::portInfo(const snd_seq_addr_t& address) {
+    std::lock_guard lock(mutex_);
+    if (portAt(address.client, address.port)) return 0;
+    const auto ours = clients_.find(address.client);
+    if (ours != clients_.end() && !ours->second->closed &&
+        address.port < ours->second->portCapabilities.size())
+        return 0;
     return -ENOENT;
 }
 
@@ -288,10 +402,30 @@ int AlsaKernelModel::clientPool(int client, AlsaClientPool& pool) {
 
 void AlsaKernelModel::taken(Port& port, std::size_t bytes) {
     port.taken += bytes;
-    if (port.vanishAfter && port.taken >= *port.vanishAfter) {
-        port.gone = true;
-        port.subscribers.clear();
-    }
+    if (port.vanishAfter && port.taken >= *port.vanishAfter) unplug(port);
+}
+
+// The port and its /proc files go at once. A card's driver discards what waits in the buffer and
+// counts it as taken, as snd-usb-audio's output does on a disconnected device so that nobody waits
+// for a drain; what was in its transfers never reaches the wire.
+void AlsaKernelModel::unplug(Port& port) {
+    port.gone = true;
+    port.subscribers.clear();
+    port.tx += port.buffer.size();
+    port.buffer.clear();
+    port.transfers.clear();
+    port.queue.clear();
+    port.usedCells = 0;
+}
+
+// The driver takes what its transfers have room for, and counts it.
+void AlsaKernelModel::driverTakes(Port& port) {
+    const std::size_t room = port.cardOptions.driverHolds - port.transfers.size();
+    const std::size_t n = std::min(room, port.buffer.size());
+    port.transfers.insert(port.transfers.end(), port.buffer.begin(),
+                          port.buffer.begin() + static_cast<std::ptrdiff_t>(n));
+    port.buffer.erase(port.buffer.begin(), port.buffer.begin() + static_cast<std::ptrdiff_t>(n));
+    port.tx += n;
 }
 
 // One event's bytes reaching one port: a card's buffer, or a program's queue.
@@ -314,6 +448,7 @@ int AlsaKernelModel::deliver(Port& port, const std::vector<std::uint8_t>& bytes,
             }
             port.buffer.insert(port.buffer.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at),
                                bytes.begin() + static_cast<std::ptrdiff_t>(at + n));
+            driverTakes(port);
         }
         taken(port, bytes.size());
         return 0;
@@ -367,6 +502,40 @@ int AlsaKernelModel::output(int client, const snd_seq_event_t& event) {
     return delivered < 0 ? delivered : written;
 }
 
+// After an overflow the next read reports it and finds the queue emptied.
+int AlsaKernelModel::input(int number, QueuedEvent& event) {
+    std::lock_guard lock(mutex_);
+    Client& client = *clients_.at(number);
+    int result = 0;
+    if (client.overflow) {
+        client.input.clear();
+        client.inputCells = 0;
+        client.overflow = false;
+        result = -ENOSPC;
+    } else if (client.input.empty()) {
+        result = -EAGAIN;
+    } else {
+        event = std::move(client.input.front());
+        client.input.pop_front();
+        client.inputCells -= snd_seq_ev_is_variable(&event.event) ? cellsFor(event.data.size(), true) : 1;
+    }
+    inputChanged_.notify_all();
+    return result;
+}
+
+void AlsaKernelModel::waitForInput(int number) {
+    std::unique_lock lock(mutex_);
+    Client& client = *clients_.at(number);
+    inputChanged_.wait(lock,
+                       [&client] { return client.stopWaiting || client.overflow || !client.input.empty(); });
+}
+
+void AlsaKernelModel::stopWaiting(int number) {
+    std::lock_guard lock(mutex_);
+    clients_.at(number)->stopWaiting = true;
+    inputChanged_.notify_all();
+}
+
 std::optional<std::string> AlsaKernelModel::readFile(const std::string& path) {
     std::lock_guard lock(mutex_);
     for (const auto& port : ports_) {
@@ -395,31 +564,35 @@ void AlsaKernelModel::pause(std::chrono::nanoseconds duration) {
     advance(duration);
 }
 
-// Cards drain continuously; programs read their queues at their own intervals.
+// Cards' wires drain their drivers' transfers continuously; programs read their queues at their own
+// intervals. A port that has gone, or has stopped taking data, carries nothing more.
 void AlsaKernelModel::advance(std::chrono::nanoseconds duration) {
     const auto target = elapsed_ + duration;
     while (elapsed_ < target) {
         auto next = target;
         for (const auto& port : ports_) {
-            if (!port->card && !port->gone) next = std::min(next, port->nextRead);
+            if (!port->card && !port->gone && !port->stoppedTaking()) next = std::min(next, port->nextRead);
         }
         const double seconds = std::chrono::duration<double>(next - elapsed_).count();
         elapsed_ = next;
         for (auto& port : ports_) {
+            if (port->gone) continue;
             if (port->card) {
-                if (port->buffer.empty()) {
-                    port->credit = 0;  // an idle wire saves nothing up
-                    continue;
-                }
                 port->credit += static_cast<double>(port->cardOptions.bytesPerSecond) * seconds;
-                const auto n = std::min(port->buffer.size(), static_cast<std::size_t>(port->credit));
-                port->credit -= static_cast<double>(n);
-                port->arrived.insert(port->arrived.end(), port->buffer.begin(),
-                                     port->buffer.begin() + static_cast<std::ptrdiff_t>(n));
-                port->buffer.erase(port->buffer.begin(),
-                                   port->buffer.begin() + static_cast<std::ptrdiff_t>(n));
-                port->tx += n;
-            } else if (!port->gone && port->nextRead <= elapsed_) {
+                // The driver refills its transfers as the wire empties them.
+                while (!port->transfers.empty() && !port->stoppedTaking() && port->credit >= 1) {
+                    std::size_t n = std::min(port->transfers.size(), static_cast<std::size_t>(port->credit));
+                    if (port->stopTakingAfter) n = std::min(n, *port->stopTakingAfter - port->arrived.size());
+                    port->credit -= static_cast<double>(n);
+                    port->arrived.insert(port->arrived.end(), port->transfers.begin(),
+                                         port->transfers.begin() + static_cast<std::ptrdiff_t>(n));
+                    port->transfers.erase(port->transfers.begin(),
+                                          port->transfers.begin() + static_cast<std::ptrdiff_t>(n));
+                    driverTakes(*port);
+                }
+                if (port->transfers.empty() || port->stoppedTaking())
+                    port->credit = 0;  // an idle wire saves nothing up
+            } else if (port->nextRead <= elapsed_ && !port->stoppedTaking()) {
                 // After an overflow the read finds the whole queue emptied.
                 if (port->overflow) {
                     ++port->overflows;

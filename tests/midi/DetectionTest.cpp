@@ -28,6 +28,8 @@ struct Line {
         midi->inputs = {"Midi Through", "Amp A Out", "Synth In", "Amp B Out", "Pedal In"};
         midi->answer = [this](const std::string& device, std::vector<std::uint8_t> block) {
             if (block != std::vector<std::uint8_t>(kIdentityRequest.begin(), kIdentityRequest.end())) return;
+            // The kernel's loop-back port hands back whatever it is sent: our own request.
+            if (device == "Midi Through") midi->inject("Midi Through", block);
             const auto ampA = makeIdentityReply(0x00020800);
             const auto ampB = makeIdentityReply(0x00010002);
             if (device == "Amp A In") midi->inject("Amp A Out", {ampA.begin(), ampA.end()});

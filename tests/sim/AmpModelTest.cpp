@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -267,6 +268,43 @@ TEST(AmpModel, VanishingMidUploadEndsEverything) {
     EXPECT_EQ(amp.received().size(), 3u) << "nothing reaches a vanished amp";
     EXPECT_EQ(amp.uploadsEnded(), 1);
     EXPECT_EQ(amp.receivedImage().size(), 37u + 2 * (kDataLength + 37));
+}
+
+TEST(AmpModel, VanishingAfterSomeBytesCutsTheMessageInFlight) {
+    FaultPlan plan;
+    plan.vanishAfterBytes = 1000;
+    AmpModel amp(kOld, plan);
+    amp.arrived(999);
+    EXPECT_FALSE(amp.vanished());
+    amp.arrived(2);
+    EXPECT_TRUE(amp.vanished());
+    EXPECT_TRUE(amp.receive(test::singleBlock(1001)).empty());
+    EXPECT_TRUE(amp.received().empty()) << "the message never came whole";
+}
+
+// After 71 the amp restarts, a moment after the 71 has left; without the plan it stays, and an amp
+// that fails its verify never gets that far.
+TEST(AmpModel, RestartFollowsProgrammingOnly) {
+    for (const bool verifyFails : {false, true}) {
+        FaultPlan plan;
+        plan.restartOffMs = 1000;
+        plan.verifyFails = verifyFails;
+        AmpModel amp(kOld, plan);
+        const auto last = upload(amp, 2).back();
+        const auto restart = std::find_if(last.begin(), last.end(), [](const TimedReply& r) { return r.restart; });
+        if (verifyFails) {
+            EXPECT_EQ(restart, last.end());
+            continue;
+        }
+        ASSERT_NE(restart, last.end());
+        EXPECT_TRUE(restart->bytes.empty());
+        EXPECT_EQ(replyCodeOf((restart - 1)->bytes), kReplyProgrammed);
+        EXPECT_EQ(restart->delayMs, (restart - 1)->delayMs + AmpModel::kRestartAfterReplyMs);
+    }
+    AmpModel staying(kOld);
+    for (const auto& replies : upload(staying, 2)) {
+        for (const auto& r : replies) EXPECT_FALSE(r.restart);
+    }
 }
 
 TEST(AmpModel, SingleBlockIsTakenSilentlyAndReportsTheIntermediateRevision) {

@@ -31,6 +31,7 @@ public:
         {
             std::lock_guard lock(mutex_);
             sent_.emplace_back(m.begin(), m.end());
+            events_.push_back("sent");
         }
         changed_.notify_all();
         return true;
@@ -39,8 +40,27 @@ public:
         {
             std::lock_guard lock(mutex_);
             ++closed_;
+            events_.push_back("close");
         }
         changed_.notify_all();
+    }
+    bool reopen() {
+        {
+            std::lock_guard lock(mutex_);
+            events_.push_back("reopen");
+        }
+        changed_.notify_all();
+        return true;
+    }
+    // What happened to the ports, in order: "sent", "close", "reopen".
+    std::vector<std::string> events() {
+        std::lock_guard lock(mutex_);
+        return events_;
+    }
+    // Bounded: a restart that never plays must fail the test, not hang it.
+    bool waitForEvents(std::size_t count) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return events_.size() >= count; });
     }
     std::vector<Bytes> waitForSent(std::size_t count) {
         std::unique_lock lock(mutex_);
@@ -64,6 +84,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Bytes> sent_;
+    std::vector<std::string> events_;
     int closed_ = 0;
 };
 
@@ -72,8 +93,8 @@ class Running {
 public:
     Running(FaultPlan plan, std::string imagePath = "")
         : simulator(AmpModel(kOld, std::move(plan)), log, true, std::move(imagePath)), loop([this] {
-              simulator.run([this](std::span<const std::uint8_t> m) { return ports.send(m); },
-                            [this] { ports.close(); });
+              simulator.run({[this](std::span<const std::uint8_t> m) { return ports.send(m); },
+                             [this] { ports.close(); }, [this] { return ports.reopen(); }});
           }) {}
     ~Running() { stop(); }
     void stop() {
@@ -164,4 +185,36 @@ TEST(AmpSimulator, VanishingClosesThePortsOnceAndDropsPendingReplies) {
     EXPECT_EQ(sim.ports.closed(), 1);
     EXPECT_TRUE(sim.ports.sent().empty());
     EXPECT_NE(sim.log.str().find("kaldo-amp-sim vanished: ports closed"), std::string::npos);
+}
+
+// The amp restarts after 71: its last word leaves, it goes, and comes back after its time off with the
+// new revision; its MIDI hears nothing until it is ready. One that never comes back stays gone.
+TEST(AmpSimulator, RestartAfterProgrammingGoesAndComesBack) {
+    for (const bool neverBack : {false, true}) {
+        FaultPlan plan = immediate();
+        plan.restartOffMs = 50;
+        plan.restartNeverBack = neverBack;
+        plan.midiReadyDelayMs = 300;
+        Running sim(plan);
+        sim.receive(sim::test::header(1, 10, kNew));
+        sim.receive(sim::test::packet(10, 0));
+        ASSERT_TRUE(sim.ports.waitForEvents(neverBack ? 5 : 6));  // 7B, 7C, 7D, 71, close (, reopen)
+        const auto events = sim.ports.events();
+        EXPECT_EQ(codeOf(sim.ports.sent()[3]), kReplyProgrammed);
+        const std::vector<std::string> expected =
+            neverBack ? std::vector<std::string>{"sent", "close"} : std::vector<std::string>{"sent", "close", "reopen"};
+        EXPECT_EQ(std::vector<std::string>(events.begin() + 3, events.end()), expected);
+        if (neverBack) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            EXPECT_EQ(sim.ports.events().size(), 5u) << "it came back";
+            continue;
+        }
+        sim.receive(Bytes(kIdentityRequest.begin(), kIdentityRequest.end()));  // MIDI not ready yet
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        sim.receive(Bytes(kIdentityRequest.begin(), kIdentityRequest.end()));
+        const auto sent = sim.ports.waitForSent(5);
+        sim.stop();
+        EXPECT_EQ(identityReplyOf(sent[4])->version, kNew);
+        EXPECT_EQ(sim.ports.sent().size(), 5u) << "the request before MIDI was ready was answered";
+    }
 }

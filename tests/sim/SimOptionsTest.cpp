@@ -95,6 +95,10 @@ TEST(SimOptions, RefusesWhatCannotBeMeant) {
     EXPECT_THROW(parse({"--silent-at", "later"}), CLI::ValidationError);
     EXPECT_THROW(parse({"--packet-error", "-1"}), CLI::ValidationError);
     EXPECT_THROW(parse({"--foreign-sysex", "loud"}), CLI::ValidationError);
+    // A restart's details without the restart, a gadget without its raw device.
+    EXPECT_THROW(parse({"--never-back"}), CLI::ParseError);
+    EXPECT_THROW(parse({"--midi-ready-after", "500"}), CLI::ParseError);
+    EXPECT_THROW(parse({"--usb-gadget", "/sys/kernel/config/usb_gadget/amp0"}), CLI::ParseError);
     for (const char* maker : {"00", "4", "80", "01206B", "0020", "zz"}) {
         EXPECT_THROW(parse({"--maker", maker}), CLI::ValidationError) << maker;
     }

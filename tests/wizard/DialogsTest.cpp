@@ -1,6 +1,9 @@
 // The MIDI test dialog and the message and confirmation dialog: what they send, what they show,
 // the confirmation's outcomes in the order the checks come, and the keyboard on their drawn buttons.
 #include <QAbstractItemView>
+#include <QApplication>
+#include <QFontInfo>
+#include <QLineEdit>
 #include <QCoreApplication>
 #include <QTimer>
 #include <QTest>
@@ -8,8 +11,10 @@
 #include <thread>
 
 #include "FakeHost.h"
+#include "TForm3.h"
 #include "TForm4.h"
 #include "TForm5.h"
+#include "WizardTexts.h"
 
 using namespace kaldo;
 using namespace kaldo::test;
@@ -17,6 +22,17 @@ using namespace kaldo::test;
 namespace {
 
 void click(CircleShape* shape) { QTest::mouseClick(shape, Qt::LeftButton, {}, shape->rect().center()); }
+
+// Pixels of image inside rect (image coordinates) for which test holds.
+template <class Test>
+int countPixels(const QImage& image, const QRect& rect, Test test) {
+    int n = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x) n += test(image.pixelColor(x, y)) ? 1 : 0;
+    return n;
+}
+
+bool gold(const QColor& c) { return c.red() > 120 && c.red() - c.blue() > 50; }  // frame, logo, focus marks
 
 // A dialog in port selection with confirmation, ports ready, shown without blocking the test.
 struct Confirmation {
@@ -42,15 +58,20 @@ private slots:
     void testWithoutReplySaysWhatToCheck();
     void keyboardWorksTheDrawnButtons();
     void portListsShowWholeNames();
+    void chosenPortNamesShowWhole();
     void portListsAreFilledOnce();
     void portListsClickTheMenuItems();
     void portListsShowClosedPortsAsNotChosen();
     void confirmationSucceeds();
     void confirmationFindsTheWrongRevision();
     void confirmationTimesOutAndStaysReady();
+    void confirmationAsksAgainUntilTheAmpHears();
     void confirmationChecksTheOutputPortFirst();
     void confirmationIgnoresOkWhileWaiting();
     void messageAndQuestionCloseOnOk();
+    void closeGlyphsInsideTheGoldFrame();
+    void nothingLiesOverTheWizardsButtons();
+    void focusMarksShow();
 };
 
 void DialogsTest::testDialogSendsIdentityThenPresets() {
@@ -177,6 +198,23 @@ void DialogsTest::portListsShowWholeNames() {
     c.form.ComboBox1->hidePopup();
 }
 
+// A chosen name shows from its first letter to its last in the dialog's narrow lists.
+void DialogsTest::chosenPortNamesShowWhole() {
+    Confirmation c;
+    c.host.outNames = {"KALDO Amp Sim In:in"};
+    c.host.inNames = {"KALDO Amp Sim Out:out"};
+    c.form.ComboBox1Enter();
+    c.form.ComboBox2Enter();
+    for (EditableList* list : {c.form.ComboBox1, c.form.ComboBox2}) {
+        list->setCurrentIndex(0);
+        emit list->activated(0);
+        QLineEdit* shown = list->lineEdit();
+        const int needed = QFontMetrics(shown->font()).horizontalAdvance(shown->text());
+        QVERIFY2(needed <= shown->width() - 4, qPrintable(QString("%1: %2 > %3").arg(shown->text()).arg(needed).arg(shown->width())));
+        QVERIFY(QFontInfo(shown->font()).pixelSize() >= 9);
+    }
+}
+
 void DialogsTest::portListsAreFilledOnce() {
     Confirmation c;
     c.form.ComboBox1Enter();
@@ -295,6 +333,23 @@ void DialogsTest::confirmationTimesOutAndStaysReady() {
     QCOMPARE(c.form.Label1->text(), QString("Success, new code rev is confirmed. Rock On!"));
 }
 
+void DialogsTest::confirmationAsksAgainUntilTheAmpHears() {
+    Confirmation c;
+    c.host.timeoutAfterPumps = 5000 / FakeHost::kPumpMs;
+    c.host.fileVersion = 0x00020803;
+    // The amp's MIDI is up 1.5 s after its USB: it answers only a request that comes after that.
+    int requests = 0;
+    c.host.onPump = [&](int) {
+        const int sent = c.host.count(kIdentityLine);
+        if (sent > requests && c.host.now >= 1500) c.host.answerIdentity(0x00020803, "02.83");
+        requests = sent;
+    };
+    click(c.form.Shape1);
+    QCOMPARE(c.form.Label1->text(), QString("Success, new code rev is confirmed. Rock On!"));
+    QCOMPARE(c.host.count(kIdentityLine), 5);  // three at once, then one a second
+    QCOMPARE(c.host.timeouts, std::vector<int>{5000});
+}
+
 void DialogsTest::confirmationChecksTheOutputPortFirst() {
     Confirmation c;
     c.host.outReady = false;
@@ -359,6 +414,68 @@ void DialogsTest::messageAndQuestionCloseOnOk() {
     form.dialogMessage("Firmware Sent.");
     QVERIFY(!form.isVisible());
     QCOMPARE(host.count("box"), 0);
+}
+
+// The close glyph of each borderless window lies inside its gold frame: no frame under it.
+void DialogsTest::closeGlyphsInsideTheGoldFrame() {
+    FakeHost host;
+    TForm3 wizard(host, nullptr);
+    TForm4 test(host, nullptr);
+    TForm5 message(host, nullptr);
+    const std::pair<QLabel*, QToolButton*> windows[] = {
+        {wizard.Image1, wizard.SpeedButton1}, {test.Image1, test.SpeedButton1}, {message.Image1, message.SpeedButton1}};
+    for (const auto& [background, glyph] : windows) {
+        const QImage picture = background->grab().toImage();
+        QCOMPARE(picture.size(), background->size());
+        QCOMPARE(countPixels(picture, glyph->geometry(), gold), 0);
+        QVERIFY(countPixels(picture, QRect(0, 0, picture.width(), 3), gold) > picture.width());  // the frame is there
+    }
+}
+
+// NEXT and TEST lie on plain background, wherever the pages put them, and every page text ends above
+// them (below the logo).
+void DialogsTest::nothingLiesOverTheWizardsButtons() {
+    FakeHost host;
+    TForm3 wizard(host, nullptr);
+    const QImage picture = wizard.Image1->grab().toImage();
+    // the faint logo: warmer than the grey panel
+    const auto logoColour = [](const QColor& c) { return c.red() - c.blue() > 20; };
+    for (const int dx : {0, 60}) {
+        QCOMPARE(countPixels(picture, wizard.Image3->geometry().translated(dx, 0), logoColour), 0);
+        QCOMPARE(countPixels(picture, wizard.Image4->geometry().translated(dx, 0), logoColour), 0);
+    }
+    const QRect logo(10, 30, picture.width() - 20, 60);
+    QVERIFY(countPixels(picture, logo, logoColour) > 100);
+    using namespace wizard_text;
+    for (const char* text : {kWelcomeText, kConnectMidiText, kConnectUsbText, kDevicesMidiText, kDevicesUsbText,
+                             kTestMidiText, kTestUsbText, kNotTestedText, kNoReplyText, kPanelModeText,
+                             kReadRevisionText, kPowerCycleText, kChooseFileText, kStartMidiText, kStartUsbText,
+                             kFirstStageText, kFinalMidiText, kFinalUsbText, kFirstStageFailedText,
+                             kFinalStageFailedText, kNoFileText, kDeclinedText}) {
+        wizard.Label1->setPage(text);
+        const int bottom = wizard.Label1->y() + wizard.Label1->heightForWidth(wizard.Label1->width());
+        QVERIFY2(bottom <= wizard.Image3->y() && wizard.Label1->y() >= logo.bottom(), text);
+        QCOMPARE(wizard.Label1->x(), 45);
+    }
+}
+
+// The focus marks of the link and the check box are plain to see: a frame, a caption in gold.
+void DialogsTest::focusMarksShow() {
+    FakeHost host;
+    TForm3 wizard(host, nullptr);
+    wizard.show();
+    QApplication::setActiveWindow(&wizard);
+    wizard.FindAmpLink->show();
+    for (QWidget* marked : std::initializer_list<QWidget*>{wizard.FindAmpLink, wizard.CheckBox1}) {
+        wizard.Shape2->setFocus();
+        const QImage before = marked->grab().toImage();
+        marked->setFocus();
+        QVERIFY(marked->hasFocus());
+        const QImage after = marked->grab().toImage();
+        const auto bright = [](const QColor& c) { return gold(c) && c.green() > 150 && c.blue() < 100; };
+        QCOMPARE(countPixels(before, before.rect(), bright), 0);
+        QVERIFY2(countPixels(after, after.rect(), bright) > marked->width(), marked->metaObject()->className());
+    }
 }
 
 QTEST_MAIN(DialogsTest)

@@ -36,6 +36,14 @@ struct Wizard {
         if (usb) pick(form.ComboBox6, 0);
         next();
     }
+    // USB ... -> Start page: the test answered with this revision, the file chosen.
+    void toStartUsb(PackedVersion version, const std::string& text) {
+        toTest(true);
+        test();
+        host.answerIdentity(version, text);
+        host.dialogAnswers.push_back("/fw/a.syx");
+        next();
+    }
     // Classic MIDI ... -> Read-revision page.
     void toReadRevision() {
         toTest(false);

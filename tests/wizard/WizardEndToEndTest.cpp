@@ -50,10 +50,16 @@ public:
     void dialogMessage(const std::string& text) override { shown.push_back("dialog " + text); }
     bool dialogQuestion(const std::string& text) override {
         shown.push_back("question " + text);
+        pageAtQuestion = wizard->Label1->text();
         return false;
     }
+    QString pageAtQuestion;  // what the wizard's page said when the upload asked its question
     void dialogPortSelection(const std::string& text, bool) override { shown.push_back("ports " + text); }
-    void wizardToFront() override { wizard->wizardToFront(); }
+    void wizardToFront() override {
+        label3AtFront.push_back(wizard->Label3->isVisible());
+        wizard->wizardToFront();
+    }
+    std::vector<bool> label3AtFront;  // whether the wizard showed a revision as each upload completed
     void wizardResetStartup() override { wizard->ResetStartupClick(); }
     void showAmpVersion(const std::string& versionText, bool inWizard) override {
         versions.push_back(versionText);
@@ -129,7 +135,7 @@ private:
 };
 
 struct Rig {
-    explicit Rig(const std::string& fileName) : amp(clock, kRev0102), shows(clock), updater(clock, ui, amp, shows, senders, sleep) {
+    explicit Rig(const std::string& fileName, PackedVersion ampRevision = kRev0102) : amp(clock, ampRevision), shows(clock), updater(clock, ui, amp, shows, senders, sleep) {
         tools::FirmwareOptions firmware;
         firmware.version = kRev0283;
         firmware.packetCount = 6;
@@ -189,6 +195,7 @@ class WizardEndToEndTest : public QObject {
 private slots:
     void usbAmpAt102TakesBothStagesAndConfirms();
     void classicAmpAt102TakesBothStagesBlind();
+    void usbFinalPageShowsOnlyTheRevisionReadAfter();
 };
 
 void WizardEndToEndTest::usbAmpAt102TakesBothStagesAndConfirms() {
@@ -213,7 +220,9 @@ void WizardEndToEndTest::usbAmpAt102TakesBothStagesAndConfirms() {
     QVERIFY2(w.Label1->text().startsWith("First stage complete!"), qPrintable(w.Label1->text()));
     rig.clock.pump();
     QCOMPARE(rig.ui.versions.back(), std::string("01.39"));  // the carried image's revision, just read
-    QVERIFY(!w.Label3->isVisible());  // on the page only its own text
+    // The page shows the revision just read, never the one from the test before the upload.
+    QCOMPARE(w.Label3->text(), QString("Connected, current code version is 01.39"));
+    QVERIFY(w.Label3->isVisible());
     const auto carried = intermediateImage();
     QCOMPARE(rig.amp.receivedImage(), std::vector<std::uint8_t>(carried.begin(), carried.end()));
     QVERIFY(!rig.updater.flags.intermediateStage);
@@ -233,6 +242,9 @@ void WizardEndToEndTest::usbAmpAt102TakesBothStagesAndConfirms() {
     QCOMPARE(rig.host->uploads, 2);
     rig.clock.pump();
     QCOMPARE(rig.ui.versions.back(), std::string("02.83"));
+    QCOMPARE(w.Label3->text(), QString("Connected, current code version is 02.83"));
+    // ... nor, while the uploads ran, the one each upload asked for before it sent
+    QCOMPARE(rig.ui.label3AtFront, (std::vector<bool>{false, false}));
     QVERIFY(!rig.amp.outPortReady() && !rig.amp.inPortReady());  // released again, as the upload left them
     for (const auto& s : rig.ui.shown) QVERIFY2(s.rfind("box", 0) != 0, s.c_str());  // no failure on the way
 
@@ -267,10 +279,35 @@ void WizardEndToEndTest::classicAmpAt102TakesBothStagesBlind() {
     rig.next();
     QVERIFY2(w.Label1->text().startsWith("Final stage complete! The amp may have rebooted."), qPrintable(w.Label1->text()));
     QVERIFY(rig.ui.shown.back().rfind("question Do you want to setup the KALDO USB MIDI interface?", 0) == 0);
+    // The page said how the upload went before the upload's question came.
+    QVERIFY2(rig.ui.pageAtQuestion.startsWith("Final stage complete! The amp may have rebooted."),
+             qPrintable(rig.ui.pageAtQuestion));
+    QVERIFY(!w.Label3->isVisible());  // nothing read back over a cable
     QCOMPARE(rig.amp.revision(), kRev0283);
     QCOMPARE(rig.amp.receivedImage(), rig.image);
     // Over a MIDI cable the amp cannot say: the old revision is not shown as current.
     QCOMPARE(rig.host->statusPanel1, std::string("Version ?"));
+}
+
+// One stage over USB: the upload asks the amp for its revision before it sends, and the test's
+// line on the page must not come back with that answer; the final page shows the revision read after.
+void WizardEndToEndTest::usbFinalPageShowsOnlyTheRevisionReadAfter() {
+    Rig rig("e2e-one.syx", 0x00020500);
+    TForm3& w = *rig.wizard;
+    pick(w.ComboBox5, 1);
+    rig.next();
+    rig.next();
+    pick(w.ComboBox1, 0);
+    pick(w.ComboBox6, 0);
+    rig.next();
+    click(w.Shape2);
+    rig.clock.pause(100);
+    rig.next();
+    QVERIFY(w.currentStep() == &TForm3::Button1Next9Click);
+    rig.next();
+    QVERIFY2(w.Label1->text().startsWith("Final stage complete!"), qPrintable(w.Label1->text()));
+    QCOMPARE(rig.ui.label3AtFront, std::vector<bool>{false});
+    QCOMPARE(w.Label3->text(), QString("Connected, current code version is 02.83"));
 }
 
 QTEST_MAIN(WizardEndToEndTest)

@@ -5,7 +5,9 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include <functional>
 #include <thread>
+#include <vector>
 
 #include "WizardDriving.h"
 
@@ -33,8 +35,10 @@ private slots:
     void findMyAmpFillsBothListsOnTheUsbPath();
     void typedTextSelectsNothing();
     void testButtonSendsPresetsBeforeIdentityRequests();
+    void testButtonSaysWhatItSent();
+    void tabReachesNextInTheOrderOfThePage();
     void drawnButtonsLooksAndHitAreas();
-    void escapeRunsTheCurrentStepEvenWhenNextIsOff();
+    void escapeNeverSkipsNextsChecks();
     void closeGlyphRestoresTheDesignedLayoutOnEveryPage();
     void closingOnReadRevisionKeepsRevisionMarks();
     void checkBoxWritesTheFirstTimeSetting();
@@ -447,6 +451,21 @@ void WizardFlowTest::testButtonSendsPresetsBeforeIdentityRequests() {
     QCOMPARE(w.host.events, expected);
 }
 
+// Over a MIDI cable nothing answers: each press of TEST says on the page what it sent, and the page
+// after the test no longer shows it.
+void WizardFlowTest::testButtonSaysWhatItSent() {
+    Wizard w;
+    w.toTest(false);
+    QVERIFY(w.form.Label3->isHidden());
+    for (const char* preset : {"2", "3", "4", "1"}) {
+        w.test();
+        QVERIFY(!w.form.Label3->isHidden());
+        QCOMPARE(w.form.Label3->text(), QString("Sent preset %1 and an ID request. Did the amp's preset change?").arg(preset));
+    }
+    w.next();
+    QVERIFY(w.form.Label3->isHidden());
+}
+
 void WizardFlowTest::drawnButtonsLooksAndHitAreas() {
     Wizard w;
     pick(w.form.ComboBox5, 0);
@@ -478,15 +497,74 @@ void WizardFlowTest::drawnButtonsLooksAndHitAreas() {
     QCOMPARE(w.host.count(kIdentityLine), 1);
 }
 
-void WizardFlowTest::escapeRunsTheCurrentStepEvenWhenNextIsOff() {
-    Wizard w;
-    QApplication::setActiveWindow(&w.form);
-    QTest::keyClick(&w.form, Qt::Key_Escape);  // no connection chosen, still the step runs
-    QVERIFY(w.form.currentStep() == &TForm3::Button1Next8Click);
-    QTest::keyClick(&w.form, Qt::Key_Escape);
-    QVERIFY(!w.form.Shape1->isEnabled());
-    QTest::keyClick(&w.form, Qt::Key_Escape);
-    QVERIFY(w.form.Label1->text().startsWith("Click test button"));
+// Escape works as NEXT would, and never past NEXT's own checks: on every page where NEXT can be off
+// it does nothing while NEXT is off, and runs the step once NEXT is on. A stage's upload keeps NEXT
+// (mouse or Escape) from starting the stage again under it.
+void WizardFlowTest::escapeNeverSkipsNextsChecks() {
+    struct Case {
+        const char* page;
+        std::function<void(Wizard&)> toPage;  // leaves NEXT off
+        std::function<void(Wizard&)> allowNext;
+    };
+    const auto toFinalRetry = [](Wizard& w) {
+        w.toStartUsb(0x00010600, "01.60");
+        w.host.uploadOutcomes = {Outcome::Failed};
+        w.host.duringUpload = [&w] { w.host.outReady = w.host.inReady = false; };
+        w.next();
+        w.host.duringUpload = nullptr;
+        w.next();  // the lists again, NEXT off
+    };
+    const std::vector<Case> cases{
+        {"welcome, no connection chosen", [](Wizard&) {}, [](Wizard& w) { pick(w.form.ComboBox5, 0); }},
+        {"MIDI devices, no port", [](Wizard& w) { w.toDevices(false); },
+         [](Wizard& w) { pick(w.form.ComboBox1, 1); }},
+        {"USB devices, only the output", [](Wizard& w) {
+             w.toDevices(true);
+             pick(w.form.ComboBox1, 1);
+         }, [](Wizard& w) { pick(w.form.ComboBox6, 0); }},
+        {"read revision, two knobs", [](Wizard& w) {
+             w.toReadRevision();
+             pick(w.form.ComboBox2, 1);
+             pick(w.form.ComboBox3, 0);
+         }, [](Wizard& w) { pick(w.form.ComboBox4, 2); }},
+        {"final stage again, ports closed", toFinalRetry, [](Wizard& w) {
+             pick(w.form.ComboBox1, 1);
+             pick(w.form.ComboBox6, 0);
+         }},
+    };
+    for (const Case& c : cases) {
+        Wizard w;
+        QApplication::setActiveWindow(&w.form);
+        c.toPage(w);
+        QVERIFY2(!w.form.Shape1->isEnabled(), c.page);
+        const auto step = w.form.currentStep();
+        const QString text = w.form.Label1->text();
+        const int uploads = w.host.count("upload");
+        QTest::keyClick(&w.form, Qt::Key_Escape);
+        QVERIFY2(w.form.currentStep() == step && w.form.Label1->text() == text, c.page);
+        QCOMPARE(w.host.count("upload"), uploads);
+        c.allowNext(w);
+        QVERIFY2(w.form.Shape1->isEnabled(), c.page);
+        QTest::keyClick(&w.form, Qt::Key_Escape);
+        QVERIFY2(w.form.currentStep() != step || w.host.count("upload") > uploads, c.page);
+    }
+
+    // During a stage's upload neither the mouse nor Escape starts it again.
+    Wizard u;
+    QApplication::setActiveWindow(&u.form);
+    u.toStartUsb(0x00010600, "01.60");
+    bool nextOff = false;
+    u.host.duringUpload = [&] {
+        nextOff = !u.form.Shape1->isEnabled();
+        u.host.duringUpload = nullptr;
+        QTest::keyClick(&u.form, Qt::Key_Escape);
+        u.next();
+    };
+    u.next();
+    QVERIFY(nextOff);
+    QCOMPARE(u.host.count("upload"), 1);
+    QVERIFY(u.form.Label1->text().startsWith(kFinalStage));
+    QVERIFY(u.form.Shape1->isEnabled());
 
     // Escape that closes an open drop-down list only closes the list.
     Wizard v;
@@ -584,10 +662,12 @@ void WizardFlowTest::failedStageIsNeverReportedComplete() {
         w.host.answerIdentity(0x00010002, "01.02");
         w.host.dialogAnswers.push_back("/fw/a.syx");
         w.next();
+        // A declined question sent nothing, and the page says just that.
+        const QString notDone = failure == Outcome::Declined ? "Nothing was sent." : "The first stage did not complete.";
         w.host.uploadOutcomes = {failure};
         w.next();
         QVERIFY(!w.form.Label1->text().contains("complete!"));
-        QVERIFY(w.form.Label1->text().startsWith("The first stage did not complete."));
+        QVERIFY(w.form.Label1->text().startsWith(notDone));
         QVERIFY(w.form.currentStep() == &TForm3::Button1Next4Click);
         QVERIFY(w.form.isVisible());
         // Whatever the stage's end, a later "Open Firmware" loads the user's file again.
@@ -598,7 +678,8 @@ void WizardFlowTest::failedStageIsNeverReportedComplete() {
 
         w.host.uploadOutcomes = {failure};
         w.next();
-        QVERIFY(w.form.Label1->text().startsWith("The final stage did not complete."));
+        QVERIFY(w.form.Label1->text().startsWith(failure == Outcome::Declined ? notDone
+                                                                              : "The final stage did not complete."));
         QVERIFY(w.form.currentStep() == &TForm3::Button1Next9Click);
         w.next();
         QVERIFY(w.form.Label1->text().startsWith(kFinalStage));
@@ -721,6 +802,52 @@ void WizardFlowTest::replyCaptionArrivesOnTheWindowThread() {
     QCoreApplication::sendPostedEvents();
     QCOMPARE(w.form.Label3->text(), QString("Connected, current code version is 01.60"));
     QVERIFY(!w.form.Label3->isHidden());
+}
+
+// Tab goes through what the page shows in the order it is read, and reaches NEXT as soon as NEXT is
+// on; hidden and disabled controls are passed over.
+void WizardFlowTest::tabReachesNextInTheOrderOfThePage() {
+    const auto stops = [](Wizard& w) {
+        TForm3& f = w.form;
+        const std::pair<QWidget*, const char*> names[] = {
+            {f.ComboBox5, "Conn"},  {f.ComboBox1, "Out"},    {f.ComboBox6, "In"},    {f.FindAmpLink, "Find"},
+            {f.ComboBox2, "Stomp"}, {f.ComboBox3, "Amp"},    {f.ComboBox4, "Effect"}, {f.Shape2, "TEST"},
+            {f.Shape1, "NEXT"},     {f.CheckBox1, "Check"}, {f.SpeedButton1, "Close"}};
+        QApplication::setActiveWindow(&f);
+        f.SpeedButton1->setFocus();
+        QStringList seen;
+        for (int i = 0; i < 8; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QString name = "?";
+            for (const auto& [widget, label] : names) {
+                if (widget == QApplication::focusWidget() || widget->isAncestorOf(QApplication::focusWidget())) name = label;
+            }
+            if (name == "Close") break;
+            seen << name;
+        }
+        return seen.join(" > ");
+    };
+    Wizard a;
+    pick(a.form.ComboBox5, 0);
+    QCOMPARE(stops(a), QString("Conn > NEXT > Check"));
+    Wizard b;
+    b.toDevices(false);
+    QCOMPARE(stops(b), QString("Out"));
+    pick(b.form.ComboBox1, 1);
+    QCOMPARE(stops(b), QString("Out > NEXT"));
+    Wizard c;
+    c.toDevices(true);
+    pick(c.form.ComboBox1, 1);
+    pick(c.form.ComboBox6, 0);
+    QCOMPARE(stops(c), QString("Out > In > Find > NEXT"));
+    Wizard d;
+    d.toTest(false);
+    QCOMPARE(stops(d), QString("TEST > NEXT"));
+    d.next();
+    QCOMPARE(stops(d), QString("NEXT"));
+    d.next();
+    for (EditableList* knob : {d.form.ComboBox2, d.form.ComboBox3, d.form.ComboBox4}) pick(knob, 1);
+    QCOMPARE(stops(d), QString("Stomp > Amp > Effect > NEXT"));
 }
 
 QTEST_MAIN(WizardFlowTest)

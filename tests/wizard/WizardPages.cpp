@@ -61,8 +61,14 @@ int main(int argc, char** argv) {
     }
     {
         Wizard w;
+        QApplication::setActiveWindow(&w.form);
+        w.form.CheckBox1->setFocus();
+        save(w.form, "welcome-focus-on-do-not-show");
         w.toDevices(true);
         save(w.form, "devices-usb");
+        QApplication::setActiveWindow(&w.form);
+        w.form.FindAmpLink->setFocus();
+        save(w.form, "devices-usb-focus-on-find-my-amp");
         pick(w.form.ComboBox1, 1);
         pick(w.form.ComboBox6, 0);
         w.next();
@@ -111,6 +117,13 @@ int main(int argc, char** argv) {
         for (QWidget* wdg : std::initializer_list<QWidget*>{dialog.Label2, dialog.Label3, dialog.ComboBox1, dialog.ComboBox2})
             wdg->show();
         save(dialog, "port-selection");
+        host.outNames = {"KALDO Amp Sim In:in"};
+        host.inNames = {"KALDO Amp Sim Out:out"};
+        dialog.ComboBox1Enter();
+        dialog.ComboBox2Enter();
+        pick(dialog.ComboBox1, 0);
+        pick(dialog.ComboBox2, 0);
+        save(dialog, "port-selection-chosen");
         dialog.Label1->setText("Success, new code rev is confirmed. Rock On!");
         for (QWidget* wdg : std::initializer_list<QWidget*>{dialog.Label2, dialog.Label3, dialog.ComboBox1, dialog.ComboBox2})
             wdg->hide();
