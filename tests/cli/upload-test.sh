@@ -187,8 +187,7 @@ sleep-inhibitor)
     # upload has completed, been stopped with Ctrl-C or killed, it lists none. Without logind the
     # upload goes on and says why the computer could not be kept awake. A JACK server of this case's
     # own: a synchronous server waits long for a client killed with -9, and nobody else may wait too.
-    # Its name stays the same from run to run (the build's), so that a server that had to be killed
-    # leaves no stale entry in JACK's table of servers, which holds only eight.
+    # It cannot stop cleanly after that: jack-server.sh kills it and frees its entry in JACK's table.
     jack_script="$(dirname "$0")/../support/jack-server.sh"
     export JACK_DEFAULT_SERVER="$KALDO_SPARE_JACK"
     "$jack_script" start "$JACK_DEFAULT_SERVER" "$work/jack" || fail "no JACK server of its own"
