@@ -5,6 +5,7 @@
 #include <QMenu>
 
 #include "DiagnosticsWindow.h"
+#include "SystemMidi.h"
 #include "TStatusBar.h"
 #include "Updater.h"
 
@@ -13,8 +14,6 @@ namespace kaldo {
 namespace {
 
 const char* const kNoDevices = "No MIDI devices found";
-const char* const kNoDevicesHint =
-    "Status -> No MIDI devices found. Connect the amp (or start JACK), then Re-Check for Midi devices (F5).";
 const char* const kPortsClosed = "The amp's ports were closed: Midi > Find Amp opens them again.";
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
@@ -170,7 +169,8 @@ void DeviceMenus::showCounts() {
     const int outputs = static_cast<int>(selection_.outItems().size()) - 1;
     const int inputs = static_cast<int>(selection_.inItems().size()) - 1;
     if (outputs == 0 && inputs == 0) {
-        say(Note::NoDevices, kNoDevicesHint);
+        say(Note::NoDevices, qs("Status -> No MIDI devices found. " + midi::noDevicesAdvice() +
+                                ", then Re-Check for Midi devices (F5)."));
         return;
     }
     say(Note::Counts,

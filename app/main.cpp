@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "AppIcon.h"
+#include "CarriedFonts.h"
 #include "ProgramVersion.h"
 #include "QtClock.h"
 #include "SystemMidi.h"
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
     try {
         kaldo::UpdaterApplication app(argc, argv);
         kaldo::UpdaterApplication::setWindowIcon(kaldo::applicationIcon());
+        kaldo::addCarriedFonts();
         try {
             kaldo::QtClock clock;
             kaldo::TForm1::Environment env{

@@ -24,8 +24,10 @@ bool folderIsWritable(const std::filesystem::path& folder) {
     return true;
 }
 
-// Whether path lies in folder or below it, by the names alone: "/usr2/bin" is not in "/usr".
+// Whether path lies in folder or below it, by the names alone: "/usr2/bin" is not in "/usr". Every
+// path lies in the empty folder.
 bool isWithin(const std::filesystem::path& path, const std::filesystem::path& folder) {
+    if (folder.empty()) return true;
     const auto relative = std::filesystem::absolute(path).lexically_normal().lexically_relative(
         std::filesystem::absolute(folder).lexically_normal());
     return !relative.empty() && *relative.begin() != "..";
@@ -64,7 +66,11 @@ std::filesystem::path Settings::perUserPath(const std::filesystem::path& executa
     return perUserFolder() / besideExecutable(executable).filename();
 }
 
+#if defined(_WIN32)
+const std::vector<std::filesystem::path> Settings::kSystemPrefixes{std::filesystem::path()};
+#else
 const std::vector<std::filesystem::path> Settings::kSystemPrefixes{"/usr", "/opt"};
+#endif
 
 Settings Settings::forExecutable(const std::filesystem::path& executable,
                                  const std::vector<std::filesystem::path>& systemPrefixes) {

@@ -43,7 +43,9 @@ public:
 
     explicit Settings(std::filesystem::path file) : path_(std::move(file)) {}
 
-    // Folders under which a program counts as installed: /usr (with /usr/local) and /opt.
+    // Folders under which a program counts as installed: /usr (with /usr/local) and /opt. On Windows
+    // every folder (an empty path stands for every folder): a program unzipped anywhere keeps its
+    // settings in %APPDATA% as Windows programs do, not in Program Files or Downloads.
     static const std::vector<std::filesystem::path> kSystemPrefixes;
 
     // The settings of the program at executable. An installed program (one under a system prefix)

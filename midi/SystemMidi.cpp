@@ -118,4 +118,12 @@ std::shared_ptr<MidiBackend> systemMidi(const std::string& clientName) {
 
 std::string systemMidiName() { return apiName(chooseApi()); }
 
+std::string noDevicesAdvice() {
+#if defined(__linux__)
+    return "Connect the amp (or start JACK)";
+#else
+    return "Connect the amp";
+#endif
+}
+
 }  // namespace kaldo::midi

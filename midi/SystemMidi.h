@@ -17,4 +17,9 @@ std::shared_ptr<MidiBackend> systemMidi(const std::string& clientName);
 // What a fresh look at the machine finds, for people: "ALSA", "JACK", "WinMM", "none", ...
 std::string systemMidiName();
 
+// What to tell a person whose machine shows no MIDI devices, besides looking again: on Linux the MIDI
+// system may be a JACK server not yet started; where the system lists every device itself, only the
+// amp is missing.
+std::string noDevicesAdvice();
+
 }  // namespace kaldo::midi

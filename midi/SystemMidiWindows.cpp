@@ -13,4 +13,8 @@ std::string systemMidiName() {
     return "WinMM";
 }
 
+std::string noDevicesAdvice() {
+    return "Connect the amp";
+}
+
 }  // namespace kaldo::midi

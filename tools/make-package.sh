@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds a Release tree (build/package) and makes of it, with CPack, the Debian package
 # build/kaldo-updater_VERSION_ARCH.deb and a .tar.gz of the same files for other distributions; then
-# the Windows command-line tools, cross-built (build/mingw), as build/kaldo-flash-VERSION-windows-x86_64.zip.
+# the Windows zip, cross-built (build/mingw): build/kaldo-updater-VERSION-windows-x86_64.zip with the
+# desktop program when a Qt for MinGW is found (tools/qt-windows.sh), else the command-line tools alone
+# as build/kaldo-flash-VERSION-windows-x86_64.zip.
 # Prints the Debian package's path last. Compiled with Debian's hardening flags, as Debian's own
 # packages are. Install with:  apt install ./build/kaldo-updater_VERSION_ARCH.deb
 set -euo pipefail
@@ -21,8 +23,11 @@ cmake --preset package ${KALDO_WERROR:+-DKALDO_WERROR=ON} \
 cmake --build --preset package -j "$(nproc)" >&2
 cpack --preset package >&2
 # The Windows zip: only what goes into it is built, so tests and their GoogleTest stay out of it.
-cmake --preset mingw ${KALDO_WERROR:+-DKALDO_WERROR=ON} >&2
-cmake --build --preset mingw -j "$(nproc)" --target kaldo-flash kaldo-make-firmware kaldo_sample_firmware >&2
+source tools/qt-windows.sh
+qt="$(kaldo_qt_find)"
+cmake --preset mingw -DKALDO_QT_MINGW="$qt" ${KALDO_WERROR:+-DKALDO_WERROR=ON} >&2
+cmake --build --preset mingw -j "$(nproc)" --target kaldo-flash kaldo-make-firmware kaldo_sample_firmware \
+    ${qt:+kaldo-updater} >&2
 bash tools/make-windows-zip.sh build/mingw build >&2
 version="$(build/package/bin/kaldo-flash --version | cut -d' ' -f2)"
 deb="build/kaldo-updater_${version}_$(dpkg --print-architecture).deb"

@@ -21,8 +21,13 @@ declare -A sets=(
             desktop-file-utils appstream file man-db"
     # The fuzz targets are built with clang (libFuzzer); the sanitizer presets use the usual compiler.
     [clang]="clang libclang-rt-14-dev"
-    # The Windows build: MinGW-w64, GoogleTest's source for it, and Wine to run what it makes.
-    [windows]="g++-mingw-w64-x86-64-posix googletest wine64"
+    # The Windows build: MinGW-w64, GoogleTest's source for it, Wine to run what it makes with Wine's
+    # own fonts (those of a Windows system), the fonts the Windows program carries, and xwininfo to see
+    # its windows.
+    [windows]="g++-mingw-w64-x86-64-posix googletest wine64 fonts-wine fonts-dejavu-extra x11-utils"
+    # Qt for the Windows desktop program, built from Debian's source package (tools/build-qt-windows.sh)
+    # with this machine's Qt as the host tools.
+    [qt-windows]="g++-mingw-w64-x86-64-posix dpkg-dev ninja-build binutils"
     # The Debian package and its checks.
     [package]="dpkg-dev file lintian desktop-file-utils appstream man-db"
     # A real Linux kernel in QEMU for the ALSA tests.
@@ -30,8 +35,8 @@ declare -A sets=(
 )
 
 # What each set is used with: the fuzz, Windows and kernel runs are test runs too.
-declare -A needs=([demo]="" [test]="demo" [clang]="demo test" [windows]="demo test" [package]="demo"
-                  [kernel]="demo test")
+declare -A needs=([demo]="" [test]="demo" [clang]="demo test" [windows]="demo test" [qt-windows]="demo"
+                  [package]="demo" [kernel]="demo test")
 
 if [ $# -eq 0 ]; then set -- demo; fi
 packages=()

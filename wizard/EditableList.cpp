@@ -57,7 +57,10 @@ void EditableList::fitShown() {
     QFont font = this->font();  // the list's own; only what it shows may take a narrower one
     const QString shown = currentText();
     if (QFontMetrics(font).horizontalAdvance(shown) > room) {
-        font.setFamily("DejaVu Sans Condensed");
+        // Fontconfig names the condensed face as a family of its own; a font database that reads the
+        // font's file alone (Windows' offscreen platform) has it as the condensed stretch of DejaVu Sans.
+        font.setFamilies({"DejaVu Sans Condensed", "DejaVu Sans"});
+        font.setStretch(QFont::SemiCondensed);
         const int start = QFontInfo(this->font()).pixelSize();
         for (int size = start; size >= kSmallestPixels; --size) {
             font.setPixelSize(size);

@@ -204,6 +204,22 @@ TEST_F(SettingsPlace, ProgramElsewhereKeepsItsSettingsBesideItselfWhereItCan) {
     EXPECT_EQ(fallback.load().top, 5);
 }
 
+// Unzipped into any folder it can write to, a Windows program keeps its settings in %APPDATA% (and
+// leaves nothing beside itself) unless a file already lies there; a program elsewhere keeps them beside
+// itself.
+TEST_F(SettingsPlace, UnzippedProgramFollowsItsSystemsRule) {
+    const auto executable = program("Downloads/kaldo");
+    const auto beside = dir.path() / "Downloads" / "kaldo" / "kaldo-updater.INI";
+#if defined(_WIN32)
+    EXPECT_EQ(Settings::forExecutable(executable).path(), perUser);
+    EXPECT_TRUE(std::filesystem::is_empty(beside.parent_path()));
+#else
+    EXPECT_EQ(Settings::forExecutable(executable).path(), beside);
+#endif
+    writeAll(beside, "[FIRST_TIME]\r\nFT=0\r\n");
+    EXPECT_EQ(Settings::forExecutable(executable).path(), beside);
+}
+
 TEST_F(SettingsPlace, FileAlreadyBesideAnInstalledProgramStaysInUse) {
     const auto executable = program("opt/kaldo");
     writeAll(dir.path() / "opt" / "kaldo" / "kaldo-updater.INI", "[FIRST_TIME]\r\nFT=0\r\n");
