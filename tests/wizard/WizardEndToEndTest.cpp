@@ -152,6 +152,17 @@ struct Rig {
     }
 
     void next() { click(wizard->Shape1); }
+    // The USB path up to its test page, its ports chosen and the connection tested.
+    void testedUsbConnection() {
+        pick(wizard->ComboBox5, 1);
+        next();
+        next();
+        pick(wizard->ComboBox1, 0);
+        pick(wizard->ComboBox6, 0);
+        next();
+        click(wizard->Shape2);
+        clock.pause(100);
+    }
 
     test::TempDir files;
     VirtualClock clock;
@@ -201,14 +212,7 @@ private slots:
 void WizardEndToEndTest::usbAmpAt102TakesBothStagesAndConfirms() {
     Rig rig("e2e-usb.syx");
     TForm3& w = *rig.wizard;
-    pick(w.ComboBox5, 1);
-    rig.next();
-    rig.next();
-    pick(w.ComboBox1, 0);
-    pick(w.ComboBox6, 0);
-    rig.next();
-    click(w.Shape2);  // the test
-    rig.clock.pause(100);
+    rig.testedUsbConnection();
     rig.clock.pump();
     QCOMPARE(w.Label3->text(), QString("Connected, current code version is 01.02"));
     QCOMPARE(rig.amp.programChanges().size(), std::size_t{1});
@@ -294,14 +298,7 @@ void WizardEndToEndTest::classicAmpAt102TakesBothStagesBlind() {
 void WizardEndToEndTest::usbFinalPageShowsOnlyTheRevisionReadAfter() {
     Rig rig("e2e-one.syx", 0x00020500);
     TForm3& w = *rig.wizard;
-    pick(w.ComboBox5, 1);
-    rig.next();
-    rig.next();
-    pick(w.ComboBox1, 0);
-    pick(w.ComboBox6, 0);
-    rig.next();
-    click(w.Shape2);
-    rig.clock.pause(100);
+    rig.testedUsbConnection();
     rig.next();
     QVERIFY(w.currentStep() == &TForm3::Button1Next9Click);
     rig.next();
