@@ -74,8 +74,18 @@ void RawMidiPort::open() {
     check(snd_rawmidi_params_set_buffer_size(in_, params, kReceiveBuffer), device_ + ": receive buffer");
     check(snd_rawmidi_params(in_, params), device_ + ": receive buffer of " + std::to_string(kReceiveBuffer));
     check(snd_rawmidi_nonblock(in_, 1), device_);
+    startInput();
     if (pipe2(stopPipe_, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
     reader_ = std::thread([this] { readLoop(); });
+}
+
+// The gadget throws away what the computer sends until the device is first polled or read: an amp
+// that said it was ready before its reader got that far lost the start of the first message. So the
+// input starts here, before anyone is told the amp is there.
+void RawMidiPort::startInput() {
+    std::vector<pollfd> fds(static_cast<std::size_t>(snd_rawmidi_poll_descriptors_count(in_)));
+    snd_rawmidi_poll_descriptors(in_, fds.data(), static_cast<unsigned>(fds.size()));
+    (void)poll(fds.data(), fds.size(), 0);
 }
 
 void RawMidiPort::close() {

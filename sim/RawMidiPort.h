@@ -37,6 +37,7 @@ public:
 
 private:
     void open();
+    void startInput();
     void close();
     void readLoop();
 
