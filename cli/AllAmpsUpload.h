@@ -6,7 +6,8 @@
 // state machine. Nothing is shared between them but the terminal (SharedConsole) and the run's one
 // sleep guard. Ctrl-C stops every amp after its packet in flight.
 #include "AmpUpload.h"
-#include "Commands.h"
+#include "ExitStatus.h"
+#include "MidiDevices.h"
 
 namespace kaldo::cli {
 

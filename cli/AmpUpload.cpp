@@ -6,8 +6,8 @@
 #include <iostream>
 
 #include "AmpsOnTheLine.h"
-#include "Commands.h"
 #include "DeviceLookup.h"
+#include "ExitStatus.h"
 #include "Interrupt.h"
 #include "Json.h"
 #include "Messages.h"

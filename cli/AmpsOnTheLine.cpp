@@ -3,7 +3,7 @@
 #include <ostream>
 
 #include "BackendDetectionLine.h"
-#include "Commands.h"
+#include "ExitStatus.h"
 #include "SteadyClock.h"
 
 namespace kaldo::cli {

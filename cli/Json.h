@@ -43,7 +43,10 @@ public:
     template <class Objects>
     JsonObject& addArray(std::string_view key, const Objects& values) {
         std::string array = "[";
-        for (const JsonObject& value : values) array += (array.size() > 1 ? "," : "") + value.str();
+        for (const JsonObject& value : values) {
+            if (array.size() > 1) array += ',';
+            array += value.str();
+        }
         return add(key, array + "]");
     }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The MIDI devices as kaldo-flash shows and takes them: numbered as the updater numbers them (at
 // most twelve per direction), named on the command line by number or by a part of the name.
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -15,6 +16,8 @@ namespace kaldo::cli {
 
 // The machine's MIDI system, our ports named "kaldo-flash".
 std::shared_ptr<midi::MidiBackend> flashMidi();
+// The MIDI system a command runs on: the machine's own, or a stand-in in tests.
+using MidiSystem = std::function<std::shared_ptr<midi::MidiBackend>()>;
 
 std::vector<std::string> deviceNames(const midi::TMidiOut& out);
 std::vector<std::string> deviceNames(const midi::TMidiIn& in);
