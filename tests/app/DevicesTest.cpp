@@ -1,7 +1,7 @@
 // Devices that come and go while the window is open, and "Find Amp": on the in-memory MIDI system,
 // whose watch the test fires as the system would.
 #include <QInputDialog>
-#include <QtTest>
+#include <QTest>
 
 #include "AppRig.h"
 #include "DiagnosticsWindow.h"

@@ -2,7 +2,7 @@
 // and closes within its time limit, says which system did not answer, and lists the devices (and
 // opens the amp's remembered ports) once the system answers again. On the in-memory MIDI system,
 // which the test makes hang.
-#include <QtTest>
+#include <QTest>
 
 #include "AppRig.h"
 #include "TStatusBar.h"

@@ -1,6 +1,6 @@
 // The lamp's rules: the four colours and nothing else, the shared bitmaps, repaints, bright flag and
 // the extinguish time-out on a stepped tick count; the fine bitmaps on high-DPI screens.
-#include <QtTest>
+#include <QTest>
 
 #include "TLEDImage.h"
 

@@ -2,7 +2,7 @@
 // the gauge, the menus and the warning's blink; what the MIDI commands say when they find nothing,
 // the shortcuts, the About box and the diagnostics window.
 #include <QMenuBar>
-#include <QtTest>
+#include <QTest>
 
 #include "AppRig.h"
 #include "DiagnosticsWindow.h"

@@ -1,7 +1,7 @@
 // What the window shows when the MIDI system lets it down: a block the system lost is a failed
 // upload with its message, not a sent one; input that a new message cut short is logged, not taken
 // for a reply. The lost block goes to a model of the ALSA sequencer, where the amp's port vanishes.
-#include <QtTest>
+#include <QTest>
 
 #include "AlsaKernelModel.h"
 #include "AppRig.h"

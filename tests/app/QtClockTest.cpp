@@ -1,6 +1,6 @@
 // The desktop clock keeps the window thread's events flowing through pauses and waits, and brings work
 // and wake-ups from other threads onto it.
-#include <QtTest>
+#include <QTest>
 #include <atomic>
 #include <thread>
 

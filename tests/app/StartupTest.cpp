@@ -3,7 +3,8 @@
 // and what the close writes.
 #include <QScreen>
 #include <QSignalSpy>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 #include "AppRig.h"
 #include "FirmwareWriter.h"

@@ -2,7 +2,8 @@
 // it runs (status rows, gauge, warning, cancel button, rings, log), what it refuses meanwhile, the
 // cancel button from the keyboard, and leaving in the middle (it asks first).
 #include <QSignalSpy>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 #include "AppRig.h"
 #include "DiagnosticsWindow.h"
