@@ -7,6 +7,7 @@
 # With a preset name (default: default) the programs of that build run in the guest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tools/one-more-try.sh
 preset="${1:-default}"
 bash tools/setup.sh kernel
 cmake --preset "$preset" ${KALDO_WERROR:+-DKALDO_WERROR=ON} >/dev/null
@@ -16,9 +17,4 @@ cmake --build --preset "$preset" -j "$(nproc)" --target kaldo-flash kaldo-amp-si
 # before it counts as failed (a boot of its own), and the run says which needed it. Its transcripts
 # stay above, in the log.
 export KALDO_KERNEL_TESTS=1
-if ! ctest --preset "$preset" -L kernel --output-on-failure; then
-    retried="$(cut -d: -f2 "build/$preset/Testing/Temporary/LastTestsFailed.log" | tr '\n' ' ')"
-    echo "run-kernel-tests: real-kernel tests that failed on their first try, running once more: $retried"
-    ctest --preset "$preset" --rerun-failed --output-on-failure
-    echo "run-kernel-tests: needed their second try: $retried"
-fi
+ctest_one_more_try run-kernel-tests "real-kernel tests" "$preset" -L kernel --output-on-failure

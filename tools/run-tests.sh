@@ -6,6 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-default}"
 source tools/phases.sh
+source tools/one-more-try.sh
 trap 'phase_report "run-tests $preset"' EXIT
 
 phase install
@@ -24,12 +25,7 @@ phase "real-MIDI tests"
 # The real-MIDI tests (label "jack") run on JACK servers that share the machine with the build and the
 # sanitizers: a test that misses a time-out once runs once more before it counts as failed, and the
 # run says which needed it.
-if ! ctest --preset "$preset" -j "$(nproc)" -L jack; then
-    retried="$(cut -d: -f2 "build/$preset/Testing/Temporary/LastTestsFailed.log" | tr '\n' ' ')"
-    echo "run-tests: real-MIDI tests that failed on their first try, running once more: $retried"
-    ctest --preset "$preset" -j "$(nproc)" --rerun-failed
-    echo "run-tests: needed their second try: $retried"
-fi
+ctest_one_more_try run-tests "real-MIDI tests" "$preset" -j "$(nproc)" -L jack
 
 # The real-kernel tests (label "kernel": a Linux kernel booted in QEMU) take minutes of their own and
 # QEMU besides: they run here only where QEMU is installed already. tools/run-kernel-tests.sh installs
