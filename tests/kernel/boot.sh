@@ -25,8 +25,8 @@ done
 [ $# -gt 0 ] || { echo "boot.sh: no command" >&2; exit 2; }
 kernel="$(bash "$here/prepare-kernel.sh" "$cache")"
 
-# The work folder sits in the build folder, not /tmp: the guest sees it at the same path, mounted over
-# the read-only root, and the host's /tmp is the guest's own tmpfs there.
+# The work folder sits in the build folder: the guest sees it at the same path, mounted over the
+# read-only root (a checkout under /tmp included, though the guest's /tmp is a tmpfs of its own).
 work="$(mktemp -d "$kernel/run.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 {
