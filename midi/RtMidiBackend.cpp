@@ -36,7 +36,7 @@ struct ErrorFlag {
 
 bool isOwnPort(const std::string& name, const std::string& clientName) { return name.rfind(clientName, 0) == 0; }
 
-bool listed(const std::vector<std::string>& names, const std::string& device) {
+bool deviceListed(const std::vector<std::string>& names, const std::string& device) {
     return std::find(names.begin(), names.end(), device) != names.end();
 }
 
@@ -251,7 +251,7 @@ std::vector<std::string> RtMidiBackend::inputNames() {
 Opened<MidiOutConnection> RtMidiBackend::openOutput(const std::string& device) {
     // Everything we send on the ALSA sequencer goes through a client of our own.
     if (alsaPorts_) {
-        if (!listed(alsaPorts_->outputs(), device)) return {nullptr, kResultBadDeviceId};
+        if (!deviceListed(alsaPorts_->outputs(), device)) return {nullptr, kResultBadDeviceId};
         return AlsaSequencerOutput::open(systemAlsaCalls(), clientName_, device);
     }
     try {
@@ -279,7 +279,7 @@ Opened<MidiOutConnection> RtMidiBackend::openOutput(const std::string& device) {
 Opened<MidiInConnection> RtMidiBackend::openInput(const std::string& device, MidiReceiver receiver) {
     // Everything we receive on the ALSA sequencer comes through a client of our own.
     if (alsaPorts_) {
-        if (!listed(alsaPorts_->inputs(), device)) return {nullptr, kResultBadDeviceId};
+        if (!deviceListed(alsaPorts_->inputs(), device)) return {nullptr, kResultBadDeviceId};
         return AlsaSequencerInput::open(systemAlsaCalls(), clientName_, device, std::move(receiver));
     }
     try {

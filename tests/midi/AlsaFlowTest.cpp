@@ -21,7 +21,7 @@ namespace {
 using testing::AlsaKernelModel;
 constexpr std::size_t kMiB = 1048576;
 
-std::vector<std::uint8_t> sysExBlock(std::size_t length, std::uint8_t seed = 0) {
+std::vector<std::uint8_t> seededSysEx(std::size_t length, std::uint8_t seed = 0) {
     std::vector<std::uint8_t> block(length);
     for (std::size_t i = 0; i < length; ++i)
         block[i] = static_cast<std::uint8_t>((i * 13 + i / 977 + seed) & 0x7F);
@@ -72,7 +72,7 @@ TEST(AlsaFlow, CardPortsTakeBigBlocksWholeWhateverTheirSpeedAndBuffer) {
                                                        {.bytesPerSecond = 3125, .bufferSize = 512},
                                                        {.bytesPerSecond = 3000}};
     for (const auto& card : cards) {
-        for (const auto& block : {carriedImage(), sysExBlock(kMiB)}) {
+        for (const auto& block : {carriedImage(), seededSysEx(kMiB)}) {
             SCOPED_TRACE(std::to_string(block.size()) + " bytes at " + std::to_string(card.bytesPerSecond) +
                          " B/s through a buffer of " + std::to_string(card.bufferSize));
             auto model = std::make_shared<AlsaKernelModel>();
@@ -91,7 +91,7 @@ TEST(AlsaFlow, CardPortsTakeBigBlocksWholeWhateverTheirSpeedAndBuffer) {
 }
 
 TEST(AlsaFlow, ACardThatShowsNoFiguresIsSentAtTheWireRate) {
-    for (const auto& block : {carriedImage(), sysExBlock(kMiB)}) {
+    for (const auto& block : {carriedImage(), seededSysEx(kMiB)}) {
         SCOPED_TRACE(block.size());
         auto model = std::make_shared<AlsaKernelModel>();
         const auto port = model->addCardPort({.statusInProc = false});
@@ -114,7 +114,7 @@ TEST(AlsaFlow, ProgramsPortsTakeBigBlocksWithoutOverflowing) {
         auto model = std::make_shared<AlsaKernelModel>();
         const auto port = model->addSoftwarePort(receiver);
         Output output(model, port);
-        const auto block = sysExBlock(kMiB);
+        const auto block = seededSysEx(kMiB);
         EXPECT_TRUE(output.send(block));
         EXPECT_EQ(model->overflows(port), 0u);
         EXPECT_TRUE(model->arrived(port) == block);
@@ -218,8 +218,8 @@ TEST(AlsaFlow, ADestinationThatStopsTakingDataFailsTheBlockSoon) {
 }
 
 TEST(AlsaFlow, AShortMessageBetweenBlocksKeepsItsPlaceAndOurPortIsOursAlone) {
-    const auto first = sysExBlock(5000, 1);
-    const auto second = sysExBlock(5000, 2);
+    const auto first = seededSysEx(5000, 1);
+    const auto second = seededSysEx(5000, 2);
     const std::vector<std::uint8_t> programChange{0xC0, 0x05};
     auto model = std::make_shared<AlsaKernelModel>();
     const auto card = model->addCardPort({});
