@@ -2,7 +2,7 @@
 # kaldo-flash upload over real MIDI against kaldo-amp-sim running as a process of its own. One case a
 # run, so the cases run side by side, each with its own simulated amp (ports named after the case):
 #   upload-test.sh CASE FLASH SIM MAKE_FIRMWARE WRITE_INTERMEDIATE JQ
-# The MIDI system is whatever the environment offers (the test run's private JACK server).
+# The MIDI system is whatever the environment offers (the case's own JACK server, private-jack.sh).
 set -uo pipefail
 case_name="$1" flash="$2" sim="$3" make_fw="$4" write_intermediate="$5" jq="$6"
 work="$(mktemp -d)"
@@ -150,8 +150,9 @@ foreign-identity)
     # the amp's own revision, 01.02, so the newer file goes without a question about older code.
     "$make_fw" -o "$work/fw.syx" --version 02.83 --packets 2 --data-length 100
     start_sim --revision 01.02 --foreign-identity
-    "$flash" identify --out "$out_port" --in "$in_port" --json >"$work/id.json" 2>&1 ||
-        fail "identify: $(cat "$work/id.json")"
+    # JACK's own notes go to stderr, apart from the JSON (a user who may not lock memory gets one).
+    "$flash" identify --out "$out_port" --in "$in_port" --json >"$work/id.json" 2>"$work/err.txt" ||
+        fail "identify: $(cat "$work/id.json" "$work/err.txt")"
     "$jq" -e '.version == "01.02"' "$work/id.json" >/dev/null || fail "identify read $(cat "$work/id.json")"
     upload "$work/fw.syx" --out "$out_port" --in "$in_port"
     expect_status 0
@@ -195,14 +196,9 @@ confirm-wrong-revision)
 sleep-inhibitor)
     # While firmware goes out, logind (a stand-in on a private bus) lists our sleep inhibitor; once the
     # upload has completed, been stopped with Ctrl-C or killed, it lists none. Without logind the
-    # upload goes on and says why the computer could not be kept awake. A JACK server of this case's
-    # own: a synchronous server waits long for a client killed with -9, and nobody else may wait too.
-    # It cannot stop cleanly after that: jack-server.sh kills it and frees its entry in JACK's table.
-    jack_script="$(dirname "$0")/../support/jack-server.sh"
-    export JACK_DEFAULT_SERVER="$KALDO_SPARE_JACK"
-    "$jack_script" start "$JACK_DEFAULT_SERVER" "$work/jack" || fail "no JACK server of its own"
-    stop_jack() { "$jack_script" stop "$JACK_DEFAULT_SERVER" "$work/jack"; }
-    trap 'stop_sim; stop_bus; stop_jack; rm -rf "$work"' EXIT
+    # upload goes on and says why the computer could not be kept awake. The case's JACK server waits
+    # long for a client killed with -9 and cannot stop cleanly after that: jack-server.sh kills it and
+    # frees its entry in JACK's table.
     # Uploads that are stopped (Ctrl-C, kill) after packet 2 cost the same whatever their length: theirs
     # leaves seconds for looking at logind. Those that run to the end take three packets, which still
     # leaves the last packet, verify and the closing pause (over 3 s) for the look.
