@@ -1,27 +1,17 @@
 // Any file handed to the loader: no crash, no read outside its bytes, and nothing accepted that is not
 // made of whole System Exclusive messages, since every accepted byte goes to the amp.
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "CollectingUi.h"
 #include "FirmwareLoader.h"
 #include "Messages.h"
+#include "ScratchFile.h"
 #include "SharedFlags.h"
 
 namespace {
-
-const std::string& scratchFile() {
-    static const std::string path = [] {
-        const std::filesystem::path shm = "/dev/shm";
-        const auto folder = std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path();
-        return (folder / ("kaldo-fuzz-loader-" + std::to_string(getpid()) + ".syx")).string();
-    }();
-    return path;
-}
 
 void requireMessage(std::span<const std::uint8_t> m) {
     if (m.size() < 2 || m.front() != 0xF0 || m.back() != 0xF7) std::abort();
@@ -33,7 +23,8 @@ void requireMessage(std::span<const std::uint8_t> m) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::FILE* f = std::fopen(scratchFile().c_str(), "wb");
+    const std::string file = kaldo::fuzz::scratchFile("loader.syx").string();
+    std::FILE* f = std::fopen(file.c_str(), "wb");
     if (!f) std::abort();
     if (size && std::fwrite(data, 1, size, f) != size) std::abort();
     std::fclose(f);
@@ -43,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static kaldo::SharedFlags flags;
     static kaldo::FirmwareLoader loader(ui, flags);
     ui.messages.clear();
-    const int result = loader.ReadFile(scratchFile());
+    const int result = loader.ReadFile(file);
     const std::span<const std::uint8_t> image(loader.image(), loader.imageSize());
     if (result == kaldo::kNotLoaded) {
         if (ui.messages.size() != 1) std::abort();

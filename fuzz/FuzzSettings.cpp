@@ -1,20 +1,16 @@
 // Any settings file: reading it never fails, and a stale one never gives back a position or a firmware
 // file, however its sections are spelt or repeated.
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#include "ScratchFile.h"
 #include "Settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::filesystem::path path = [] {
-        const std::filesystem::path shm = "/dev/shm";
-        const auto folder = std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path();
-        return folder / ("kaldo-fuzz-settings-" + std::to_string(getpid()) + ".INI");
-    }();
+    const std::filesystem::path& path = kaldo::fuzz::scratchFile("settings.INI");
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) std::abort();
     if (size && std::fwrite(data, 1, size, f) != size) std::abort();
