@@ -42,6 +42,10 @@ fi
 start=$SECONDS
 printf '<?xml version="1.0"?>\n<fontconfig></fontconfig>\n' >"$state/fonts.conf"
 export FONTCONFIG_FILE="$state/fonts.conf"
+# One wineserver for the whole run, ended by cleanup: by default it ends 3 s after its last program and
+# the next one starts another, so each test's program could meet one that is still starting or ending.
+mkdir -p "$WINEPREFIX"
+/usr/lib/wine/wineserver -p
 "$wine" wineboot --init >/dev/null 2>&1
 cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
