@@ -24,14 +24,11 @@ ctest --preset "$preset" -j "$(nproc)" -LE 'jack|kernel'
 phase "real-MIDI tests"
 # The real-MIDI tests (label "jack") run on JACK servers that share the machine with the build and the
 # sanitizers: a test that misses a time-out once runs once more before it counts as failed, and the
-# run says which needed it. They mostly wait on the amp's pauses: four side by side, whatever the
-# number of cores (kaldo-flash's cases each on a server of its own, the others on the tests' server).
-# Under ThreadSanitizer each program takes several times the processor time: two, as four starve each
-# other's JACK cycles until an amp's answer to detection comes after its window, and detection then
-# pairs that answer with the next output it asks.
-jobs=4
-[ "$preset" != tsan ] || jobs=2
-ctest_one_more_try run-tests "real-MIDI tests" "$preset" -j "$jobs" -L jack
+# run says which needed it. As many side by side as the machine has cores (kaldo-flash's cases each on
+# a server of its own, the others on the tests' server): four on two cores, beside a build, starved
+# each other until an amp's answer to detection came after its window, and detection paired that
+# answer with the next output it asked.
+ctest_one_more_try run-tests "real-MIDI tests" "$preset" -j "$(nproc)" -L jack
 
 # The real-kernel tests (label "kernel": a Linux kernel booted in QEMU) take minutes of their own and
 # QEMU besides: they run here only where QEMU is installed already. tools/run-kernel-tests.sh installs
