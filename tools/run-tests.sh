@@ -25,9 +25,9 @@ phase "real-MIDI tests"
 # The real-MIDI tests (label "jack") run on JACK servers that share the machine with the build and the
 # sanitizers: a test that misses a time-out once runs once more before it counts as failed, and the
 # run says which needed it. As many side by side as the machine has cores (kaldo-flash's cases each on
-# a server of its own, the others on the tests' server): four on two cores, beside a build, starved
-# each other until an amp's answer to detection came after its window, and detection paired that
-# answer with the next output it asked.
+# a server of its own, the others on the tests' server). Four on two cores, beside a build, starved
+# each other: an amp answered detection after its window and was paired with the next output asked,
+# and an upload's send failed.
 ctest_one_more_try run-tests "real-MIDI tests" "$preset" -j "$(nproc)" -L jack
 
 # The real-kernel tests (label "kernel": a Linux kernel booted in QEMU) take minutes of their own and
