@@ -17,6 +17,7 @@ inline const std::filesystem::path& scratchFile(const std::string& name) {
         const auto folder = std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path();
         return folder / ("kaldo-fuzz-" + std::to_string(getpid()) + "-" + name);
     }();
+    // Registered once the path is made, so that it runs before the path itself is destroyed at exit.
     static const bool removedAtExit = std::atexit([] { std::remove(path.c_str()); }) == 0;
     (void)removedAtExit;
     return path;
