@@ -41,6 +41,66 @@ DetectedPort port(const std::vector<std::string>& names, int number) {
     return {number, names.at(static_cast<std::size_t>(number))};
 }
 
+// Whether a device answered among these: an answer on the same input from the same maker.
+bool heardAmong(const std::vector<Heard>& answers, const Heard& one) {
+    return std::any_of(answers.begin(), answers.end(), [&one](const Heard& other) {
+        return other.input == one.input && manufacturerOf(other.message) == manufacturerOf(one.message);
+    });
+}
+
+bool containsAll(const std::vector<Heard>& answers, const std::vector<Heard>& these) {
+    return std::all_of(these.begin(), these.end(), [&answers](const Heard& one) { return heardAmong(answers, one); });
+}
+
+// Asks output `out` and gathers what answers. Every device on the line may answer, a chained one a
+// little after the first: once an answer has come, the others have a fifth of the window more, within
+// the window in all. Asked again, the output is done as soon as everything that answered before has
+// answered again. Answers still coming to the output asked before are dropped. The window is live
+// meanwhile.
+std::vector<Heard> ask(DetectionLine& line, Clock& clock, Answers& answers, int out, int windowMs,
+                       const std::vector<Heard>& answeredBefore = {}) {
+    answers.take();
+    std::vector<Heard> heard;
+    if (!line.sendTo(out, kIdentityRequest)) return heard;
+    const int settleMs = std::max(1, windowMs * kDetectionSettleMs / kDetectionAnswerMs);
+    const std::int64_t limit = clock.nowMs() + windowMs;
+    std::int64_t deadline = limit;
+    for (std::int64_t now = clock.nowMs(); now < deadline; now = clock.nowMs()) {
+        clock.waitForNotify(static_cast<int>(deadline - now));
+        auto more = answers.take();
+        if (more.empty()) continue;
+        heard.insert(heard.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+        if (!answeredBefore.empty() && containsAll(heard, answeredBefore)) break;
+        deadline = std::min(limit, clock.nowMs() + settleMs);
+    }
+    return heard;
+}
+
+// Before starting over: lets the answers still on their way arrive and drops them, until the line
+// has been quiet for quietMs (or four times that has passed, for a device that never stops).
+void waitForQuiet(Clock& clock, Answers& answers, int quietMs) {
+    const std::int64_t giveUp = clock.nowMs() + 4LL * quietMs;
+    std::int64_t quietUntil = clock.nowMs() + quietMs;
+    for (std::int64_t now = clock.nowMs(); now < quietUntil && now < giveUp; now = clock.nowMs()) {
+        clock.waitForNotify(static_cast<int>(std::min(quietUntil, giveUp) - now));
+        if (!answers.take().empty()) quietUntil = clock.nowMs() + quietMs;
+    }
+}
+
+void record(Detection& found, const std::vector<std::string>& outputs, const std::vector<std::string>& inputs,
+            int out, const Heard& heard) {
+    const auto pairedWith = [&](const auto& listed) {
+        return listed.out.number == out && listed.in.number == heard.input;
+    };
+    if (const auto amp = identityReplyOf(heard.message)) {
+        if (std::none_of(found.amps.begin(), found.amps.end(), pairedWith)) {
+            found.amps.push_back({port(outputs, out), port(inputs, heard.input), amp->version, amp->text});
+        }
+    } else if (std::none_of(found.others.begin(), found.others.end(), pairedWith)) {
+        found.others.push_back({port(outputs, out), port(inputs, heard.input), manufacturerOf(heard.message)});
+    }
+}
+
 }  // namespace
 
 std::string manufacturerOf(std::span<const std::uint8_t> reply) {
@@ -66,42 +126,37 @@ Detection detectAmps(DetectionLine& line, Clock& clock, int answerMs) {
         answers.add(input, message);
         clock.notify();
     });
-    Detection found;
-    for (int out = 0; out < static_cast<int>(outputs.size()); ++out) {
-        answers.take();  // late answers to the output before
-        if (!line.sendTo(out, kIdentityRequest)) continue;
-        // Every device on the line may answer, a chained one a little after the first: once an answer
-        // has come, the others have kDetectionSettleMs more, within answerMs in all. The window is
-        // live meanwhile.
-        const std::int64_t limit = clock.nowMs() + answerMs;
-        std::int64_t deadline = limit;
-        std::vector<Heard> heardHere;
-        for (std::int64_t now = clock.nowMs(); now < deadline; now = clock.nowMs()) {
-            clock.waitForNotify(static_cast<int>(deadline - now));
-            auto more = answers.take();
-            if (more.empty()) continue;
-            heardHere.insert(heardHere.end(), std::make_move_iterator(more.begin()),
-                             std::make_move_iterator(more.end()));
-            deadline = std::min(limit, clock.nowMs() + kDetectionSettleMs);
-        }
-        for (const Heard& heard : heardHere) {
-            if (heard.input < 0 || heard.input >= static_cast<int>(inputs.size())) continue;
-            const auto pairedWith = [&](const auto& listed) {
-                return listed.out.number == out && listed.in.number == heard.input;
-            };
-            if (const auto amp = identityReplyOf(heard.message)) {
-                if (std::none_of(found.amps.begin(), found.amps.end(), pairedWith)) {
-                    found.amps.push_back(
-                        {port(outputs, out), port(inputs, heard.input), amp->version, amp->text});
-                }
-            } else if (std::none_of(found.others.begin(), found.others.end(), pairedWith)) {
-                found.others.push_back(
-                    {port(outputs, out), port(inputs, heard.input), manufacturerOf(heard.message)});
+    const auto valid = [&inputs](const Heard& heard) {
+        return heard.input >= 0 && heard.input < static_cast<int>(inputs.size());
+    };
+    // An answer is taken for the output asked last, so one that comes after its output's window is
+    // counted for the next output: asked again, an output that really leads there is answered on the
+    // same inputs once more. When it is not, the line answers slower than the window, and detection
+    // starts over with a window twice as long.
+    const int longest = std::max(answerMs, kDetectionLongestAnswerMs);
+    for (int window = answerMs;; window *= 2) {
+        const bool lastTry = window * 2 > longest;
+        Detection found;
+        bool late = false;
+        for (int out = 0; out < static_cast<int>(outputs.size()); ++out) {
+            const auto first = ask(line, clock, answers, out, window);
+            if (first.empty()) continue;
+            const auto again = ask(line, clock, answers, out, window, first);
+            if (!containsAll(again, first) || !containsAll(first, again)) {
+                late = true;
+                if (!lastTry) break;
+            }
+            // On the last try, only what answered both times is kept.
+            for (const Heard& heard : first) {
+                if (valid(heard) && heardAmong(again, heard)) record(found, outputs, inputs, out, heard);
             }
         }
+        if (!late || lastTry) {
+            line.stopListening();
+            return found;
+        }
+        waitForQuiet(clock, answers, window * 2);
     }
-    line.stopListening();
-    return found;
 }
 
 }  // namespace kaldo

@@ -56,12 +56,16 @@ struct Detection {
 };
 
 // How long an output is given for its answers by default, and how long after an answer the others
-// of the same output have: a device chained behind another answers a little later.
+// of the same output have: a device chained behind another answers a little later. On a line that
+// answers slower than that (a loaded computer, a slow hub), the window doubles up to the longest.
 inline constexpr int kDetectionAnswerMs = 500;
 inline constexpr int kDetectionSettleMs = 100;
+inline constexpr int kDetectionLongestAnswerMs = 4000;
 
 // Asks every output in turn, waiting on the clock for the answers to each: answerMs when nothing
-// answers, less once something has; the clock's window stays live meanwhile.
+// answers, less once something has; the clock's window stays live meanwhile. An output that is
+// answered is asked once more, and a device counts only when it answers both times on the same input:
+// an answer that comes too late for its own output is never taken for the next one's.
 Detection detectAmps(DetectionLine& line, Clock& clock, int answerMs = kDetectionAnswerMs);
 
 // The manufacturer ID of an Identity Reply of any maker, as hex bytes; empty when it is none.

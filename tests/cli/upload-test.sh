@@ -277,6 +277,20 @@ detect)
     # Only Identity Requests reached the devices.
     ! grep -h -- "<- " "$work/sim.log" "$work/$name B.log" "$work/$name Synth.log" | grep -vq "identity request" ||
         fail "detect sent more than Identity Requests"
+    # Two amps that answer later than detection's first window (a loaded machine, a slow hub): an
+    # answer heard while the next amp is asked must not pair that amp with the first one's input.
+    sim_delays=(--reply-delay 700)
+    start_extra "$name Slow A"
+    start_extra "$name Slow B"
+    "$flash" detect --json >"$work/slow.json" 2>"$work/err.txt"
+    status=$?
+    expect_status 0
+    "$jq" -e --arg a "$name" '
+        (.amps | map({out: .out.name, in: .in.name}) | sort_by(.out))
+            == [{out: ($a + " Slow A In:in"), in: ($a + " Slow A Out:out")},
+                {out: ($a + " Slow B In:in"), in: ($a + " Slow B Out:out")}]' "$work/slow.json" >/dev/null ||
+        fail "detect on a slow line found: $(cat "$work/slow.json")"
+    stop_extras
     ;;
 portless)
     # No ports named: the one amp on the line takes the upload; with a second amp nothing is sent and

@@ -1,6 +1,8 @@
 // Finding the amps on a line with other gear, on the in-memory MIDI system and virtual time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "BackendDetectionLine.h"
 #include "FakeMidi.h"
 #include "Messages.h"
@@ -20,6 +22,7 @@ const std::vector<std::uint8_t> kPedalReply{0xF0, 0x7E, 0x00, 0x06, 0x02, 0x43, 
 struct Line {
     std::shared_ptr<FakeMidi> midi = std::make_shared<FakeMidi>();
     VirtualClock clock;
+    int ampDelayMs = 0;  // how long the amps take to answer
 
     // outputs and inputs in the order the system lists them; answers maps an output to the input
     // where a device answers and what it says.
@@ -32,8 +35,11 @@ struct Line {
             if (device == "Midi Through") midi->inject("Midi Through", block);
             const auto ampA = makeIdentityReply(0x00020800);
             const auto ampB = makeIdentityReply(0x00010002);
-            if (device == "Amp A In") midi->inject("Amp A Out", {ampA.begin(), ampA.end()});
-            if (device == "Amp B In") midi->inject("Amp B Out", {ampB.begin(), ampB.end()});
+            const auto ampAnswers = [this](const char* in, const auto& reply) {
+                clock.schedule(ampDelayMs, [this, in, reply] { midi->inject(in, {reply.begin(), reply.end()}); });
+            };
+            if (device == "Amp A In") ampAnswers("Amp A Out", ampA);
+            if (device == "Amp B In") ampAnswers("Amp B Out", ampB);
             if (device == "Synth Out") {
                 midi->inject("Synth In", kSynthReply);
                 // A pedal chained behind the synth answers too, a little later.
@@ -65,15 +71,51 @@ TEST(Detection, FindsExactlyTheAmpsPairedRightAndListsTheOtherGearApart) {
     EXPECT_EQ(found.others[1].in.name, "Pedal In");
     EXPECT_EQ(found.others[1].manufacturer, "43");
     // Half a second for an output where nothing answers; where something did, the others have a
-    // while longer from the last answer. Nothing but Identity Requests, every port closed again.
-    EXPECT_EQ(line.clock.nowMs() - start, 2 * kDetectionAnswerMs + 100 + 3 * kDetectionSettleMs);
+    // while longer from the last answer, and it is asked once more, until the same devices have
+    // answered again (the pedal 100 ms after the synth). Nothing but Identity Requests, every port
+    // closed again.
+    EXPECT_EQ(line.clock.nowMs() - start, 2 * kDetectionAnswerMs + 2 * 100 + 3 * kDetectionSettleMs);
     const auto sent = line.midi->sent();
-    ASSERT_EQ(sent.size(), 5u);
+    ASSERT_EQ(sent.size(), 8u);
     for (const auto& s : sent) {
         EXPECT_EQ(s.bytes, std::vector<std::uint8_t>(kIdentityRequest.begin(), kIdentityRequest.end()));
     }
     EXPECT_TRUE(line.midi->openOutputs().empty());
     EXPECT_TRUE(line.midi->openInputs().empty());
+}
+
+// An amp that answers after its output's window is over has its answer heard while the next output
+// is asked. It must never make that output its amp: the line is asked again with longer windows, as
+// few times as it takes, and an amp slower than the longest window is not found at all.
+TEST(Detection, AnAnswerLaterThanTheWindowIsNeverTakenForTheNextOutputs) {
+    const struct {
+        int ampDelayMs;
+        bool found;
+        std::size_t passes;
+    } cases[] = {{kDetectionAnswerMs + 200, true, 2},
+                 {3 * kDetectionAnswerMs, true, 3},
+                 {2 * kDetectionLongestAnswerMs, false, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("amps answer after " + std::to_string(c.ampDelayMs) + " ms");
+        Line line;
+        line.ampDelayMs = c.ampDelayMs;
+        BackendDetectionLine system(line.midi);
+        const Detection found = detectAmps(system, line.clock);
+        std::vector<std::pair<std::string, std::string>> pairs;
+        for (const FoundAmp& amp : found.amps) pairs.emplace_back(amp.out.name, amp.in.name);
+        if (c.found) {
+            EXPECT_EQ(pairs, (decltype(pairs){{"Amp B In", "Amp B Out"}, {"Amp A In", "Amp A Out"}}));
+        } else {
+            EXPECT_TRUE(pairs.empty());
+        }
+        ASSERT_EQ(found.others.size(), 2u);
+        EXPECT_EQ(found.others[0].in.name, "Synth In");
+        EXPECT_EQ(found.others[1].in.name, "Pedal In");
+        // Each pass starts at the first output, which nothing answers.
+        const auto sent = line.midi->sent();
+        EXPECT_EQ(std::count_if(sent.begin(), sent.end(), [](const auto& s) { return s.device == "Midi Through"; }),
+                  static_cast<std::ptrdiff_t>(c.passes));
+    }
 }
 
 TEST(Detection, NothingAnswersOnAnEmptyLine) {
