@@ -4,6 +4,7 @@
 set -euo pipefail
 build="${1:-build/default}"
 seconds="${2:-20}"
+cmake --build "$build" --target bench_idle >/dev/null
 server="kaldo-idle-$$"
 jackd --no-realtime -n "$server" -d dummy -r 48000 -p 256 >/dev/null 2>&1 &
 jackd=$!

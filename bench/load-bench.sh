@@ -17,7 +17,10 @@ hogs="${2:-$(($(nproc) + 1))}"
 period="${3:-256}"
 shift $(($# < 3 ? $# : 3))
 builds=()
-for build in "${@:-build/default}"; do builds+=("$(realpath "$build")"); done
+for build in "${@:-build/default}"; do
+    cmake --build "$build" --target bench_load_upload >/dev/null
+    builds+=("$(realpath "$build")")
+done
 state="$(mktemp -d)"
 server="kaldo-load-$$"
 hog_pids=()

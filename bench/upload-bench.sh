@@ -6,6 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build/default}"
 bin="$build/bin"
+cmake --build "$build" --target bench_upload >/dev/null
 state="$(mktemp -d)"
 server="kaldo-bench-$$"
 sim_pid=""
