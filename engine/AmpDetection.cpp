@@ -55,11 +55,10 @@ bool containsAll(const std::vector<Heard>& answers, const std::vector<Heard>& th
 // Asks output `out` and gathers what answers. Every device on the line may answer, a chained one a
 // little after the first: once an answer has come, the others have a fifth of the window more, within
 // the window in all. Asked again, the output is done as soon as everything that answered before has
-// answered again. Answers still coming to the output asked before are dropped. The window is live
-// meanwhile.
+// answered again. An answer that comes between two questions counts for the next: a late one then
+// shows as what it is when asked again. The window is live meanwhile.
 std::vector<Heard> ask(DetectionLine& line, Clock& clock, Answers& answers, int out, int windowMs,
                        const std::vector<Heard>& answeredBefore = {}) {
-    answers.take();
     std::vector<Heard> heard;
     if (!line.sendTo(out, kIdentityRequest)) return heard;
     const int settleMs = std::max(1, windowMs * kDetectionSettleMs / kDetectionAnswerMs);
@@ -74,6 +73,16 @@ std::vector<Heard> ask(DetectionLine& line, Clock& clock, Answers& answers, int 
         deadline = std::min(limit, clock.nowMs() + settleMs);
     }
     return heard;
+}
+
+// Whether anything answers within windowMs, when nothing was asked.
+bool heardWithin(Clock& clock, Answers& answers, int windowMs) {
+    const std::int64_t deadline = clock.nowMs() + windowMs;
+    for (std::int64_t now = clock.nowMs(); now < deadline; now = clock.nowMs()) {
+        clock.waitForNotify(static_cast<int>(deadline - now));
+        if (!answers.take().empty()) return true;
+    }
+    return false;
 }
 
 // Before starting over: lets the answers still on their way arrive and drops them, until the line
@@ -151,6 +160,8 @@ Detection detectAmps(DetectionLine& line, Clock& clock, int answerMs) {
                 if (valid(heard) && heardAmong(again, heard)) record(found, outputs, inputs, out, heard);
             }
         }
+        // An answer to the last outputs may still be on its way: the line is given one window more.
+        if (!late && !lastTry) late = heardWithin(clock, answers, window);
         if (!late || lastTry) {
             line.stopListening();
             return found;

@@ -65,7 +65,8 @@ inline constexpr int kDetectionLongestAnswerMs = 4000;
 // Asks every output in turn, waiting on the clock for the answers to each: answerMs when nothing
 // answers, less once something has; the clock's window stays live meanwhile. An output that is
 // answered is asked once more, and a device counts only when it answers both times on the same input:
-// an answer that comes too late for its own output is never taken for the next one's.
+// an answer that comes too late for its own output is never taken for the next one's. After the last
+// output the line has one window more, for an answer still on its way.
 Detection detectAmps(DetectionLine& line, Clock& clock, int answerMs = kDetectionAnswerMs);
 
 // The manufacturer ID of an Identity Reply of any maker, as hex bytes; empty when it is none.

@@ -72,9 +72,9 @@ TEST(Detection, FindsExactlyTheAmpsPairedRightAndListsTheOtherGearApart) {
     EXPECT_EQ(found.others[1].manufacturer, "43");
     // Half a second for an output where nothing answers; where something did, the others have a
     // while longer from the last answer, and it is asked once more, until the same devices have
-    // answered again (the pedal 100 ms after the synth). Nothing but Identity Requests, every port
-    // closed again.
-    EXPECT_EQ(line.clock.nowMs() - start, 2 * kDetectionAnswerMs + 2 * 100 + 3 * kDetectionSettleMs);
+    // answered again (the pedal 100 ms after the synth); the line has half a second more at the end
+    // for a late answer. Nothing but Identity Requests, every port closed again.
+    EXPECT_EQ(line.clock.nowMs() - start, 3 * kDetectionAnswerMs + 2 * 100 + 3 * kDetectionSettleMs);
     const auto sent = line.midi->sent();
     ASSERT_EQ(sent.size(), 8u);
     for (const auto& s : sent) {
@@ -116,6 +116,24 @@ TEST(Detection, AnAnswerLaterThanTheWindowIsNeverTakenForTheNextOutputs) {
         EXPECT_EQ(std::count_if(sent.begin(), sent.end(), [](const auto& s) { return s.device == "Midi Through"; }),
                   static_cast<std::ptrdiff_t>(c.passes));
     }
+}
+
+// The one amp on the line, answering late: its answer comes when nothing is asked any more.
+TEST(Detection, ALateAnswerToTheLastOutputAskedIsWaitedFor) {
+    auto midi = std::make_shared<FakeMidi>();
+    VirtualClock clock;
+    midi->outputs = {"Amp In"};
+    midi->inputs = {"Amp Out"};
+    midi->answer = [&](const std::string&, std::vector<std::uint8_t>) {
+        clock.schedule(kDetectionAnswerMs + 200, [&] {
+            const auto reply = makeIdentityReply(0x00020800);
+            midi->inject("Amp Out", {reply.begin(), reply.end()});
+        });
+    };
+    BackendDetectionLine system(midi);
+    const Detection found = detectAmps(system, clock);
+    ASSERT_EQ(found.amps.size(), 1u);
+    EXPECT_EQ(found.amps[0].in.name, "Amp Out");
 }
 
 TEST(Detection, NothingAnswersOnAnEmptyLine) {
