@@ -140,8 +140,8 @@ Detection detectAmps(DetectionLine& line, Clock& clock, int answerMs) {
     };
     // An answer is taken for the output asked last, so one that comes after its output's window is
     // counted for the next output: asked again, an output that really leads there is answered on the
-    // same inputs once more. When it is not, the line answers slower than the window, and detection
-    // starts over with a window twice as long.
+    // same inputs once more. When it is not, or an answer comes after the last output's window, the
+    // line answers slower than the window, and detection starts over with a window twice as long.
     const int longest = std::max(answerMs, kDetectionLongestAnswerMs);
     for (int window = answerMs;; window *= 2) {
         const bool lastTry = window * 2 > longest;
