@@ -120,20 +120,14 @@ TEST(Detection, AnAnswerLaterThanTheWindowIsNeverTakenForTheNextOutputs) {
 
 // The one amp on the line, answering late: its answer comes when nothing is asked any more.
 TEST(Detection, ALateAnswerToTheLastOutputAskedIsWaitedFor) {
-    auto midi = std::make_shared<FakeMidi>();
-    VirtualClock clock;
-    midi->outputs = {"Amp In"};
-    midi->inputs = {"Amp Out"};
-    midi->answer = [&](const std::string&, std::vector<std::uint8_t>) {
-        clock.schedule(kDetectionAnswerMs + 200, [&] {
-            const auto reply = makeIdentityReply(0x00020800);
-            midi->inject("Amp Out", {reply.begin(), reply.end()});
-        });
-    };
-    BackendDetectionLine system(midi);
-    const Detection found = detectAmps(system, clock);
+    Line line;
+    line.midi->outputs = {"Amp A In"};
+    line.midi->inputs = {"Amp A Out"};
+    line.ampDelayMs = kDetectionAnswerMs + 200;
+    BackendDetectionLine system(line.midi);
+    const Detection found = detectAmps(system, line.clock);
     ASSERT_EQ(found.amps.size(), 1u);
-    EXPECT_EQ(found.amps[0].in.name, "Amp Out");
+    EXPECT_EQ(found.amps[0].in.name, "Amp A Out");
 }
 
 TEST(Detection, NothingAnswersOnAnEmptyLine) {
