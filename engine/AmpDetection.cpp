@@ -52,6 +52,15 @@ bool containsAll(const std::vector<Heard>& answers, const std::vector<Heard>& th
     return std::all_of(these.begin(), these.end(), [&answers](const Heard& one) { return heardAmong(answers, one); });
 }
 
+// Waits on the clock for answers until the deadline: what came, or nothing once it has passed.
+std::vector<Heard> answersBefore(Clock& clock, Answers& answers, std::int64_t deadline) {
+    for (std::int64_t now = clock.nowMs(); now < deadline; now = clock.nowMs()) {
+        clock.waitForNotify(static_cast<int>(deadline - now));
+        if (auto heard = answers.take(); !heard.empty()) return heard;
+    }
+    return {};
+}
+
 // Asks output `out` and gathers what answers. Every device on the line may answer, a chained one a
 // little after the first: once an answer has come, the others have a fifth of the window more, within
 // the window in all. Asked again, the output is done as soon as everything that answered before has
@@ -63,41 +72,27 @@ std::vector<Heard> ask(DetectionLine& line, Clock& clock, Answers& answers, int 
     if (!line.sendTo(out, kIdentityRequest)) return heard;
     const int settleMs = std::max(1, windowMs * kDetectionSettleMs / kDetectionAnswerMs);
     const std::int64_t limit = clock.nowMs() + windowMs;
-    std::int64_t deadline = limit;
-    for (std::int64_t now = clock.nowMs(); now < deadline; now = clock.nowMs()) {
-        clock.waitForNotify(static_cast<int>(deadline - now));
-        auto more = answers.take();
-        if (more.empty()) continue;
+    for (std::int64_t deadline = limit;;) {
+        auto more = answersBefore(clock, answers, deadline);
+        if (more.empty()) return heard;
         heard.insert(heard.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
-        if (!answeredBefore.empty() && containsAll(heard, answeredBefore)) break;
+        if (!answeredBefore.empty() && containsAll(heard, answeredBefore)) return heard;
         deadline = std::min(limit, clock.nowMs() + settleMs);
     }
-    return heard;
-}
-
-// Whether anything answers within windowMs, when nothing was asked.
-bool heardWithin(Clock& clock, Answers& answers, int windowMs) {
-    const std::int64_t deadline = clock.nowMs() + windowMs;
-    for (std::int64_t now = clock.nowMs(); now < deadline; now = clock.nowMs()) {
-        clock.waitForNotify(static_cast<int>(deadline - now));
-        if (!answers.take().empty()) return true;
-    }
-    return false;
 }
 
 // Before starting over: lets the answers still on their way arrive and drops them, until the line
 // has been quiet for quietMs (or four times that has passed, for a device that never stops).
 void waitForQuiet(Clock& clock, Answers& answers, int quietMs) {
     const std::int64_t giveUp = clock.nowMs() + 4LL * quietMs;
-    std::int64_t quietUntil = clock.nowMs() + quietMs;
-    for (std::int64_t now = clock.nowMs(); now < quietUntil && now < giveUp; now = clock.nowMs()) {
-        clock.waitForNotify(static_cast<int>(std::min(quietUntil, giveUp) - now));
-        if (!answers.take().empty()) quietUntil = clock.nowMs() + quietMs;
+    while (!answersBefore(clock, answers, std::min(giveUp, clock.nowMs() + quietMs)).empty()) {
+        // each answer starts the quiet over
     }
 }
 
 void record(Detection& found, const std::vector<std::string>& outputs, const std::vector<std::string>& inputs,
             int out, const Heard& heard) {
+    if (heard.input < 0 || heard.input >= static_cast<int>(inputs.size())) return;
     const auto pairedWith = [&](const auto& listed) {
         return listed.out.number == out && listed.in.number == heard.input;
     };
@@ -135,9 +130,6 @@ Detection detectAmps(DetectionLine& line, Clock& clock, int answerMs) {
         answers.add(input, message);
         clock.notify();
     });
-    const auto valid = [&inputs](const Heard& heard) {
-        return heard.input >= 0 && heard.input < static_cast<int>(inputs.size());
-    };
     // An answer is taken for the output asked last, so one that comes after its output's window is
     // counted for the next output: asked again, an output that really leads there is answered on the
     // same inputs once more. When it is not, or an answer comes after the last output's window, the
@@ -157,11 +149,11 @@ Detection detectAmps(DetectionLine& line, Clock& clock, int answerMs) {
             }
             // On the last try, only what answered both times is kept.
             for (const Heard& heard : first) {
-                if (valid(heard) && heardAmong(again, heard)) record(found, outputs, inputs, out, heard);
+                if (heardAmong(again, heard)) record(found, outputs, inputs, out, heard);
             }
         }
         // An answer to the last outputs may still be on its way: the line is given one window more.
-        if (!late && !lastTry) late = heardWithin(clock, answers, window);
+        if (!late && !lastTry) late = !answersBefore(clock, answers, clock.nowMs() + window).empty();
         if (!late || lastTry) {
             line.stopListening();
             return found;
