@@ -36,9 +36,17 @@ namespace {
 
 // The design's fonts are not free; these are the nearest free ones. "MS Sans Serif" 8 pt becomes
 // DejaVu Sans 11 px, "Futura Bk" and "Futura Hv" become DejaVu Sans Condensed Bold (Futura is narrow,
-// and the note line must fit on the 700-pixel panel).
+// and the note line must fit on the 700-pixel panel). The condensed face comes in a package of its own
+// (Debian's fonts-dejavu-extra) that many systems lack: there Qt narrows DejaVu Sans to the condensed
+// width itself, and the note still fits.
 QFont designFont(int pixelSize, bool bold, bool condensed) {
-    QFont f(condensed ? "DejaVu Sans Condensed" : "DejaVu Sans");
+    QFont f;
+    if (condensed) {
+        f.setFamilies({"DejaVu Sans Condensed", "DejaVu Sans"});
+        f.setStretch(QFont::Condensed);
+    } else {
+        f.setFamily("DejaVu Sans");
+    }
     f.setPixelSize(pixelSize);
     f.setBold(bold);
     return f;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Checks a Debian package as a user's machine meets it: lintian (no errors), Depends on Qt 6 Widgets
-# and RtMidi, and its unpacked tree (tools/check-install.sh: files, validators, programs printing the
+# Checks a Debian package as a user's machine meets it: lintian (no errors), Depends on Qt 6 Widgets,
+# RtMidi and the main window's font, and its unpacked tree (tools/check-install.sh: files, validators, programs printing the
 # package's version).
 #   bash tools/check-package.sh build/kaldo-updater_VERSION_ARCH.deb
 set -uo pipefail
@@ -17,7 +17,7 @@ lintian --fail-on error --display-info "$deb" || fail "lintian reports errors"
 
 depends="$(dpkg-deb -f "$deb" Depends)"
 echo "== Depends: $depends"
-for lib in libqt6widgets6 librtmidi; do
+for lib in libqt6widgets6 librtmidi fonts-dejavu-core; do
     grep -q "$lib" <<<"$depends" || fail "Depends names no $lib"
 done
 

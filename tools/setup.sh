@@ -7,17 +7,18 @@
 set -euo pipefail
 
 declare -A sets=(
-    # Building the programs and running them against the simulated amp on a JACK server.
+    # Building the programs and running them against the simulated amp on a JACK server, and the
+    # fonts the desktop program's main window is designed in.
     [demo]="build-essential cmake pkg-config git
             qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libjpeg-dev
             librtmidi-dev libasound2-dev libjack-jackd2-dev jackd2
-            libcli11-dev libsystemd-dev scdoc"
+            libcli11-dev libsystemd-dev scdoc fonts-dejavu-core fonts-dejavu-extra"
     # The tests and benchmarks: GoogleTest, Google Benchmark, jq for the command-line tests, RtMidi's
-    # Python binding for the independent amp, a stand-in logind on a private bus, Xvfb with the fonts
-    # and tools for the window tests and screenshots, and what the installed tree is checked with
+    # Python binding for the independent amp, a stand-in logind on a private bus, Xvfb with the
+    # tools for the window tests and screenshots, and what the installed tree is checked with
     # (tools/check-install.sh: the validators, file for the icons, man for the manual pages).
     [test]="libgtest-dev libgmock-dev libbenchmark-dev jq python3-rtmidi dbus python3-dbusmock
-            xvfb xauth x11-apps imagemagick fonts-dejavu-core
+            xvfb xauth x11-apps imagemagick
             desktop-file-utils appstream file man-db"
     # The fuzz targets are built with clang (libFuzzer); the sanitizer presets use the usual compiler.
     [clang]="clang libclang-rt-14-dev"
