@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
@@ -40,12 +41,10 @@ namespace {
 // (Debian's fonts-dejavu-extra) that many systems lack: there Qt narrows DejaVu Sans to the condensed
 // width itself, and the note still fits.
 QFont designFont(int pixelSize, bool bold, bool condensed) {
-    QFont f;
-    if (condensed) {
-        f.setFamilies({"DejaVu Sans Condensed", "DejaVu Sans"});
-        f.setStretch(QFont::Condensed);
-    } else {
+    QFont f(condensed ? "DejaVu Sans Condensed" : "DejaVu Sans");
+    if (condensed && !QFontDatabase::hasFamily("DejaVu Sans Condensed")) {
         f.setFamily("DejaVu Sans");
+        f.setStretch(QFont::SemiCondensed);
     }
     f.setPixelSize(pixelSize);
     f.setBold(bold);
