@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks a Debian package as a user's machine meets it: lintian (no errors), Depends on Qt 6 Widgets,
-# RtMidi and the main window's font, and its unpacked tree (tools/check-install.sh: files, validators, programs printing the
-# package's version).
+# RtMidi and the main window's font, and its unpacked tree (tools/check-install.sh: files, validators,
+# programs printing the package's version).
 #   bash tools/check-package.sh build/kaldo-updater_VERSION_ARCH.deb
 set -uo pipefail
 deb="$1"
