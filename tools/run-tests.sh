@@ -24,13 +24,12 @@ ctest --preset "$preset" -j "$(nproc)" -LE 'jack|kernel'
 phase "real-MIDI tests"
 # The real-MIDI tests (label "jack") run on JACK servers that share the machine with the build and the
 # sanitizers: a test that misses a time-out once runs once more before it counts as failed, and the
-# run says which needed it. Three for each core side by side (kaldo-flash's cases each on a server of
-# their own, the others one at a time on the tests' server): they mostly wait on the amp's pauses and
-# keep two cores a quarter busy at four. Six on two cores end where the one-at-a-time tests do.
+# run says which needed it. Two for each core side by side (kaldo-flash's cases each on a server of
+# their own, the others one at a time on the tests' server): they mostly wait on the amp's pauses.
 # Where something else keeps the processors busy, KALDO_REAL_MIDI_JOBS sets fewer: CI, whose next
 # build runs beside, has one for each core (four on two cores, beside a build, stalled a server for
 # the two seconds a send may wait, now and then).
-ctest_one_more_try run-tests "real-MIDI tests" "$preset" -j "${KALDO_REAL_MIDI_JOBS:-$((3 * $(nproc)))}" -L jack
+ctest_one_more_try run-tests "real-MIDI tests" "$preset" -j "${KALDO_REAL_MIDI_JOBS:-$((2 * $(nproc)))}" -L jack
 
 # The real-kernel tests (label "kernel": a Linux kernel booted in QEMU) take minutes of their own and
 # QEMU besides: they run here only where QEMU is installed already. tools/run-kernel-tests.sh installs
