@@ -6,12 +6,12 @@
 # tested against its fake here.
 #
 # With Qt for MinGW (tools/qt-windows.sh finds it; this script never builds it) the build has the
-# desktop program and the widget tests too, and the desktop is tried as a user would, on Xvfb: the main
-# window and the wizard's first page are laid out as on Linux (kaldo_window_layout on both, within a
-# few pixels), they say that there are no MIDI devices, and kaldo-updater.exe from the zip opens both
-# windows, closes when told to, and keeps its settings and its log in %APPDATA%\KaldoUpdater. Pictures
-# of both platforms' windows are left in build/mingw/screenshots/. Without Qt, one line says that this
-# was skipped and why.
+# desktop program, and the widget tests too where that Qt has Qt Test (a line says when it has not).
+# The desktop is tried as a user would, on Xvfb: the main window and the wizard's first page are laid
+# out as on Linux (kaldo_window_layout on both, within a few pixels), they say that there are no MIDI
+# devices, and kaldo-updater.exe from the zip opens both windows, closes when told to, and keeps its
+# settings and its log in %APPDATA%\KaldoUpdater. Pictures of both platforms' windows are left in
+# build/mingw/screenshots/. Without Qt, one line says that this was skipped and why.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh windows
@@ -58,6 +58,9 @@ took "built" $start
 start=$SECONDS
 ctest --preset mingw -j "$(nproc)"
 took "tests passed" $start
+if [ -n "$qt" ] && [ ! -d "$qt/lib/cmake/Qt6Test" ]; then
+    echo "windows: the widget tests were left out: $qt has no Qt Test (a Qt of tools/build-qt-windows.sh has it)"
+fi
 
 bin=build/mingw/bin
 # Paths past 260 characters open on Windows only in a program whose manifest says so.
