@@ -9,10 +9,28 @@ work="$(mktemp -d)"
 sim_pid=""
 failures=0
 
+# waited PID SECONDS WHAT: waits for the child PID as `wait` does (its exit status), but at most SECONDS:
+# one that hangs fails the case with its threads' stacks and is killed, so that a hang says where it
+# is instead of the whole case running into CTest's time-out unexplained.
+waited() {
+    local pid="$1" what="$3" state=""
+    for _ in $(seq $(($2 * 10))); do
+        state="$(sed 's/.*) //' "/proc/$pid/stat" 2>/dev/null | cut -d' ' -f1)"
+        if [ -z "$state" ] || [ "$state" = Z ]; then break; fi
+        sleep 0.1
+    done
+    if [ -n "$state" ] && [ "$state" != Z ]; then
+        fail "$what did not end within $2 s; its threads:
+$(gdb -p "$pid" -batch -ex 'thread apply all bt' 2>&1 | grep -E '^(Thread|#)')"
+        kill -9 "$pid" 2>/dev/null
+    fi
+    wait "$pid" 2>/dev/null
+}
+
 stop_sim() {
     if [ -n "$sim_pid" ]; then
         kill "$sim_pid" 2>/dev/null
-        wait "$sim_pid" 2>/dev/null
+        waited "$sim_pid" 15 "the simulated amp, told to stop,"
         sim_pid=""
     fi
 }
@@ -20,10 +38,8 @@ stop_sim() {
 extra_pids=()
 stop_extras() {
     local pid
-    for pid in "${extra_pids[@]}"; do
-        kill "$pid" 2>/dev/null
-        wait "$pid" 2>/dev/null
-    done
+    for pid in "${extra_pids[@]}"; do kill "$pid" 2>/dev/null; done
+    for pid in "${extra_pids[@]}"; do waited "$pid" 15 "a simulated device, told to stop,"; done
     extra_pids=()
 }
 # The stand-in logind of the sleep-inhibitor case, when it runs.
@@ -231,7 +247,7 @@ sleep-inhibitor)
         during="$("$logind_mock" inhibitors "$work/bus")"
         [ "$during" = "$held" ] || fail "$1: during the upload logind listed: '$during'"
         [ -z "$2" ] || kill "-$2" "$flash_pid"
-        wait "$flash_pid"
+        waited "$flash_pid" 45 "kaldo-flash ($1)"
         status=$?
         expect_status "$3"
         after="$("$logind_mock" inhibitors "$work/bus")"
@@ -393,7 +409,7 @@ independent-amp)
     upload "$work/fw.syx" --out "$out_port" --in "$in_port"
     expect_status 0
     expect "$result | .outcome == \"completed\" and .way == \"handshake\" and .errors == 0 and .packets == 2"
-    wait "$sim_pid"
+    waited "$sim_pid" 15 "the simulated amp, at the end of its run,"
     sim_pid=""
     expect_received "$work/fw.syx"
     ;;
@@ -425,7 +441,7 @@ ctrl-c)
         sleep 0.05
     done
     kill -INT "$flash_pid"
-    wait "$flash_pid"
+    waited "$flash_pid" 45 "kaldo-flash, after Ctrl-C,"
     status=$?
     expect_status 3
     expect "$result | .outcome == \"terminated\" and .failure == \"user-cancel\" and .exit == 3"
@@ -500,7 +516,7 @@ all-ctrl-c)
         sleep 0.05
     done
     kill -INT "$flash_pid"
-    wait "$flash_pid"
+    waited "$flash_pid" 45 "kaldo-flash, after Ctrl-C,"
     status=$?
     expect_status 3
     expect "[.[] | select(.event == \"result\") | .outcome] == [\"terminated\", \"terminated\", \"terminated\"]"
