@@ -2,11 +2,11 @@
 // kaldo-amp-sim started and stopped as a process of its own while the window is open. The window
 // learns of it from the system's own notification; nothing polls.
 #include <QApplication>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 
-#include "AmpProcess.h"
 #include "FirmwareWriter.h"
 #include "QtClock.h"
 #include "Settings.h"
@@ -47,20 +47,20 @@ class HotPlugOverJackTest : public QObject {
     QTemporaryDir dir;
     QtClock clock;
     std::unique_ptr<TForm1> form;
-    AmpProcess amp;
+    QProcess amp;
     QString name;
 
     void startAmp(const QStringList& faults = {}) {
-        amp.process.setProcessChannelMode(QProcess::MergedChannels);
-        amp.process.start(KALDO_AMP_SIM, QStringList{"--name", name, "--reply-delay", "5", "--verify-delay",
-                                                     "300", "--programming-delay", "100"} +
-                                             faults);
-        QVERIFY(amp.process.waitForStarted());
+        amp.setProcessChannelMode(QProcess::MergedChannels);
+        amp.start(KALDO_AMP_SIM, QStringList{"--name", name, "--reply-delay", "5", "--verify-delay", "300",
+                                             "--programming-delay", "100"} +
+                                     faults);
+        QVERIFY(amp.waitForStarted());
     }
     // SIGTERM: the amp leaves JACK properly, as an amp switched off does from the system's view.
     void stopAmp() {
-        amp.process.terminate();
-        QVERIFY(amp.process.waitForFinished(10000));
+        amp.terminate();
+        QVERIFY(amp.waitForFinished(10000));
     }
 
 private slots:
@@ -78,7 +78,7 @@ private slots:
         form->show();
     }
     void cleanup() {
-        if (amp.process.state() != QProcess::NotRunning) stopAmp();
+        if (amp.state() != QProcess::NotRunning) stopAmp();
         form.reset();
     }
 
